@@ -1,0 +1,89 @@
+#include "file_platform.h"
+
+#include <cstring>
+#include <io.h>
+#include <windows.h>
+
+static void FillInfo(const BY_HANDLE_FILE_INFORMATION& status, FileInfo* info)
+{
+    info->regular = !(status.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    info->size = static_cast<long long>((static_cast<unsigned long long>(status.nFileSizeHigh) << 32)
+                                        | status.nFileSizeLow);
+    info->volume = status.dwVolumeSerialNumber;
+    info->index = (static_cast<unsigned long long>(status.nFileIndexHigh) << 32) | status.nFileIndexLow;
+}
+
+int InspectOpenFile(FILE* file, FileInfo* info)
+{
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    BY_HANDLE_FILE_INFORMATION status;
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &status))
+        return 0;
+    FillInfo(status, info);
+    // Devices such as NUL or CON open like files but are not files.
+    if (GetFileType(handle) != FILE_TYPE_DISK)
+        info->regular = 0;
+    return 1;
+}
+
+int ProbeWritablePath(const char* path, FileInfo* info, int* exists)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    *exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!*exists)
+        return 1;
+    // Backup semantics let a folder be opened too, so that it can be told apart.
+    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    BY_HANDLE_FILE_INFORMATION status;
+    int known = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &status);
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    if (!known)
+        return 0;
+    FillInfo(status, info);
+    if (!info->regular || (attributes & FILE_ATTRIBUTE_READONLY))
+        return 0;
+    handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         NULL, OPEN_EXISTING, 0, NULL);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
+    CloseHandle(handle);
+    return 1;
+}
+
+FILE* CreateTempBeside(const char* path, char* tempPath)
+{
+    char folder[TEMP_PATH_SIZE];
+    const char* end = path;
+    for (const char* p = path; *p; p++)
+        if (*p == '\\' || *p == '/' || *p == ':')
+            end = p + 1;
+    size_t folderLength = static_cast<size_t>(end - path);
+    if (folderLength >= sizeof folder)
+        return NULL;
+    memcpy(folder, path, folderLength);
+    folder[folderLength] = '\0';
+    if (folderLength == 0)
+        strcpy(folder, ".");
+
+    // GetTempFileNameA creates the file, so the name cannot be taken twice.
+    if (GetTempFileNameA(folder, "mvx", 0, tempPath) == 0)
+        return NULL;
+    FILE* file = fopen(tempPath, "wb");
+    if (!file)
+        DeleteFileA(tempPath);
+    return file;
+}
+
+int CommitFile(FILE* file)
+{
+    int ok = fflush(file) == 0
+             && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))));
+    return fclose(file) == 0 && ok;
+}
+
+int MoveTempOver(const char* tempPath, const char* path)
+{
+    return MoveFileExA(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}

@@ -1,0 +1,11 @@
+#ifndef MORVEX_TARGET_NAME_H
+#define MORVEX_TARGET_NAME_H
+
+#include "patch_format.h"
+
+// The short upper-case name of the file a patch is for, taken from the last
+// component of the original file's path. Names longer than 12 characters
+// become their first six characters and "~1.EXE".
+TargetName DeriveTargetName(const char* originalPath);
+
+#endif
