@@ -1,0 +1,51 @@
+# The two commands a new user runs: `make run` and `make test`.
+# Each installs what is missing first (Debian, as root or through sudo).
+
+SHELL := /bin/bash
+SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
+export WINEPREFIX := $(CURDIR)/build/wineprefix
+export WINEDLLOVERRIDES := mscoree=;mshtml=
+export WINEDEBUG := -all
+
+PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
+            g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
+            wine wine32:i386 xvfb xauth x11-utils imagemagick
+
+.PHONY: deps build run test bench clean
+
+deps:
+	@if ! dpkg --print-foreign-architectures | grep -qx i386; then \
+		echo "Enabling the i386 architecture for wine32"; \
+		$(SUDO) dpkg --add-architecture i386; \
+		rm -f build/.apt-updated; \
+	fi
+	@missing=$$(for p in $(PACKAGES); do \
+		dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q 'ok installed' || echo "$$p"; done); \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:" $$missing; \
+		$(SUDO) apt-get update && \
+		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc)
+	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc)
+
+build/wineprefix/system.reg:
+	xvfb-run -a wineboot -i >/dev/null 2>&1 || true
+
+run: build build/wineprefix/system.reg
+	@bash tools/demo_patch.sh
+
+test: build build/wineprefix/system.reg
+	ctest --preset native
+	cmake --preset sanitize >/dev/null && cmake --build --preset sanitize -j$$(nproc) --target morvex_unit_tests
+	ctest --preset sanitize
+	xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows
+
+bench: deps
+	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc) --target morvexc
+	bash bench/compare_with_cmp.sh build/native/cli/morvexc
+
+clean:
+	rm -rf build
