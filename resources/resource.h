@@ -1,0 +1,24 @@
+/* Control and command ids. The dialog templates in morvex.rc and the
+   dispatch in the dialog procedures share these numbers. Dialogs and the
+   accelerator table are named by strings: PATCH, COMMENT, ABOUT, MORVEX. */
+#ifndef MORVEX_RESOURCE_H
+#define MORVEX_RESOURCE_H
+
+#ifndef IDC_STATIC
+#define IDC_STATIC -1
+#endif
+
+/* Main dialog */
+#define IDC_ABOUT            1000
+#define IDC_EXIT             1001
+#define IDC_ORIGINAL_PATH    1002
+#define IDC_MODIFIED_PATH    1003
+#define IDC_BROWSE_ORIGINAL  1004
+#define IDC_BROWSE_MODIFIED  1005
+#define IDC_MAKE_PATCH       1007
+
+/* Comment dialog */
+#define IDC_COMMENT_TEXT     1013
+#define IDC_COMMENT_OK       1014
+
+#endif

@@ -1,0 +1,20 @@
+#ifndef MORVEX_FILE_CHOOSERS_H
+#define MORVEX_FILE_CHOOSERS_H
+
+#include <windows.h>
+#include <commdlg.h>
+
+extern OPENFILENAMEA FileDialogRecord;
+extern const char OpenFilter[];
+extern const char SaveFilter[];
+
+// Resets the shared record for the next dialog. Call before each Choose.
+void PrepareFileDialog(HWND owner, const char* filterList, const char* title);
+
+// Run the platform's dialog into `pathBuffer` (TEXT_BUFFER_SIZE bytes), whose
+// text is the initial file name. Non-zero when a file was chosen; otherwise
+// the buffer keeps its text.
+int ChooseOpenFile(HWND owner, char* pathBuffer);
+int ChooseSaveFile(HWND owner, char* pathBuffer);
+
+#endif
