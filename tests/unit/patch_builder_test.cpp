@@ -125,6 +125,7 @@ TEST_F(PatchBuilderTest, BuilderFailuresLeaveThePatchPathAlone)
     WriteBytes(Path("four"), "1234");
     WriteBytes(Path("four2"), "1x34");
     WriteBytes(Path("five"), "12345");
+    WriteBytes(Path("empty"), "");
     std::filesystem::create_directory(Path("sub"));
     const std::string missing = Path("missing");
     const struct {
@@ -148,6 +149,9 @@ TEST_F(PatchBuilderTest, BuilderFailuresLeaveThePatchPathAlone)
 #else
         {missing, missing, "/proc/morvex.pat", {OpeningPatch}},
         {"/dev/null", "/dev/null", Path("out.pat"), {OpeningOriginal}},
+        // Files that hold more than their measured length, as if they grew.
+        {"/proc/self/status", Path("empty"), Path("out.pat"), {SizesDiffer}},
+        {Path("empty"), "/proc/self/status", Path("out.pat"), {SizesDiffer}},
 #endif
     };
     WriteBytes(Path("out.pat"), "old patch");
@@ -159,7 +163,7 @@ TEST_F(PatchBuilderTest, BuilderFailuresLeaveThePatchPathAlone)
     EXPECT_EQ(ReadBytes(Path("four")), "1234");
     EXPECT_EQ(ReadBytes(Path("four2")), "1x34");
     EXPECT_EQ(ReadBytes(Path("out.pat")), "old patch");
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"five", "four", "four2", "out.pat", "sub"}));
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"empty", "five", "four", "four2", "out.pat", "sub"}));
 }
 
 TEST_F(PatchBuilderTest, RefusesReadOnlyPatchFile)

@@ -1,0 +1,50 @@
+#!/bin/bash
+# morvexc as a user runs it: natively, or under Wine with backslash paths.
+# Usage: morvexc_test.sh MORVEXC [wine]
+set -u
+exe=$1
+runner=${2:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+check() { # name expected actual
+    if [ "$2" == "$3" ]; then passed=$((passed + 1))
+    else echo "FAIL $1: expected [$2], got [$3]"; failed=$((failed + 1)); fi
+}
+path() { if [ -n "$runner" ]; then winepath -w "$1" 2>/dev/null; else echo "$1"; fi; }
+morvexc() { # runs it with the given files; prints stdout+stderr and the exit code
+    local args=()
+    for a in "$@"; do case $a in /*) args+=("$(path "$a")") ;; *) args+=("$a") ;; esac; done
+    local out rc
+    out=$($runner "$exe" "${args[@]}" 2>&1)
+    rc=$?
+    echo "$(printf '%s' "$out" | tr -d '\r' | tr '\n' '|')|$rc"
+}
+hex() { od -An -v -tx1 "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }
+
+# Bytes that text mode would translate must pass through unchanged.
+printf '\x0a\x0d\x1a\x00\x0d\x0a' > "$work/game.exe"
+printf '\x0d\x0a\x1a\x01\x0d\x0a' > "$work/game.new"
+check "made" "Patch Complete!|0" "$(morvexc "$work/game.exe" "$work/game.new" "$work/fix.ov" fix)"
+check "patch bytes" \
+    "47 41 4d 45 2e 45 58 45 00 00 00 00 00 03 00 00 00 00 00 01 0d 01 00 00 00 01 0a 03 00 00 00 01 01 66 69 78" \
+    "$(hex "$work/fix.ov")"
+
+check "comment cut to 255 bytes" "Patch Complete!|0" \
+    "$(morvexc "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..300})")"
+check "patch with cut comment" "$((15 + 18 + 255))" "$(stat -c %s "$work/long.ov")"
+
+printf '12345' > "$work/five"
+check "missing original" "Error opening original file!|1" "$(morvexc "$work/absent.exe" "$work/game.new" "$work/x.ov")"
+check "different lengths" "Files don't appear to be the same size!|1" "$(morvexc "$work/game.exe" "$work/five" "$work/x.ov")"
+check "patch over the original" \
+    "The patch can't be written over one of the files being compared!|Error writing patch!|1" \
+    "$(morvexc "$work/game.exe" "$work/game.new" "$work/game.exe")"
+check "missing folder" "Error opening file to write patch to!|Error writing patch!|1" \
+    "$(morvexc "$work/game.exe" "$work/game.new" "$work/none/x.ov")"
+check "nothing written on refusal" "no" "$([ -e "$work/x.ov" ] && echo yes || echo no)"
+check "original untouched" "0a 0d 1a 00 0d 0a" "$(hex "$work/game.exe")"
+check "usage" "usage: morvexc ORIGINAL MODIFIED PATCH [COMMENT]|2" "$(morvexc "$work/game.exe")"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
