@@ -1,6 +1,6 @@
 #include "patch_builder.h"
 
-#include "file_platform.h"
+#include "platform.h"
 #include "patch_format.h"
 #include "target_name.h"
 #include "warning.h"
@@ -22,12 +22,26 @@ static const char ErrorTooManyDifferences[] = "Too many differences to fit in on
 // Offsets are written as signed 32-bit positions, so inputs stay below 2 GiB.
 static const long long MaxInputSize = 0x7FFFFFFFLL;
 
-static const size_t BLOCK_SIZE = 1 << 18;
+static const size_t BLOCK_SIZE = 1 << 17;
 static const size_t CHUNK_SIZE = 64;
 
-static unsigned char OriginalBlock[BLOCK_SIZE];
-static unsigned char ModifiedBlock[BLOCK_SIZE];
-static PatchRecord Differences[MAX_PATCH_RECORDS];
+// The two halves of the inputs are compared at once, each with its own
+// buffers and difference list: copying the data from the system's cache is
+// most of the work, and one thread alone cannot keep up with it. The
+// second half's list is moved up behind the first half's afterwards.
+struct CompareHalf {
+    FILE* original;
+    FILE* modified;
+    long long begin, end;
+    unsigned char* originalBlock;
+    unsigned char* modifiedBlock;
+    PatchRecord* differences;
+    unsigned count;
+    const char* problem;
+};
+
+static unsigned char Blocks[2][2][BLOCK_SIZE];
+static PatchRecord Differences[2 * MAX_PATCH_RECORDS];
 static unsigned DifferenceCount;
 static unsigned char PatchBytes[MAX_PATCH_SIZE];
 
@@ -39,8 +53,6 @@ static FILE* OpenInput(const char* path, FileInfo* info)
         fclose(file);
         file = NULL;
     }
-    if (file)
-        setvbuf(file, NULL, _IONBF, 0); // blocks are read whole, straight into our buffers
     return file;
 }
 
@@ -88,9 +100,10 @@ int CheckSameSize(void* owner, const char* originalPath, const char* modifiedPat
 
 // Appends a record for every differing byte of one block pair. Returns 0
 // when the list is full.
-static int CollectDifferences(const unsigned char* original, const unsigned char* modified,
-                              size_t length, long long blockOffset)
+static int CollectDifferences(CompareHalf* half, size_t length, long long blockOffset)
 {
+    const unsigned char* original = half->originalBlock;
+    const unsigned char* modified = half->modifiedBlock;
     for (size_t chunk = 0; chunk < length; chunk += CHUNK_SIZE) {
         size_t chunkLength = std::min(length - chunk, CHUNK_SIZE);
         if (memcmp(original + chunk, modified + chunk, chunkLength) == 0)
@@ -98,9 +111,9 @@ static int CollectDifferences(const unsigned char* original, const unsigned char
         for (size_t i = chunk; i < chunk + chunkLength; i++) {
             if (original[i] == modified[i])
                 continue;
-            if (DifferenceCount == MAX_PATCH_RECORDS)
+            if (half->count == MAX_PATCH_RECORDS)
                 return 0;
-            PatchRecord& record = Differences[DifferenceCount++];
+            PatchRecord& record = half->differences[half->count++];
             record.offset = static_cast<uint32_t>(blockOffset + static_cast<long long>(i));
             record.marker = PATCH_RECORD_MARKER;
             record.value = modified[i];
@@ -109,41 +122,64 @@ static int CollectDifferences(const unsigned char* original, const unsigned char
     return 1;
 }
 
-// Reads exactly `length` bytes; 0 with the reason when the file fell short.
-static int ReadBlock(FILE* file, unsigned char* block, size_t length, const char* readError,
-                     const char** problem)
+// Reads exactly `length` bytes; otherwise sets the reason: a read error, or
+// a file that is now shorter than it was measured.
+static int ReadBlock(FILE* file, unsigned char* block, size_t length, long long offset,
+                     const char* readError, const char** problem)
 {
-    if (fread(block, 1, length, file) == length)
+    long got = ReadAt(file, block, length, offset);
+    if (got == static_cast<long>(length))
         return 1;
-    *problem = ferror(file) ? readError : ErrorSizesDiffer;
+    *problem = got < 0 ? readError : ErrorSizesDiffer;
     return 0;
 }
 
-// An input that grew after it was measured has bytes left at the end.
-static const char* TrailingProblem(FILE* file, const char* readError)
+static void CompareRange(void* argument)
 {
-    if (fgetc(file) != EOF)
-        return ErrorSizesDiffer;
-    return ferror(file) ? readError : NULL;
+    CompareHalf* half = static_cast<CompareHalf*>(argument);
+    for (long long position = half->begin; position < half->end; position += BLOCK_SIZE) {
+        size_t length = static_cast<size_t>(std::min<long long>(half->end - position, BLOCK_SIZE));
+        if (!ReadBlock(half->original, half->originalBlock, length, position, ErrorReadingOriginal, &half->problem)
+            || !ReadBlock(half->modified, half->modifiedBlock, length, position, ErrorReadingModified, &half->problem))
+            return;
+        if (memcmp(half->originalBlock, half->modifiedBlock, length) != 0
+            && !CollectDifferences(half, length, position)) {
+            half->problem = ErrorTooManyDifferences;
+            return;
+        }
+    }
+}
+
+// An input that grew after it was measured has a byte past that length.
+static const char* TrailingProblem(FILE* file, long long size, const char* readError)
+{
+    unsigned char byte;
+    long got = ReadAt(file, &byte, 1, size);
+    if (got < 0)
+        return readError;
+    return got > 0 ? ErrorSizesDiffer : NULL;
 }
 
 // Fills the difference list from the two inputs. Returns the reason for
 // stopping early, or NULL when the whole length was compared.
 static const char* CompareInputs(FILE* original, FILE* modified, long long size)
 {
-    const char* problem = NULL;
-    DifferenceCount = 0;
-    for (long long position = 0; position < size; position += BLOCK_SIZE) {
-        size_t length = static_cast<size_t>(std::min<long long>(size - position, BLOCK_SIZE));
-        if (!ReadBlock(original, OriginalBlock, length, ErrorReadingOriginal, &problem)
-            || !ReadBlock(modified, ModifiedBlock, length, ErrorReadingModified, &problem))
-            return problem;
-        if (memcmp(OriginalBlock, ModifiedBlock, length) != 0
-            && !CollectDifferences(OriginalBlock, ModifiedBlock, length, position))
-            return ErrorTooManyDifferences;
-    }
-    problem = TrailingProblem(original, ErrorReadingOriginal);
-    return problem ? problem : TrailingProblem(modified, ErrorReadingModified);
+    long long middle = (size / 2) & ~static_cast<long long>(BLOCK_SIZE - 1);
+    CompareHalf halves[2] = {
+        {original, modified, 0, middle, Blocks[0][0], Blocks[0][1], Differences, 0, NULL},
+        {original, modified, middle, size, Blocks[1][0], Blocks[1][1], Differences + MAX_PATCH_RECORDS, 0, NULL},
+    };
+    RunInParallel(CompareRange, &halves[0], &halves[1]);
+    for (const CompareHalf& half : halves)
+        if (half.problem)
+            return half.problem;
+    if (halves[0].count + halves[1].count > MAX_PATCH_RECORDS)
+        return ErrorTooManyDifferences;
+    memmove(Differences + halves[0].count, halves[1].differences, halves[1].count * sizeof(PatchRecord));
+    DifferenceCount = halves[0].count + halves[1].count;
+
+    const char* problem = TrailingProblem(original, size, ErrorReadingOriginal);
+    return problem ? problem : TrailingProblem(modified, size, ErrorReadingModified);
 }
 
 static int SameFile(const FileInfo& a, const FileInfo& b)

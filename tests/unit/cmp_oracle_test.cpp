@@ -40,7 +40,7 @@ class CmpOracleTest : public TempFolderTest {};
 
 TEST_F(CmpOracleTest, RecordsMatchCmp)
 {
-    const size_t block = 1 << 18;
+    const size_t block = 1 << 17;
     std::mt19937 random(1234);
     for (size_t size : {size_t{1}, size_t{63}, size_t{64}, size_t{65}, block - 1, block, block + 1, 3 * block + 17}) {
         std::string original(size, '\0');

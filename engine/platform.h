@@ -1,10 +1,11 @@
-#ifndef MORVEX_FILE_PLATFORM_H
-#define MORVEX_FILE_PLATFORM_H
+#ifndef MORVEX_PLATFORM_H
+#define MORVEX_PLATFORM_H
 
 #include <cstdio>
 
-// What the engine needs of the file system beyond C streams: 64-bit sizes,
-// file identity, and writing a file in full before it replaces another.
+// What the engine needs of the system beyond C streams: 64-bit sizes, file
+// identity, reads at an offset, writing a file in full before it replaces
+// another, and a second thread for the comparison.
 // One implementation for POSIX, one for Win32 (kernel32 only).
 
 struct FileInfo {
@@ -35,5 +36,15 @@ int CommitFile(FILE* file);
 
 // Moves `tempPath` over `path` in one step, replacing what is there.
 int MoveTempOver(const char* tempPath, const char* path);
+
+// Reads up to `length` bytes at `offset` of an open file, without using or
+// moving the stream's position, so two threads may read one file at once.
+// Returns the number of bytes read (fewer at the end of the file), or -1 on
+// a read error.
+long ReadAt(FILE* file, void* buffer, size_t length, long long offset);
+
+// Runs work(first) on a second thread and work(second) on this one, and
+// returns when both are done. Without a second thread, runs both here.
+void RunInParallel(void (*work)(void*), void* first, void* second);
 
 #endif

@@ -1,8 +1,10 @@
-#include "file_platform.h"
+#include "platform.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <cerrno>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,4 +85,45 @@ int CommitFile(FILE* file)
 int MoveTempOver(const char* tempPath, const char* path)
 {
     return rename(tempPath, path) == 0;
+}
+
+long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
+{
+    size_t total = 0;
+    while (total < length) {
+        ssize_t got = pread(fileno(file), static_cast<char*>(buffer) + total, length - total,
+                            static_cast<off_t>(offset + static_cast<long long>(total)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        total += static_cast<size_t>(got);
+    }
+    return static_cast<long>(total);
+}
+
+struct ThreadStart {
+    void (*work)(void*);
+    void* argument;
+};
+
+static void* RunThread(void* start)
+{
+    ThreadStart* thread = static_cast<ThreadStart*>(start);
+    thread->work(thread->argument);
+    return NULL;
+}
+
+void RunInParallel(void (*work)(void*), void* first, void* second)
+{
+    ThreadStart start = {work, first};
+    pthread_t thread;
+    int started = pthread_create(&thread, NULL, RunThread, &start) == 0;
+    if (!started)
+        work(first);
+    work(second);
+    if (started)
+        pthread_join(thread, NULL);
 }

@@ -1,4 +1,4 @@
-#include "file_platform.h"
+#include "platform.h"
 
 #include <cstring>
 #include <io.h>
@@ -86,4 +86,48 @@ int CommitFile(FILE* file)
 int MoveTempOver(const char* tempPath, const char* path)
 {
     return MoveFileExA(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
+{
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    size_t total = 0;
+    while (total < length) {
+        long long position = offset + static_cast<long long>(total);
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(position);
+        at.OffsetHigh = static_cast<DWORD>(position >> 32);
+        DWORD got = 0;
+        if (!ReadFile(handle, static_cast<char*>(buffer) + total, static_cast<DWORD>(length - total), &got, &at))
+            return GetLastError() == ERROR_HANDLE_EOF ? static_cast<long>(total) : -1;
+        if (got == 0)
+            break;
+        total += got;
+    }
+    return static_cast<long>(total);
+}
+
+struct ThreadStart {
+    void (*work)(void*);
+    void* argument;
+};
+
+static DWORD WINAPI RunThread(void* start)
+{
+    ThreadStart* thread = static_cast<ThreadStart*>(start);
+    thread->work(thread->argument);
+    return 0;
+}
+
+void RunInParallel(void (*work)(void*), void* first, void* second)
+{
+    ThreadStart start = {work, first};
+    HANDLE thread = CreateThread(NULL, 0, RunThread, &start, 0, NULL);
+    if (!thread)
+        work(first);
+    work(second);
+    if (thread) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
 }
