@@ -38,14 +38,6 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     ASSERT_EQ(fclose(file), 0);
 }
 
-bool Exists(const std::string& path)
-{
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file)
-        fclose(file);
-    return file != nullptr;
-}
-
 std::string Hex(const std::string& bytes)
 {
     static const char digits[] = "0123456789ABCDEF";

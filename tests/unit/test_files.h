@@ -17,7 +17,6 @@ extern std::vector<std::string> Warnings;
 
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
-bool Exists(const std::string& path);
 std::string Hex(const std::string& bytes);
 
 // Each test gets a fresh, empty folder, removed afterwards.
