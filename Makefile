@@ -43,7 +43,7 @@ run: build build/wineprefix/system.reg
 
 test: build build/wineprefix/system.reg
 	ctest --preset native
-	cmake --preset sanitize >/dev/null && cmake --build --preset sanitize -j$$(nproc) --target morvex_unit_tests
+	cmake --preset sanitize >/dev/null && cmake --build --preset sanitize -j$$(nproc)
 	ctest --preset sanitize
 	xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows
 
