@@ -9,7 +9,7 @@ export WINEDEBUG := -all
 
 PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
-            wine wine32:i386 xvfb xauth x11-utils imagemagick
+            wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick
 
 .PHONY: deps build run test bench clean
 
