@@ -9,7 +9,7 @@ export WINEDEBUG := -all
 
 PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
-            wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick
+            wine wine32:i386 xvfb xauth x11-utils imagemagick
 
 .PHONY: deps build run test bench clean
 
@@ -17,7 +17,6 @@ deps:
 	@if ! dpkg --print-foreign-architectures | grep -qx i386; then \
 		echo "Enabling the i386 architecture for wine32"; \
 		$(SUDO) dpkg --add-architecture i386; \
-		rm -f build/.apt-updated; \
 	fi
 	@missing=$$(for p in $(PACKAGES); do \
 		dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q 'ok installed' || echo "$$p"; done); \
