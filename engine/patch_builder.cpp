@@ -42,7 +42,6 @@ struct CompareHalf {
 
 static unsigned char Blocks[2][2][BLOCK_SIZE];
 static PatchRecord Differences[2 * MAX_PATCH_RECORDS];
-static unsigned DifferenceCount;
 static unsigned char PatchBytes[MAX_PATCH_SIZE];
 
 // Opens an input for reading; anything but a plain file counts as a failed open.
@@ -160,9 +159,9 @@ static const char* TrailingProblem(FILE* file, long long size, const char* readE
     return got > 0 ? ErrorSizesDiffer : NULL;
 }
 
-// Fills the difference list from the two inputs. Returns the reason for
-// stopping early, or NULL when the whole length was compared.
-static const char* CompareInputs(FILE* original, FILE* modified, long long size)
+// Fills the difference list from the two inputs and sets `count`. Returns
+// the reason for stopping early, or NULL when the whole length was compared.
+static const char* CompareInputs(FILE* original, FILE* modified, long long size, unsigned* count)
 {
     long long middle = (size / 2) & ~static_cast<long long>(BLOCK_SIZE - 1);
     CompareHalf halves[2] = {
@@ -176,7 +175,7 @@ static const char* CompareInputs(FILE* original, FILE* modified, long long size)
     if (halves[0].count + halves[1].count > MAX_PATCH_RECORDS)
         return ErrorTooManyDifferences;
     memmove(Differences + halves[0].count, halves[1].differences, halves[1].count * sizeof(PatchRecord));
-    DifferenceCount = halves[0].count + halves[1].count;
+    *count = halves[0].count + halves[1].count;
 
     const char* problem = TrailingProblem(original, size, ErrorReadingOriginal);
     return problem ? problem : TrailingProblem(modified, size, ErrorReadingModified);
@@ -188,10 +187,9 @@ static int SameFile(const FileInfo& a, const FileInfo& b)
 }
 
 // Writes the finished patch into the open temporary file and closes it.
-static int WritePatchFile(FILE* patch, const char* originalPath, const char* comment)
+static int WritePatchFile(FILE* patch, const char* originalPath, unsigned count, const char* comment)
 {
-    size_t length = EncodePatch(PatchBytes, DeriveTargetName(originalPath), Differences,
-                                DifferenceCount, comment);
+    size_t length = EncodePatch(PatchBytes, DeriveTargetName(originalPath), Differences, count, comment);
     int written = fwrite(PatchBytes, 1, length, patch) == length;
     return CommitFile(patch) && written;
 }
@@ -219,12 +217,13 @@ int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath,
     }
 
     const char* problem = NULL;
+    unsigned count = 0;
     if (patchExists && (SameFile(existing, originalInfo) || SameFile(existing, modifiedInfo)))
         problem = ErrorPatchOverInput;
     if (!problem)
         problem = SizeProblem(originalInfo, modifiedInfo);
     if (!problem)
-        problem = CompareInputs(original, modified, originalInfo.size);
+        problem = CompareInputs(original, modified, originalInfo.size, &count);
     fclose(original);
     fclose(modified);
 
@@ -235,7 +234,7 @@ int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath,
         return 0;
     }
     // A failed write is not reported here: the caller says "Error writing patch!".
-    if (!WritePatchFile(patch, originalPath, comment) || !MoveTempOver(tempPath, patchPath)) {
+    if (!WritePatchFile(patch, originalPath, count, comment) || !MoveTempOver(tempPath, patchPath)) {
         remove(tempPath);
         return 0;
     }
