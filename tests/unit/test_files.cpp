@@ -2,10 +2,12 @@
 
 #include "warning.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
-#include <algorithm>
 
 namespace fs = std::filesystem;
 
@@ -18,43 +20,30 @@ void ShowWarning(void*, const char* text)
 
 std::string ReadBytes(const std::string& path)
 {
-    std::string bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file)
-        return "<missing>";
-    char buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, got);
-    fclose(file);
-    return bytes;
+    std::ifstream file(path, std::ios::binary);
+    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<missing>";
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-    ASSERT_EQ(fclose(file), 0);
+    std::ofstream file(path, std::ios::binary);
+    ASSERT_TRUE(file.write(bytes.data(), bytes.size()).flush()) << path;
 }
 
 std::string Hex(const std::string& bytes)
 {
-    static const char digits[] = "0123456789ABCDEF";
     std::string text;
+    char digits[4];
     for (unsigned char byte : bytes) {
-        if (!text.empty())
-            text += ' ';
-        text += digits[byte >> 4];
-        text += digits[byte & 15];
+        snprintf(digits, sizeof digits, "%02X ", byte);
+        text += digits;
     }
     return text;
 }
 
 void TempFolderTest::SetUp()
 {
-    std::random_device random;
-    folder = (fs::temp_directory_path() / ("morvex-test-" + std::to_string(random()))).string();
+    folder = (fs::temp_directory_path() / ("morvex-test-" + std::to_string(std::random_device()()))).string();
     fs::create_directories(folder);
     Warnings.clear();
 }
@@ -62,7 +51,6 @@ void TempFolderTest::SetUp()
 void TempFolderTest::TearDown()
 {
     std::error_code ignored;
-    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(folder, ignored);
 }
 

@@ -12,7 +12,7 @@ const char PathSeparator = '\\';
 const char PathSeparator = '/';
 #endif
 
-// Every warning the engine showed, in order, since the last Clear.
+// Every warning the engine showed in this test, in order.
 extern std::vector<std::string> Warnings;
 
 std::string ReadBytes(const std::string& path);
