@@ -29,25 +29,6 @@ static void BrowseInto(HWND window, const char* title, char* pathBuffer, int fie
     SetDlgItemTextA(window, field, pathBuffer);
 }
 
-// Comparing large files takes a moment and pumps no messages meanwhile.
-static int WithWaitCursor(int (*operation)(HWND), HWND window)
-{
-    HCURSOR previous = SetCursor(LoadCursor(NULL, IDC_WAIT));
-    int result = operation(window);
-    SetCursor(previous);
-    return result;
-}
-
-static int CheckInputs(HWND window)
-{
-    return CheckSameSize(window, OriginalPath, ModifiedPath);
-}
-
-static int WritePatch(HWND window)
-{
-    return BuildPatch(window, OriginalPath, ModifiedPath, PatchPath, CommentText);
-}
-
 static void MakePatch(HWND window)
 {
     GetDlgItemTextA(window, IDC_ORIGINAL_PATH, OriginalPath, TEXT_BUFFER_SIZE);
@@ -60,14 +41,20 @@ static void MakePatch(HWND window)
         ShowWarning(window, "You must select the modified file first!");
         return;
     }
-    if (!WithWaitCursor(CheckInputs, window))
+    // The size check and the builder pump no messages: show that we are busy.
+    HCURSOR arrow = SetCursor(LoadCursor(NULL, IDC_WAIT));
+    int sameSize = CheckSameSize(window, OriginalPath, ModifiedPath);
+    SetCursor(arrow);
+    if (!sameSize)
         return;
     ShowSubDialog("COMMENT", CommentDialogProc);
     PrepareFileDialog(window, SaveFilter, "Select name for patch");
     // Cancelling the save dialog ends the command: nothing is written.
     if (!ChooseSaveFile(window, PatchPath))
         return;
-    int made = WithWaitCursor(WritePatch, window);
+    SetCursor(LoadCursor(NULL, IDC_WAIT));
+    int made = BuildPatch(window, OriginalPath, ModifiedPath, PatchPath, CommentText);
+    SetCursor(arrow);
     MessageBoxA(window, made ? "Patch Complete!" : "Error writing patch!", ProgramName, MB_OK);
 }
 
