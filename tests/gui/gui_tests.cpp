@@ -1,8 +1,6 @@
-// End-to-end tests of morvex.exe: starts the real program, drives its windows
-// as a user would (text put in with WM_SETTEXT, real key input, buttons
-// clicked with BM_CLICK), reads every message box and checks the patch files
-// on disk. Each scenario runs in a fresh process.
-// Usage: morvex_gui_tests MORVEX_EXE   (a Unix path is taken as drive Z:)
+// End-to-end tests of morvex.exe: starts the real program afresh for each scenario, drives its
+// windows as a user would (WM_SETTEXT, real key input, BM_CLICK), reads every message box and
+// checks the patch files on disk. Usage: morvex_gui_tests MORVEX_EXE (a Unix path is taken as drive Z:)
 
 #include <windows.h>
 
@@ -10,9 +8,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <string>
-#include <vector>
 
 enum {
     IDC_ABOUT = 1000, IDC_EXIT = 1001, IDC_ORIGINAL_PATH = 1002, IDC_MODIFIED_PATH = 1003,
@@ -24,14 +23,15 @@ enum {
 
 static const DWORD WaitLimit = 5000; // ms for a window to open or close
 static const DWORD QuietTime = 700;  // ms in which nothing else may open
+static const std::string SaveDialog = "dialog: Select name for patch";
+static const std::string Question = "message: Do you really want to quit?";
+static const std::string DemoOriginal("\x00\x11\x22\x33", 4), DemoModified("\x00\xAA\x22\xBB", 4);
+static const std::string DemoPatch("DEMO.EXE\0\0\0\0\0\x02\x00\x01\x00\x00\x00\x01\xAA\x03\x00\x00\x00\x01\xBB", 27);
 
 static int Passed, Failed;
 static std::string Scenario, ExePath, Folder; // Folder ends with a backslash
-
-struct Program {
-    PROCESS_INFORMATION process;
-    HWND main;
-};
+static PROCESS_INFORMATION Process;           // the program under test
+static HWND Main;                             // its main dialog
 
 static bool Check(bool ok, const std::string& what)
 {
@@ -46,44 +46,27 @@ static bool CheckEqual(const std::string& actual, const std::string& expected, c
     return Check(actual == expected, what + ": expected \"" + expected + "\", got \"" + actual + "\"");
 }
 
-static std::string ReadBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-static std::string Hex(const std::string& bytes)
-{
-    std::string hex;
-    char byte[4];
-    for (unsigned char c : bytes) {
-        snprintf(byte, sizeof byte, "%02X ", c);
-        hex += byte;
-    }
-    return hex;
-}
-
+// Compares the bytes of the file at `path` with `expected`, both shown in hex.
 static void CheckBytes(const std::string& path, const std::string& expected, const std::string& what)
 {
-    CheckEqual(Hex(ReadBytes(path)), Hex(expected), what);
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes[2] = {std::string(std::istreambuf_iterator<char>(file), {}), expected}, hex[2];
+    for (int i = 0; i < 2; i++)
+        for (unsigned char c : bytes[i])
+            hex[i] += {"0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15], ' '};
+    CheckEqual(hex[0], hex[1], what);
 }
-
-// --- Windows of the program ---------------------------------------------------
 
 static std::string Text(HWND window)
 {
     char text[1024] = "";
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, WaitLimit, &ignored);
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, LPARAM(text), SMTO_ABORTIFHUNG, WaitLimit, NULL);
     return text;
 }
 
 static void SetText(HWND window, const std::string& text)
 {
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                        SMTO_ABORTIFHUNG, WaitLimit, &ignored);
+    SendMessageTimeoutA(window, WM_SETTEXT, 0, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, WaitLimit, NULL);
 }
 
 static std::string ClassOf(HWND window)
@@ -93,122 +76,74 @@ static std::string ClassOf(HWND window)
     return name;
 }
 
-struct WindowList {
-    DWORD processId;
-    std::vector<HWND> windows;
-};
-
-static BOOL CALLBACK CollectWindow(HWND window, LPARAM list)
+// Names each visible top-level window of the program by what it holds: the
+// program's own windows all have the caption "Morvex", so their controls tell them apart.
+static BOOL CALLBACK NameWindow(HWND window, LPARAM names)
 {
-    WindowList* found = reinterpret_cast<WindowList*>(list);
     DWORD processId;
     GetWindowThreadProcessId(window, &processId);
-    if (processId == found->processId && IsWindowVisible(window))
-        found->windows.push_back(window);
+    if (processId != Process.dwProcessId || !IsWindowVisible(window)) return TRUE;
+    std::string title = Text(window);
+    std::string kind = GetDlgItem(window, IDC_MAKE_PATCH) ? "main dialog"
+                       : GetDlgItem(window, IDC_COMMENT_TEXT) ? "comment dialog"
+                       : FindWindowExA(window, NULL, "Static", "Updated for Windows 98") ? "about box"
+                       : GetDlgItem(window, MESSAGE_TEXT) ? "message: " + Text(GetDlgItem(window, MESSAGE_TEXT))
+                       : "";
+    (*reinterpret_cast<std::map<HWND, std::string>*>(names))[window] =
+        kind.empty() ? "dialog: " + title : title == "Morvex" ? kind : kind + " titled " + title;
     return TRUE;
 }
 
-// The program's visible top-level windows.
-static std::vector<HWND> Windows(const Program& program)
+static std::map<HWND, std::string> Windows()
 {
-    WindowList list = {program.process.dwProcessId, {}};
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&list));
-    return list.windows;
+    std::map<HWND, std::string> names;
+    EnumWindows(NameWindow, LPARAM(&names));
+    return names;
 }
 
-// Names a top-level window by what it holds: the program's own windows all
-// have the caption "Morvex", so their controls tell them apart.
-static std::string Describe(HWND window)
-{
-    std::string kind, title = Text(window);
-    if (GetDlgItem(window, IDC_MAKE_PATCH))
-        kind = "main dialog";
-    else if (GetDlgItem(window, IDC_COMMENT_TEXT))
-        kind = "comment dialog";
-    else if (FindWindowExA(window, NULL, "Static", "Updated for Windows 98"))
-        kind = "about box";
-    else if (GetDlgItem(window, MESSAGE_TEXT))
-        kind = "message: " + Text(GetDlgItem(window, MESSAGE_TEXT));
-    else
-        return "dialog: " + title;
-    return title == "Morvex" ? kind : kind + " titled " + title;
-}
-
-static std::string Listing(const Program& program, HWND skip1 = NULL, HWND skip2 = NULL)
+// The names of the windows open but the main dialog and `allowed`.
+static std::string Listing(HWND allowed = NULL)
 {
     std::string list;
-    for (HWND window : Windows(program))
-        if (window != skip1 && window != skip2)
-            list += (list.empty() ? "" : "; ") + Describe(window);
+    for (auto& window : Windows())
+        if (window.first != Main && window.first != allowed)
+            list += (list.empty() ? "" : "; ") + window.second;
     return list;
 }
 
-// Waits for the window described as `what`.
-static HWND Expect(const Program& program, const std::string& what)
+static bool WaitUntil(const std::function<bool()>& done)
 {
     for (DWORD start = GetTickCount(); GetTickCount() - start < WaitLimit; Sleep(50))
-        for (HWND window : Windows(program))
-            if (Describe(window) == what)
-                return window;
-    Check(false, "expected " + what + ", open: " + Listing(program));
-    return NULL;
-}
-
-static bool Closes(HWND window)
-{
-    for (DWORD start = GetTickCount(); GetTickCount() - start < WaitLimit; Sleep(50))
-        if (!IsWindowVisible(window))
-            return true;
+        if (done()) return true;
     return false;
 }
 
-// Nothing but the main dialog and `allowed` may open after `action`.
-static void ExpectNothingElse(const Program& program, const std::string& action, HWND allowed = NULL)
+static HWND Expect(const std::string& what)
 {
-    Sleep(QuietTime);
-    std::string others = Listing(program, program.main, allowed);
-    Check(others.empty(), "after " + action + " nothing else should open, found: " + others);
+    HWND found = NULL;
+    auto open = [&] {
+        for (auto& window : Windows())
+            if (window.second == what)
+                found = window.first;
+        return found != NULL;
+    };
+    if (!WaitUntil(open))
+        Check(false, "expected " + what + ", open: " + Listing());
+    return found;
 }
 
-// --- Input --------------------------------------------------------------------
+static void ExpectNothingElse(const std::string& action, HWND allowed = NULL)
+{
+    Sleep(QuietTime);
+    std::string others = Listing(allowed);
+    Check(others.empty(), "after " + action + " nothing else should open, found: " + others);
+}
 
 // Posted, because a button that opens a modal dialog returns only when it closes.
 static void Click(HWND dialog, int id)
 {
     PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
-
-static bool ClickAndClose(HWND dialog, int id, const std::string& what)
-{
-    Click(dialog, id);
-    return Check(Closes(dialog), what + " closes");
-}
-
-// Real key input, into whatever has the focus in `window`.
-static void Press(HWND window, WORD key, bool alt = false)
-{
-    SetForegroundWindow(window);
-    Sleep(100);
-    INPUT inputs[4] = {};
-    WORD keys[4] = {VK_MENU, key, key, VK_MENU};
-    int first = alt ? 0 : 1, end = alt ? 4 : 3;
-    for (int i = first; i < end; i++) {
-        inputs[i].type = INPUT_KEYBOARD;
-        inputs[i].ki.wVk = keys[i];
-        inputs[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
-    }
-    SendInput(end - first, inputs + first, sizeof(INPUT));
-}
-
-static HWND FocusOf(const Program& program)
-{
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(program.process.dwThreadId, &info);
-    return info.hwndFocus;
-}
-
-// --- File dialogs -------------------------------------------------------------
 
 static HWND FileNameField(HWND dialog)
 {
@@ -218,6 +153,42 @@ static HWND FileNameField(HWND dialog)
     return field;
 }
 
+// Presses `button` in the window described as `what` (a file dialog is given `fileName`
+// first, if any); the window must then close. Says Yes to what it asks meanwhile
+// (Windows asks before a new file is named; Wine does not).
+static bool Answer(const std::string& what, int button = IDOK, const std::string& fileName = "")
+{
+    HWND window = Expect(what);
+    if (!window) return false;
+    if (!fileName.empty())
+        SetText(FileNameField(window), fileName);
+    Click(window, button);
+    auto closed = [&] {
+        for (auto& asking : Windows())
+            if (GetWindow(asking.first, GW_OWNER) == window && GetDlgItem(asking.first, IDYES))
+                Click(asking.first, IDYES);
+        return !IsWindowVisible(window);
+    };
+    return Check(WaitUntil(closed), what + " closes");
+}
+
+// Real key input, into whatever has the focus in `window`.
+static void Press(HWND window, WORD key, bool alt = false)
+{
+    SetForegroundWindow(window);
+    Sleep(100);
+    for (int i = alt ? 0 : 1; i < (alt ? 4 : 3); i++) // Alt down, key down, key up, Alt up
+        keybd_event(i == 0 || i == 3 ? VK_MENU : key, 0, i >= 2 ? KEYEVENTF_KEYUP : 0, 0);
+}
+
+static HWND Focus()
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(Process.dwThreadId, &info);
+    return info.hwndFocus;
+}
+
 // The "Files of type" descriptions, then the selected index. Read as wide
 // text: Wine hands CB_GETLBTEXT across processes in UTF-16 even when asked in ANSI.
 static std::string FileTypes(HWND dialog)
@@ -225,96 +196,53 @@ static std::string FileTypes(HWND dialog)
     HWND types = GetDlgItem(dialog, FILE_TYPES);
     std::string list;
     for (int i = 0; i < SendMessageA(types, CB_GETCOUNT, 0, 0); i++) {
-        wchar_t wide[256] = L"";
-        char text[256] = "";
-        SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, NULL, NULL);
-        list += std::string(text) + "|";
+        wchar_t text[256] = L"";
+        SendMessageW(types, CB_GETLBTEXT, i, LPARAM(text));
+        list += std::string(text, text + wcslen(text)) + "|"; // all ASCII
     }
     return list + " selected " + std::to_string(SendMessageA(types, CB_GETCURSEL, 0, 0));
 }
 
-// Names a file (or keeps the name offered when `path` is empty) and confirms.
-static bool ChooseFile(const Program& program, HWND dialog, const std::string& path)
+static void SetFields(const std::string& original, const std::string& modified)
 {
-    if (!path.empty())
-        SetText(FileNameField(dialog), path);
-    Click(dialog, IDOK);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < WaitLimit; Sleep(50)) {
-        if (!IsWindowVisible(dialog))
-            return true;
-        for (HWND window : Windows(program)) // Windows asks before a new file is named; Wine does not
-            if (GetWindow(window, GW_OWNER) == dialog && GetDlgItem(window, IDYES))
-                Click(window, IDYES);
-    }
-    return Check(false, Text(dialog) + " does not take " + path);
+    SetText(GetDlgItem(Main, IDC_ORIGINAL_PATH), original);
+    SetText(GetDlgItem(Main, IDC_MODIFIED_PATH), modified);
 }
 
-// --- Steps of the program -----------------------------------------------------
-
-static void FillFields(const Program& program, const std::string& original, const std::string& modified)
+// Make Patch on the filled fields, with `comment` accepted with OK; returns the save dialog.
+static HWND MakePatch(const std::string& comment)
 {
-    SetText(GetDlgItem(program.main, IDC_ORIGINAL_PATH), original);
-    SetText(GetDlgItem(program.main, IDC_MODIFIED_PATH), modified);
-}
-
-// Make Patch on the filled fields, up to the open comment dialog.
-static HWND StartPatch(const Program& program)
-{
-    Click(program.main, IDC_MAKE_PATCH);
-    return Expect(program, "comment dialog");
-}
-
-// Accepts a comment with the OK button; returns the save dialog.
-static HWND GiveComment(const Program& program, HWND comment, const std::string& text)
-{
-    if (!comment)
-        return NULL;
-    SetText(GetDlgItem(comment, IDC_COMMENT_TEXT), text);
-    if (!ClickAndClose(comment, IDC_COMMENT_OK, "comment dialog"))
-        return NULL;
-    return Expect(program, "dialog: Select name for patch");
-}
-
-// Answers the message box showing `text` with `button`.
-static bool Answer(const Program& program, const std::string& text, int button = IDOK)
-{
-    HWND box = Expect(program, "message: " + text);
-    return box && ClickAndClose(box, button, "message box");
+    Click(Main, IDC_MAKE_PATCH);
+    SetText(GetDlgItem(Expect("comment dialog"), IDC_COMMENT_TEXT), comment);
+    return Answer("comment dialog", IDC_COMMENT_OK) ? Expect(SaveDialog) : NULL;
 }
 
 // The comment dialog and the About box close only through their own OK.
 // Meanwhile the main dialog's commands, its Escape included, only bring
 // the open dialog back to the front.
-static void CheckHoldsOn(const Program& program, HWND dialog)
+static bool CheckHoldsOn(HWND dialog)
 {
+    if (!dialog) return false;
     Press(dialog, VK_ESCAPE);
-    ExpectNothingElse(program, "Escape", dialog);
+    ExpectNothingElse("Escape", dialog);
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    ExpectNothingElse(program, "the close box", dialog);
+    ExpectNothingElse("the close box", dialog);
     for (int id : {IDC_MAKE_PATCH, IDC_BROWSE_ORIGINAL, IDC_BROWSE_MODIFIED, IDC_ABOUT, IDC_EXIT}) {
-        SetForegroundWindow(program.main);
-        Click(program.main, id);
-        ExpectNothingElse(program, "button " + std::to_string(id), dialog);
+        SetForegroundWindow(Main);
+        Click(Main, id);
+        ExpectNothingElse("button " + std::to_string(id), dialog);
         Check(GetForegroundWindow() == dialog, "button " + std::to_string(id) + " brings the open dialog to the front");
     }
-    Press(program.main, VK_ESCAPE);
-    ExpectNothingElse(program, "Escape in the main dialog", dialog);
-    Check(IsWindowVisible(dialog), "the dialog is still open");
+    Press(Main, VK_ESCAPE);
+    ExpectNothingElse("Escape in the main dialog", dialog);
+    return Check(IsWindowVisible(dialog), "the dialog is still open");
 }
 
-// --- Scenarios ----------------------------------------------------------------
-
-static const std::string DemoOriginal("\x00\x11\x22\x33", 4);
-static const std::string DemoModified("\x00\xAA\x22\xBB", 4);
-static const std::string DemoPatch("DEMO.EXE\0\0\0\0\0\x02\x00"
-                                   "\x01\x00\x00\x00\x01\xAA\x03\x00\x00\x00\x01\xBB", 27);
-
-static void ControlsAndAccelerators(Program& program)
+static void ControlsAndAccelerators()
 {
     // Template order, which is also the tab order; no default push button.
-    std::string controls;
-    for (HWND child = GetWindow(program.main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    std::string controls, tabOrder, accelerators;
+    for (HWND child = GetWindow(Main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         LONG style = GetWindowLongA(child, GWL_STYLE);
         controls += std::to_string(GetDlgCtrlID(child)) + " " + ClassOf(child) + " '" + Text(child) + "'"
                     + (style & WS_TABSTOP ? " tab" : "")
@@ -325,32 +253,25 @@ static void ControlsAndAccelerators(Program& program)
                "1003 Edit '' tab\n1005 Button 'Br&owse...' tab\n1000 Button 'A&bout' tab\n1001 Button 'E&xit' tab\n"
                "65535 Static 'Original unmodified file:'\n65535 Static 'File to make patch with:'\n",
                "main dialog controls");
-    std::string tabOrder;
-    HWND control = GetDlgItem(program.main, IDC_MAKE_PATCH);
-    for (int i = 0; i < 7 && control; i++) {
-        control = GetNextDlgTabItem(program.main, control, FALSE);
-        tabOrder += std::to_string(GetDlgCtrlID(control)) + " ";
-    }
+    HWND control = GetDlgItem(Main, IDC_MAKE_PATCH);
+    for (int i = 0; i < 7 && control; i++)
+        tabOrder += std::to_string(GetDlgCtrlID(control = GetNextDlgTabItem(Main, control, FALSE))) + " ";
     CheckEqual(tabOrder, "1002 1004 1003 1005 1000 1001 1007 ", "Tab from Make Patch on");
 
     // WinMain loads the table only after the dialog has ended: read it from the file.
     HMODULE module = LoadLibraryExA(ExePath.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    HACCEL table = module ? LoadAcceleratorsA(module, "MORVEX") : NULL;
     ACCEL entries[16];
-    int count = table ? std::min(CopyAcceleratorTableA(table, entries, 16), 16) : 0;
+    int count = module ? CopyAcceleratorTableA(LoadAcceleratorsA(module, "MORVEX"), entries, 16) : 0;
     std::sort(entries, entries + count, [](const ACCEL& a, const ACCEL& b) { return a.key < b.key; });
-    std::string accelerators;
     for (int i = 0; i < count; i++)
         accelerators += std::to_string(entries[i].fVirt) + "/" + std::to_string(entries[i].key) + "/"
                         + std::to_string(entries[i].cmd) + " ";
-    // 18 is FALT | FNOINVERT: character codes with Alt, not virtual keys.
-    CheckEqual(accelerators, "18/2/1000 18/13/1007 18/15/1005 18/18/1004 18/24/1001 ", "accelerators (flags/key/command)");
-    if (module)
-        FreeLibrary(module);
+    // flags/key/command; 18 is FALT | FNOINVERT: character codes with Alt, not virtual keys.
+    CheckEqual(accelerators, "18/2/1000 18/13/1007 18/15/1005 18/18/1004 18/24/1001 ", "accelerators");
+    FreeLibrary(module);
 }
 
-// Make Patch refusals: one message each, and nothing after it.
-static void Refusals(Program& program)
+static void Refusals()
 {
     static const char* const refusals[][3] = {
         {"", "", "You must select the unmodified file first!"},
@@ -359,108 +280,85 @@ static void Refusals(Program& program)
         {"absent.exe", "demo.new", "Error opening original file!"},
     };
     for (auto refusal : refusals) {
-        FillFields(program, *refusal[0] ? Folder + refusal[0] : "", *refusal[1] ? Folder + refusal[1] : "");
-        Click(program.main, IDC_MAKE_PATCH);
-        if (!Answer(program, refusal[2]))
-            return;
-        ExpectNothingElse(program, refusal[2]);
+        SetFields(*refusal[0] ? Folder + refusal[0] : "", *refusal[1] ? Folder + refusal[1] : "");
+        Click(Main, IDC_MAKE_PATCH);
+        if (!Answer(std::string("message: ") + refusal[2])) return;
+        ExpectNothingElse(refusal[2]);
     }
 }
 
-static void WholeRoad(Program& program)
+static void WholeRoad()
 {
     const std::string patchPath = Folder + "patches\\first.ov";
-    FillFields(program, Folder + "demo.exe", Folder + "demo.new");
-    HWND comment = StartPatch(program);
-    if (!comment)
-        return;
-    Check(FocusOf(program) == GetDlgItem(comment, IDC_COMMENT_TEXT), "the focus starts in the comment field");
-    CheckHoldsOn(program, comment);
+    SetFields(Folder + "demo.exe", Folder + "demo.new");
+    Click(Main, IDC_MAKE_PATCH);
+    HWND comment = Expect("comment dialog");
+    Check(comment && Focus() == GetDlgItem(comment, IDC_COMMENT_TEXT), "the focus starts in the comment field");
+    if (!CheckHoldsOn(comment)) return;
     SetText(GetDlgItem(comment, IDC_COMMENT_TEXT), "hi");
     Press(comment, VK_RETURN);
-    Check(Closes(comment), "Enter accepts the comment");
-    HWND save = Expect(program, "dialog: Select name for patch");
-    if (!save)
-        return;
-    CheckEqual(FileTypes(save),
+    Check(WaitUntil([&] { return !IsWindowVisible(comment); }), "Enter accepts the comment");
+    CheckEqual(FileTypes(Expect(SaveDialog)),
                "TIE Disk (*.ov)|TIECD (*.qj)|TIE95 (*.t95)|XvT (*.114)|BoP (*.bop)|XWA (*.202)|"
                "Xwing (*.xov)|All Files (*.*)| selected 0",
                "save dialog file types");
-    if (!ChooseFile(program, save, patchPath) || !Answer(program, "Patch Complete!"))
-        return;
+    if (!Answer(SaveDialog, IDOK, patchPath) || !Answer("message: Patch Complete!")) return;
     CheckBytes(patchPath, DemoPatch + "hi", "first patch");
 
     // Second patch: the save dialog offers the first one's path; cancelling writes nothing.
     std::string longComment;
-    for (int i = 0; i < 300; i++)
-        longComment += static_cast<char>('a' + i % 26);
-    save = GiveComment(program, StartPatch(program), longComment);
-    if (!save)
-        return;
+    while (longComment.size() < 300)
+        longComment += "abcdefghijklmnopqrstuvwxyz";
+    HWND save = MakePatch(longComment);
     CheckEqual(Text(FileNameField(save)) + " in " + Text(GetDlgItem(save, LOOK_IN)), "first.ov in patches",
                "save dialog's initial file");
-    ClickAndClose(save, IDCANCEL, "save dialog");
-    ExpectNothingElse(program, "cancelling the save dialog");
+    if (!Answer(SaveDialog, IDCANCEL)) return;
+    ExpectNothingElse("cancelling the save dialog");
     CheckBytes(patchPath, DemoPatch + "hi", "patch after a cancelled save");
 
     // Third: the name offered is taken as it is; the comment is cut to 255 characters.
-    save = GiveComment(program, StartPatch(program), longComment);
-    if (save && ChooseFile(program, save, "") && Answer(program, "Patch Complete!"))
+    if (MakePatch(longComment) && Answer(SaveDialog) && Answer("message: Patch Complete!"))
         CheckBytes(patchPath, DemoPatch + longComment.substr(0, 255), "patch over the first");
 }
 
-static void Browse(Program& program)
+static void Browse()
 {
-    struct Chooser {
-        int button, field;
-        const char *title, *file;
-    };
-    static const Chooser choosers[] = {
+    static const struct { int button, field; std::string title, file; } choosers[] = {
         {IDC_BROWSE_ORIGINAL, IDC_ORIGINAL_PATH, "dialog: Select unmodified file", "demo.exe"},
         {IDC_BROWSE_MODIFIED, IDC_MODIFIED_PATH, "dialog: Select modified file", "demo.new"},
     };
-    for (const Chooser& chooser : choosers) {
-        HWND field = GetDlgItem(program.main, chooser.field);
-        Click(program.main, chooser.button);
-        HWND open = Expect(program, chooser.title);
-        if (!open)
-            return;
-        CheckEqual(FileTypes(open), "Executables (*.exe)|All Files (*.*)| selected 0", "open dialog file types");
-        if (!ChooseFile(program, open, Folder + chooser.file))
-            return;
+    for (const auto& chooser : choosers) {
+        HWND field = GetDlgItem(Main, chooser.field);
+        Click(Main, chooser.button);
+        CheckEqual(FileTypes(Expect(chooser.title)), "Executables (*.exe)|All Files (*.*)| selected 0",
+                   "open dialog file types");
+        if (!Answer(chooser.title, IDOK, Folder + chooser.file)) return;
         CheckEqual(Text(field), Folder + chooser.file, "field after choosing");
         // Typed text gives way to the buffer's text when the next dialog is cancelled.
         SetText(field, "typed by hand");
-        Click(program.main, chooser.button);
-        if (!(open = Expect(program, chooser.title)))
-            return;
-        CheckEqual(Text(FileNameField(open)), chooser.file, "the next dialog offers the chosen file");
-        ClickAndClose(open, IDCANCEL, "open dialog");
-        ExpectNothingElse(program, "cancelling the open dialog");
+        Click(Main, chooser.button);
+        CheckEqual(Text(FileNameField(Expect(chooser.title))), chooser.file, "the next dialog offers the chosen file");
+        if (!Answer(chooser.title, IDCANCEL)) return;
+        ExpectNothingElse("cancelling the open dialog");
         CheckEqual(Text(field), Folder + chooser.file, "field after a cancel");
     }
 }
 
-static void About(Program& program)
+static void About()
 {
-    Click(program.main, IDC_ABOUT);
-    HWND about = Expect(program, "about box");
-    if (!about)
-        return;
-    CheckHoldsOn(program, about);
-    ClickAndClose(about, IDOK, "about box with OK");
-    Click(program.main, IDC_MAKE_PATCH); // commands work again
-    Answer(program, "You must select the unmodified file first!");
+    Click(Main, IDC_ABOUT);
+    if (!CheckHoldsOn(Expect("about box")) || !Answer("about box")) return;
+    Click(Main, IDC_MAKE_PATCH); // commands work again
+    Answer("message: You must select the unmodified file first!");
 }
 
-static void PatchOverOriginal(Program& program)
+static void PatchOverOriginal()
 {
-    FillFields(program, Folder + "demo.exe", Folder + "demo.new");
-    HWND save = GiveComment(program, StartPatch(program), "");
-    if (save && ChooseFile(program, save, Folder + "demo.exe")
-        && Answer(program, "The patch can't be written over one of the files being compared!")
-        && Answer(program, "Error writing patch!"))
-        ExpectNothingElse(program, "the two messages");
+    SetFields(Folder + "demo.exe", Folder + "demo.new");
+    if (MakePatch("") && Answer(SaveDialog, IDOK, Folder + "demo.exe")
+        && Answer("message: The patch can't be written over one of the files being compared!")
+        && Answer("message: Error writing patch!"))
+        ExpectNothingElse("the two messages");
     CheckBytes(Folder + "demo.exe", DemoOriginal, "original untouched");
 }
 
@@ -473,106 +371,82 @@ static void CALLBACK CountWindow(HWINEVENTHOOK, DWORD, HWND, LONG object, LONG, 
 }
 
 // Every way to ask for the exit, answered No; then Exit answered Yes.
-static void ExitQuestion(Program& program)
+static void ExitQuestion()
 {
     static const char* const ways[] = {"Exit", "the close box", "Escape", "Enter in a path field"};
-    FillFields(program, "C:\\kept\\one.exe", "C:\\kept\\two.exe");
+    SetFields("C:\\kept\\one.exe", "C:\\kept\\two.exe");
     for (int way = 0; way < 4; way++) {
         if (way == 0)
-            Click(program.main, IDC_EXIT);
+            Click(Main, IDC_EXIT);
         else if (way == 1)
-            PostMessageA(program.main, WM_SYSCOMMAND, SC_CLOSE, 0);
+            PostMessageA(Main, WM_SYSCOMMAND, SC_CLOSE, 0);
         else { // Enter in a field asks too, since the dialog has no default button
-            SendMessageA(program.main, WM_NEXTDLGCTL,
-                         reinterpret_cast<WPARAM>(GetDlgItem(program.main, IDC_MODIFIED_PATH)), TRUE);
-            Press(program.main, way == 2 ? VK_ESCAPE : VK_RETURN);
+            SendMessageA(Main, WM_NEXTDLGCTL, WPARAM(GetDlgItem(Main, IDC_MODIFIED_PATH)), TRUE);
+            Press(Main, way == 2 ? VK_ESCAPE : VK_RETURN);
         }
-        HWND box = Expect(program, "message: Do you really want to quit?");
-        if (!box)
-            return;
+        HWND box = Expect(Question);
         // Wine's message box answers DM_GETDEFID with IDOK; its default button is the focused one.
-        CheckEqual(std::to_string(GetDlgCtrlID(FocusOf(program))), std::to_string(IDNO),
-                   std::string("default button of the question from ") + ways[way]);
-        ClickAndClose(box, IDNO, "question");
-        ExpectNothingElse(program, std::string("No to the question from ") + ways[way]);
-        CheckEqual(Text(GetDlgItem(program.main, IDC_ORIGINAL_PATH)) + " " + Text(GetDlgItem(program.main, IDC_MODIFIED_PATH)),
+        Check(box && Focus() == GetDlgItem(box, IDNO), std::string("No is the default after ") + ways[way]);
+        if (!Answer(Question, IDNO)) return;
+        ExpectNothingElse(std::string("No to the question from ") + ways[way]);
+        CheckEqual(Text(GetDlgItem(Main, IDC_ORIGINAL_PATH)) + " " + Text(GetDlgItem(Main, IDC_MODIFIED_PATH)),
                    "C:\\kept\\one.exe C:\\kept\\two.exe", "fields after No");
     }
 
     // A second question would close at once on the quit request already
     // queued, so every window the program creates after Yes is counted.
-    Click(program.main, IDC_EXIT);
-    HWND box = Expect(program, "message: Do you really want to quit?");
-    if (!box)
-        return;
-    HANDLE process = program.process.hProcess;
+    Click(Main, IDC_EXIT);
+    HWND box = Expect(Question);
+    if (!box) return;
     WindowsCreated = 0;
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, NULL, CountWindow,
-                                         program.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+                                         Process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
     Click(box, IDYES);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < WaitLimit;) {
-        DWORD woke = MsgWaitForMultipleObjects(1, &process, FALSE, 50, QS_ALLINPUT);
+    bool ended = WaitUntil([] {
+        bool ended = WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0;
         for (MSG message; PeekMessageA(&message, NULL, 0, 0, PM_REMOVE);)
             DispatchMessageA(&message); // delivers the window events
-        if (woke == WAIT_OBJECT_0)
-            break;
-    }
+        return ended;
+    });
     UnhookWinEvent(hook);
-    Check(WindowsCreated == 0, "no window, such as a second question, may open after Yes; opened: "
-                               + std::to_string(WindowsCreated));
+    Check(WindowsCreated == 0, "no window may open after Yes; opened: " + std::to_string(WindowsCreated));
     DWORD exitCode = STILL_ACTIVE;
-    if (Check(WaitForSingleObject(process, 0) == WAIT_OBJECT_0, "Yes ends the program")) {
-        GetExitCodeProcess(process, &exitCode);
+    if (Check(ended, "Yes ends the program") && GetExitCodeProcess(Process.hProcess, &exitCode))
         CheckEqual(std::to_string(exitCode), "0", "exit code");
-    }
 }
 
 // Alt and the underlined letter press each button of the main dialog.
-static void Mnemonics(Program& program)
+static void Mnemonics()
 {
-    struct Mnemonic {
-        char letter;
-        const char* opens;
-        int closeWith;
-    };
-    static const Mnemonic mnemonics[] = {
+    static const struct { char letter; std::string opens; int closeWith; } mnemonics[] = {
         {'M', "message: You must select the unmodified file first!", IDOK},
         {'R', "dialog: Select unmodified file", IDCANCEL},
         {'O', "dialog: Select modified file", IDCANCEL},
         {'B', "about box", IDOK},
-        {'X', "message: Do you really want to quit?", IDNO},
+        {'X', Question, IDNO},
     };
-    for (const Mnemonic& mnemonic : mnemonics) {
-        Press(program.main, mnemonic.letter, true);
-        HWND window = Expect(program, mnemonic.opens);
-        if (!window || !ClickAndClose(window, mnemonic.closeWith, mnemonic.opens))
-            return;
+    for (const auto& mnemonic : mnemonics) {
+        Press(Main, mnemonic.letter, true);
+        if (!Answer(mnemonic.opens, mnemonic.closeWith)) return;
     }
 }
 
 // Starts the program in a folder of its own, so that paths taken from its
 // current folder show, runs `scenario` on it and ends it.
-static void Run(const char* name, void (*scenario)(Program&))
+static void Run(const char* name, void (*scenario)())
 {
-    Scenario = name;
-    printf("-- %s\n", name);
-    Program program = {};
+    printf("-- %s\n", (Scenario = name).c_str());
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + ExePath + "\"";
-    if (!CreateProcessA(ExePath.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL,
-                        (Folder + "start").c_str(), &startup, &program.process)) {
-        Check(false, "cannot start " + ExePath);
-        return;
-    }
-    if ((program.main = Expect(program, "main dialog")))
-        scenario(program);
-    if (WaitForSingleObject(program.process.hProcess, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(program.process.hProcess, 1);
-        WaitForSingleObject(program.process.hProcess, WaitLimit);
-    }
-    CloseHandle(program.process.hThread);
-    CloseHandle(program.process.hProcess);
+    Process = {};
+    bool started = CreateProcessA(ExePath.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, (Folder + "start").c_str(),
+                                  &startup, &Process);
+    if (Check(started, "start " + ExePath) && (Main = Expect("main dialog")))
+        scenario();
+    TerminateProcess(Process.hProcess, 1); // fails harmlessly once the program has ended
+    WaitForSingleObject(Process.hProcess, WaitLimit);
+    CloseHandle(Process.hThread);
+    CloseHandle(Process.hProcess);
 }
 
 int main(int argc, char** argv)
@@ -581,14 +455,10 @@ int main(int argc, char** argv)
         fputs("usage: morvex_gui_tests MORVEX_EXE\n", stderr);
         return 2;
     }
-    ExePath = argv[1];
-    if (ExePath[0] == '/') // a Unix path under Wine: the root is drive Z:
-        ExePath = "Z:" + ExePath;
+    ExePath = std::string(argv[1][0] == '/' ? "Z:" : "") + argv[1]; // under Wine the Unix root is drive Z:
     std::replace(ExePath.begin(), ExePath.end(), '/', '\\');
-
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    Folder = std::string(temp) + "morvex-gui-" + std::to_string(GetCurrentProcessId()) + "\\";
+    std::string name = "morvex-gui-" + std::to_string(GetCurrentProcessId());
+    Folder = (std::filesystem::temp_directory_path() / name).string() + "\\";
     std::filesystem::create_directories(Folder + "start");
     std::filesystem::create_directories(Folder + "patches");
     std::ofstream(Folder + "demo.exe", std::ios::binary) << DemoOriginal;
