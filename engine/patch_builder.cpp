@@ -23,7 +23,6 @@ static const char ErrorTooManyDifferences[] = "Too many differences to fit in on
 static const long long MaxInputSize = 0x7FFFFFFFLL;
 
 static const size_t BLOCK_SIZE = 1 << 17;
-static const size_t CHUNK_SIZE = 64;
 
 // The two halves of the inputs are compared at once, each with its own
 // buffers and difference list: copying the data from the system's cache is
@@ -97,26 +96,30 @@ int CheckSameSize(void* owner, const char* originalPath, const char* modifiedPat
     return 1;
 }
 
-// Appends a record for every differing byte of one block pair. Returns 0
-// when the list is full.
-static int CollectDifferences(CompareHalf* half, size_t length, long long blockOffset)
+// Appends a record for every differing byte in [begin, end) of the block
+// pair. The range is compared in spans of 4 KiB, a span that differs in
+// chunks of 64 bytes, and only a chunk that differs byte by byte, so equal
+// data is read once. Returns 0 when the list is full.
+static int CollectDifferences(CompareHalf* half, size_t begin, size_t end, int level, long long blockOffset)
 {
+    static const size_t SpanSizes[] = {4096, 64, 1};
     const unsigned char* original = half->originalBlock;
     const unsigned char* modified = half->modifiedBlock;
-    for (size_t chunk = 0; chunk < length; chunk += CHUNK_SIZE) {
-        size_t chunkLength = std::min(length - chunk, CHUNK_SIZE);
-        if (memcmp(original + chunk, modified + chunk, chunkLength) == 0)
+    for (size_t at = begin; at < end; at += SpanSizes[level]) {
+        size_t spanEnd = std::min(end, at + SpanSizes[level]);
+        if (memcmp(original + at, modified + at, spanEnd - at) == 0)
             continue;
-        for (size_t i = chunk; i < chunk + chunkLength; i++) {
-            if (original[i] == modified[i])
-                continue;
-            if (half->count == MAX_PATCH_RECORDS)
+        if (SpanSizes[level] > 1) {
+            if (!CollectDifferences(half, at, spanEnd, level + 1, blockOffset))
                 return 0;
-            PatchRecord& record = half->differences[half->count++];
-            record.offset = static_cast<uint32_t>(blockOffset + static_cast<long long>(i));
-            record.marker = PATCH_RECORD_MARKER;
-            record.value = modified[i];
+            continue;
         }
+        if (half->count == MAX_PATCH_RECORDS)
+            return 0;
+        PatchRecord& record = half->differences[half->count++];
+        record.offset = static_cast<uint32_t>(blockOffset + static_cast<long long>(at));
+        record.marker = PATCH_RECORD_MARKER;
+        record.value = modified[at];
     }
     return 1;
 }
@@ -141,8 +144,7 @@ static void CompareRange(void* argument)
         if (!ReadBlock(half->original, half->originalBlock, length, position, ErrorReadingOriginal, &half->problem)
             || !ReadBlock(half->modified, half->modifiedBlock, length, position, ErrorReadingModified, &half->problem))
             return;
-        if (memcmp(half->originalBlock, half->modifiedBlock, length) != 0
-            && !CollectDifferences(half, length, position)) {
+        if (!CollectDifferences(half, 0, length, 0, position)) {
             half->problem = ErrorTooManyDifferences;
             return;
         }
