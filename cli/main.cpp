@@ -2,6 +2,7 @@
 // dialog program. Exit codes: 0 made, 1 refused or failed, 2 wrong arguments.
 #include "patch_builder.h"
 #include "patch_format.h"
+#include "platform.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
     if (argc == 5)
         strncpy(comment, argv[4], MAX_COMMENT_LENGTH);
 
+    RemoveTempsOnInterrupt();
     if (!CheckSameSize(NULL, argv[1], argv[2]))
         return 1;
     if (!BuildPatch(NULL, argv[1], argv[2], argv[3], comment)) {

@@ -43,26 +43,15 @@ static unsigned char Blocks[2][2][BLOCK_SIZE];
 static PatchRecord Differences[2 * MAX_PATCH_RECORDS];
 static unsigned char PatchBytes[MAX_PATCH_SIZE];
 
-// Opens an input for reading; anything but a plain file counts as a failed open.
-static FILE* OpenInput(const char* path, FileInfo* info)
-{
-    FILE* file = fopen(path, "rb");
-    if (file && !(InspectOpenFile(file, info) && info->regular)) {
-        fclose(file);
-        file = NULL;
-    }
-    return file;
-}
-
 static int OpenInputs(void* owner, const char* originalPath, const char* modifiedPath,
                       FILE** original, FileInfo* originalInfo, FILE** modified, FileInfo* modifiedInfo)
 {
-    *original = OpenInput(originalPath, originalInfo);
+    *original = OpenInputFile(originalPath, originalInfo);
     if (!*original) {
         ShowWarning(owner, ErrorOpeningOriginal);
         return 0;
     }
-    *modified = OpenInput(modifiedPath, modifiedInfo);
+    *modified = OpenInputFile(modifiedPath, modifiedInfo);
     if (!*modified) {
         fclose(*original);
         ShowWarning(owner, ErrorOpeningModified);
@@ -188,12 +177,36 @@ static int SameFile(const FileInfo& a, const FileInfo& b)
     return a.volume == b.volume && a.index == b.index;
 }
 
-// Writes the finished patch into the open temporary file and closes it.
-static int WritePatchFile(FILE* patch, const char* originalPath, unsigned count, const char* comment)
+// A path can take the patch when a plain open for writing would work there
+// and its folder can take a new file. Nothing is left behind by the look.
+static int PatchPathUsable(const char* patchPath, FileInfo* existing, int* exists)
 {
+    char tempPath[TEMP_PATH_SIZE];
+    if (!ProbeWritablePath(patchPath, existing, exists))
+        return 0;
+    FILE* probe = CreateTempBeside(patchPath, tempPath);
+    if (!probe)
+        return 0;
+    fclose(probe);
+    RemoveTemp(tempPath);
+    return 1;
+}
+
+// Writes the finished patch beside `patchPath` and moves it into place. The
+// temporary file exists only now, after the comparison, so an interrupted
+// comparison leaves nothing behind.
+static int WritePatchFile(const char* patchPath, const char* originalPath, unsigned count, const char* comment)
+{
+    char tempPath[TEMP_PATH_SIZE];
+    FILE* patch = CreateTempBeside(patchPath, tempPath);
+    if (!patch)
+        return 0;
     size_t length = EncodePatch(PatchBytes, DeriveTargetName(originalPath), Differences, count, comment);
     int written = fwrite(PatchBytes, 1, length, patch) == length;
-    return CommitFile(patch) && written;
+    if (CommitFile(patch) && written && MoveTempOver(tempPath, patchPath))
+        return 1;
+    RemoveTemp(tempPath);
+    return 0;
 }
 
 int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath,
@@ -201,22 +214,15 @@ int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath,
 {
     FileInfo existing;
     int patchExists;
-    char tempPath[TEMP_PATH_SIZE];
-    FILE* patch = NULL;
-    if (ProbeWritablePath(patchPath, &existing, &patchExists))
-        patch = CreateTempBeside(patchPath, tempPath);
-    if (!patch) {
+    if (!PatchPathUsable(patchPath, &existing, &patchExists)) {
         ShowWarning(owner, ErrorOpeningPatch);
         return 0;
     }
 
     FILE *original, *modified;
     FileInfo originalInfo, modifiedInfo;
-    if (!OpenInputs(owner, originalPath, modifiedPath, &original, &originalInfo, &modified, &modifiedInfo)) {
-        fclose(patch);
-        remove(tempPath);
+    if (!OpenInputs(owner, originalPath, modifiedPath, &original, &originalInfo, &modified, &modifiedInfo))
         return 0;
-    }
 
     const char* problem = NULL;
     unsigned count = 0;
@@ -230,15 +236,9 @@ int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath,
     fclose(modified);
 
     if (problem) {
-        fclose(patch);
-        remove(tempPath);
         ShowWarning(owner, problem);
         return 0;
     }
     // A failed write is not reported here: the caller says "Error writing patch!".
-    if (!WritePatchFile(patch, originalPath, count, comment) || !MoveTempOver(tempPath, patchPath)) {
-        remove(tempPath);
-        return 0;
-    }
-    return 1;
+    return WritePatchFile(patchPath, originalPath, count, comment);
 }

@@ -20,6 +20,10 @@ enum { TEMP_PATH_SIZE = 1024 };
 // Fills `info` for an open stream. Returns 0 when the system cannot say.
 int InspectOpenFile(FILE* file, FileInfo* info);
 
+// Opens a plain file for binary reading and fills `info`. Anything else (a
+// folder, a device, a FIFO) is refused at once, without waiting on it.
+FILE* OpenInputFile(const char* path, FileInfo* info);
+
 // Looks at what `path` names before anything is written there. Returns 0 when
 // a plain open for writing would fail (a folder, a read-only file). `*exists`
 // says whether something is there; `info` is filled when it is.
@@ -27,8 +31,16 @@ int ProbeWritablePath(const char* path, FileInfo* info, int* exists);
 
 // Creates an empty file with a fresh name in the folder of `path` and opens it
 // for binary writing; its name goes to `tempPath` (TEMP_PATH_SIZE bytes).
-// Returns NULL when that folder cannot take a new file.
+// Returns NULL when that folder cannot take a new file. Until it is moved
+// into place or removed, an interrupt removes it (RemoveTempsOnInterrupt).
 FILE* CreateTempBeside(const char* path, char* tempPath);
+
+// Deletes a temporary file that will not be moved into place.
+void RemoveTemp(const char* tempPath);
+
+// Makes an interrupt (Ctrl+C, SIGTERM, SIGHUP, a closed console) remove the
+// temporary files in flight before the process ends with the usual status.
+void RemoveTempsOnInterrupt();
 
 // Flushes the stream to the disk and closes it. Returns 0 if any step failed;
 // the stream is closed either way.

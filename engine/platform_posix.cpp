@@ -1,5 +1,6 @@
 #include "platform.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <cerrno>
@@ -25,6 +26,24 @@ int InspectOpenFile(FILE* file, FileInfo* info)
     return 1;
 }
 
+FILE* OpenInputFile(const char* path, FileInfo* info)
+{
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return NULL;
+    struct stat status;
+    FILE* file = NULL;
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && fcntl(fd, F_SETFL, 0) == 0)
+        file = fdopen(fd, "rb");
+    if (!file) {
+        close(fd);
+        return NULL;
+    }
+    FillInfo(status, info);
+    return file;
+}
+
 int ProbeWritablePath(const char* path, FileInfo* info, int* exists)
 {
     struct stat status;
@@ -47,33 +66,83 @@ static mode_t ModeFor(const char* path)
 {
     struct stat status;
     if (stat(path, &status) == 0)
-        return status.st_mode & 07777;
+        return status.st_mode & 0777; // never the setuid, setgid or sticky bit
     mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
 }
 
+// Temporary files not yet moved into place. A slot's name is complete
+// before it is marked in use, so the signal handler never sees half a name.
+enum { PENDING_SLOTS = 2 };
+static char PendingNames[PENDING_SLOTS][TEMP_PATH_SIZE];
+static volatile sig_atomic_t PendingInUse[PENDING_SLOTS];
+
+static void ForgetPending(const char* tempPath)
+{
+    for (int slot = 0; slot < PENDING_SLOTS; slot++)
+        if (PendingInUse[slot] && strcmp(PendingNames[slot], tempPath) == 0)
+            PendingInUse[slot] = 0;
+}
+
+static void RemovePendingAndReraise(int signalNumber)
+{
+    for (int slot = 0; slot < PENDING_SLOTS; slot++)
+        if (PendingInUse[slot])
+            unlink(PendingNames[slot]);
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+}
+
+void RemoveTempsOnInterrupt()
+{
+    struct sigaction action = {};
+    action.sa_handler = RemovePendingAndReraise;
+    sigemptyset(&action.sa_mask);
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    for (int signalNumber : signals)
+        sigaddset(&action.sa_mask, signalNumber);
+    for (int signalNumber : signals)
+        sigaction(signalNumber, &action, NULL);
+}
+
 FILE* CreateTempBeside(const char* path, char* tempPath)
 {
     static const char tempName[] = ".morvex-XXXXXX";
+    int slot = 0;
+    while (slot < PENDING_SLOTS && PendingInUse[slot])
+        slot++;
     const char* slash = strrchr(path, '/');
     size_t folderLength = slash ? static_cast<size_t>(slash - path) + 1 : 0;
-    if (folderLength + sizeof tempName > TEMP_PATH_SIZE)
+    if (slot == PENDING_SLOTS || folderLength + sizeof tempName > TEMP_PATH_SIZE)
         return NULL;
-    memcpy(tempPath, path, folderLength);
-    memcpy(tempPath + folderLength, tempName, sizeof tempName);
+    char* name = PendingNames[slot];
+    memcpy(name, path, folderLength);
+    memcpy(name + folderLength, tempName, sizeof tempName);
 
-    int fd = mkstemp(tempPath);
-    if (fd < 0)
+    // The template's X's are replaced in place; until then an unlink of the
+    // template itself finds nothing.
+    PendingInUse[slot] = 1;
+    int fd = mkstemp(name);
+    if (fd < 0) {
+        PendingInUse[slot] = 0;
         return NULL;
+    }
+    strcpy(tempPath, name);
     FILE* file = NULL;
     if (fchmod(fd, ModeFor(path)) == 0)
         file = fdopen(fd, "wb");
     if (!file) {
         close(fd);
-        unlink(tempPath);
+        RemoveTemp(tempPath);
     }
     return file;
+}
+
+void RemoveTemp(const char* tempPath)
+{
+    unlink(tempPath);
+    ForgetPending(tempPath);
 }
 
 int CommitFile(FILE* file)
@@ -84,7 +153,10 @@ int CommitFile(FILE* file)
 
 int MoveTempOver(const char* tempPath, const char* path)
 {
-    return rename(tempPath, path) == 0;
+    if (rename(tempPath, path) != 0)
+        return 0;
+    ForgetPending(tempPath);
+    return 1;
 }
 
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset)

@@ -26,6 +26,16 @@ int InspectOpenFile(FILE* file, FileInfo* info)
     return 1;
 }
 
+FILE* OpenInputFile(const char* path, FileInfo* info)
+{
+    FILE* file = fopen(path, "rb");
+    if (file && !(InspectOpenFile(file, info) && info->regular)) {
+        fclose(file);
+        file = NULL;
+    }
+    return file;
+}
+
 int ProbeWritablePath(const char* path, FileInfo* info, int* exists)
 {
     DWORD attributes = GetFileAttributesA(path);
@@ -52,8 +62,42 @@ int ProbeWritablePath(const char* path, FileInfo* info, int* exists)
     return 1;
 }
 
+// Temporary files not yet moved into place, removed by the console's
+// control handler, which runs on a thread of its own.
+enum { PENDING_SLOTS = 2 };
+static char PendingNames[PENDING_SLOTS][TEMP_PATH_SIZE];
+static volatile LONG PendingInUse[PENDING_SLOTS];
+
+static void ForgetPending(const char* tempPath)
+{
+    for (int slot = 0; slot < PENDING_SLOTS; slot++)
+        if (PendingInUse[slot] && strcmp(PendingNames[slot], tempPath) == 0)
+            InterlockedExchange(&PendingInUse[slot], 0);
+}
+
+static BOOL WINAPI RemovePendingAndExit(DWORD event)
+{
+    for (int slot = 0; slot < PENDING_SLOTS; slot++)
+        if (PendingInUse[slot])
+            DeleteFileA(PendingNames[slot]);
+    // The statuses a POSIX shell gives for SIGINT and SIGHUP.
+    ExitProcess(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 130 : 129);
+    return TRUE;
+}
+
+void RemoveTempsOnInterrupt()
+{
+    SetConsoleCtrlHandler(RemovePendingAndExit, TRUE);
+}
+
 FILE* CreateTempBeside(const char* path, char* tempPath)
 {
+    int slot = 0;
+    while (slot < PENDING_SLOTS && PendingInUse[slot])
+        slot++;
+    if (slot == PENDING_SLOTS)
+        return NULL;
+
     char folder[TEMP_PATH_SIZE];
     const char* end = path;
     for (const char* p = path; *p; p++)
@@ -70,10 +114,18 @@ FILE* CreateTempBeside(const char* path, char* tempPath)
     // GetTempFileNameA creates the file, so the name cannot be taken twice.
     if (GetTempFileNameA(folder, "mvx", 0, tempPath) == 0)
         return NULL;
+    strcpy(PendingNames[slot], tempPath);
+    InterlockedExchange(&PendingInUse[slot], 1);
     FILE* file = fopen(tempPath, "wb");
     if (!file)
-        DeleteFileA(tempPath);
+        RemoveTemp(tempPath);
     return file;
+}
+
+void RemoveTemp(const char* tempPath)
+{
+    DeleteFileA(tempPath);
+    ForgetPending(tempPath);
 }
 
 int CommitFile(FILE* file)
@@ -85,7 +137,10 @@ int CommitFile(FILE* file)
 
 int MoveTempOver(const char* tempPath, const char* path)
 {
-    return MoveFileExA(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!MoveFileExA(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    ForgetPending(tempPath);
+    return 1;
 }
 
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
