@@ -1,11 +1,10 @@
 // morvexc: makes a patch from the command line with the same engine as the
 // dialog program. Exit codes: 0 made, 1 refused or failed, 2 wrong arguments.
 #include "patch_builder.h"
-#include "patch_format.h"
+#include "path_arguments.h"
 #include "platform.h"
 
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char** argv)
 {
@@ -13,10 +12,11 @@ int main(int argc, char** argv)
         fputs("usage: morvexc ORIGINAL MODIFIED PATCH [COMMENT]\n", stderr);
         return 2;
     }
-    // Cut the comment as the comment dialog does.
-    static char comment[MAX_COMMENT_LENGTH + 1];
-    if (argc == 5)
-        strncpy(comment, argv[4], MAX_COMMENT_LENGTH);
+    for (int path = 1; path <= 3; path++)
+        if (!TakePathArgument(argv, path))
+            return 1;
+    // The engine cuts the comment to 255 bytes, as the comment dialog does.
+    const char* comment = argc == 5 ? argv[4] : "";
 
     RemoveTempsOnInterrupt();
     if (!CheckSameSize(NULL, argv[1], argv[2]))

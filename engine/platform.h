@@ -55,6 +55,12 @@ int MoveTempOver(const char* tempPath, const char* path);
 // a read error.
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset);
 
+// Puts `text` into `out` (room for `size` bytes with the terminator) in the
+// code page that patch readers expect, cut at a whole character. On Windows
+// that is the user's ANSI code page, whatever the process's own, and a
+// character it lacks becomes '?'; elsewhere the bytes are kept as they are.
+void ToPatchText(const char* text, char* out, size_t size);
+
 // Runs work(first) on a second thread and work(second) on this one, and
 // returns when both are done. Without a second thread, runs both here.
 void RunInParallel(void (*work)(void*), void* first, void* second);

@@ -60,6 +60,32 @@ int ProbeWritablePath(const char* path, FileInfo* info, int* exists)
     return 1;
 }
 
+// Follows a chain of symbolic links from `path` to the name that a plain
+// open for writing would write to, so that the patch replaces the link's
+// target and the link stays a link. Returns 0 for a loop or a name too long.
+static int FollowLinks(const char* path, char* target)
+{
+    if (strlen(path) >= TEMP_PATH_SIZE)
+        return 0;
+    strcpy(target, path);
+    for (int hops = 0; hops < 40; hops++) {
+        char link[TEMP_PATH_SIZE];
+        ssize_t length = readlink(target, link, sizeof link);
+        if (length < 0)
+            return errno == EINVAL || errno == ENOENT; // not a link, or nothing there yet
+        if (length == static_cast<ssize_t>(sizeof link))
+            return 0;
+        link[length] = '\0';
+        // A relative link is relative to the folder that holds it.
+        const char* slash = link[0] == '/' ? NULL : strrchr(target, '/');
+        size_t folderLength = slash ? static_cast<size_t>(slash - target) + 1 : 0;
+        if (folderLength + static_cast<size_t>(length) >= TEMP_PATH_SIZE)
+            return 0;
+        memcpy(target + folderLength, link, static_cast<size_t>(length) + 1);
+    }
+    return 0;
+}
+
 // A new file gets the mode of the one it will replace, or the usual mode
 // for a new file under the current umask.
 static mode_t ModeFor(const char* path)
@@ -109,15 +135,18 @@ void RemoveTempsOnInterrupt()
 FILE* CreateTempBeside(const char* path, char* tempPath)
 {
     static const char tempName[] = ".morvex-XXXXXX";
+    char target[TEMP_PATH_SIZE];
     int slot = 0;
     while (slot < PENDING_SLOTS && PendingInUse[slot])
         slot++;
-    const char* slash = strrchr(path, '/');
-    size_t folderLength = slash ? static_cast<size_t>(slash - path) + 1 : 0;
-    if (slot == PENDING_SLOTS || folderLength + sizeof tempName > TEMP_PATH_SIZE)
+    if (slot == PENDING_SLOTS || !FollowLinks(path, target))
+        return NULL;
+    const char* slash = strrchr(target, '/');
+    size_t folderLength = slash ? static_cast<size_t>(slash - target) + 1 : 0;
+    if (folderLength + sizeof tempName > TEMP_PATH_SIZE)
         return NULL;
     char* name = PendingNames[slot];
-    memcpy(name, path, folderLength);
+    memcpy(name, target, folderLength);
     memcpy(name + folderLength, tempName, sizeof tempName);
 
     // The template's X's are replaced in place; until then an unlink of the
@@ -130,7 +159,7 @@ FILE* CreateTempBeside(const char* path, char* tempPath)
     }
     strcpy(tempPath, name);
     FILE* file = NULL;
-    if (fchmod(fd, ModeFor(path)) == 0)
+    if (fchmod(fd, ModeFor(target)) == 0)
         file = fdopen(fd, "wb");
     if (!file) {
         close(fd);
@@ -153,10 +182,22 @@ int CommitFile(FILE* file)
 
 int MoveTempOver(const char* tempPath, const char* path)
 {
-    if (rename(tempPath, path) != 0)
+    char target[TEMP_PATH_SIZE];
+    if (!FollowLinks(path, target) || rename(tempPath, target) != 0)
         return 0;
     ForgetPending(tempPath);
     return 1;
+}
+
+void ToPatchText(const char* text, char* out, size_t size)
+{
+    size_t length = strnlen(text, size - 1);
+    // Cut before a UTF-8 character that would not fit whole.
+    if (text[length] != '\0')
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            length--;
+    memcpy(out, text, length);
+    out[length] = '\0';
 }
 
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset)

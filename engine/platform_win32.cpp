@@ -143,6 +143,44 @@ int MoveTempOver(const char* tempPath, const char* path)
     return 1;
 }
 
+// The code page of the user's locale for programs that are not Unicode,
+// which is what programs reading patches use.
+static UINT PatchCodePage()
+{
+    DWORD codePage = 0;
+    if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                        reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR))
+        || codePage == CP_ACP)
+        codePage = 1252;
+    return codePage;
+}
+
+void ToPatchText(const char* text, char* out, size_t size)
+{
+    static WCHAR wide[8192];
+    static char converted[4 * 8192];
+    UINT codePage = GetACP();
+    // Under the UTF-8 code page the text is UTF-8; otherwise it is already ANSI.
+    if (codePage == CP_UTF8) {
+        codePage = PatchCodePage();
+        int wideLength = MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, sizeof wide / sizeof *wide);
+        if (wideLength == 0 || !WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, -1, converted,
+                                                    sizeof converted, "?", NULL))
+            converted[0] = '\0';
+        text = converted;
+    }
+    // Cut before a double-byte character that would not fit whole.
+    size_t length = 0;
+    while (text[length]) {
+        size_t width = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(text[length])) && text[length + 1] ? 2 : 1;
+        if (length + width > size - 1)
+            break;
+        length += width;
+    }
+    memcpy(out, text, length);
+    out[length] = '\0';
+}
+
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
 {
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));

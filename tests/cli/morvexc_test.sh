@@ -46,5 +46,34 @@ check "nothing written on refusal" "no" "$([ -e "$work/x.ov" ] && echo yes || ec
 check "original untouched" "0a 0d 1a 00 0d 0a" "$(hex "$work/game.exe")"
 check "usage" "usage: morvexc ORIGINAL MODIFIED PATCH [COMMENT]|2" "$(morvexc "$work/game.exe")"
 
+if [ -n "$runner" ]; then
+    # Names outside the ANSI code page reach the file system unchanged; the
+    # text stored in the patch is in the ANSI code page, '?' where it lacks a character.
+    echo c > "$work/c"
+    check "fullwidth name" "Patch Complete!|0" "$(morvexc "$work/game.exe" "$work/game.new" "$work/ｃ")"
+    check "look-alike untouched" "c" "$(cat "$work/c")"
+    mkdir "$work/Папка"
+    printf 'abc' > "$work/Папка/исх.exe"
+    printf 'a\xc3\xa9' > "$work/Папка/мод.exe"
+    check "Cyrillic names" "Patch Complete!|0" \
+        "$(morvexc "$work/Папка/исх.exe" "$work/Папка/мод.exe" "$work/Папка/п.ov" "é коммент")"
+    check "stored in the ANSI code page" \
+        "3f 3f 3f 2e 45 58 45 00 00 00 00 00 00 02 00 01 00 00 00 01 c3 02 00 00 00 01 a9 e9 20 3f 3f 3f 3f 3f 3f 3f" \
+        "$(hex "$work/Папка/п.ov")"
+    check "quoted paths" "Patch Complete!|0" \
+        "$($runner "$exe" " \"$(path "$work/game.exe")\" " "\"$(path "$work/game.new")\"" "$(path "$work/q.ov")" 2>&1 | tr -d '\r')|$?"
+else
+    # An interrupted comparison leaves the old patch and no temporary file.
+    truncate -s $((2**31 - 1)) "$work/big1" "$work/big2"
+    echo "old patch" > "$work/big.ov"
+    "$exe" "$work/big1" "$work/big2" "$work/big.ov" & pid=$!
+    sleep 0.5
+    kill -TERM $pid
+    wait $pid
+    check "exit status after SIGTERM" 143 $?
+    check "old patch kept, no temporary file" "old patch|big.ov big1 big2" \
+        "$(cat "$work/big.ov")|$(cd "$work" && ls -A big* .morvex-* 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

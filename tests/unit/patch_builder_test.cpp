@@ -16,8 +16,6 @@ static const char OpeningPatch[] = "Error opening file to write patch to!";
 static const char OverInput[] = "The patch can't be written over one of the files being compared!";
 static const char TooMany[] = "Too many differences to fit in one patch!";
 
-using Messages = std::vector<std::string>;
-
 class PatchBuilderTest : public TempFolderTest {
 protected:
     // Writes the inputs, runs the size check and the builder as the dialog does.
@@ -34,44 +32,6 @@ protected:
 
 static const std::string DemoName("DEMO.EXE\0\0\0\0\0", 13);
 
-static std::string Record(unsigned offset, char value)
-{
-    std::string record;
-    for (int i = 0; i < 4; i++)
-        record += static_cast<char>(offset >> (8 * i));
-    return record + '\x01' + value;
-}
-
-static std::string Count(unsigned count)
-{
-    return {static_cast<char>(count & 0xFF), static_cast<char>(count >> 8)};
-}
-
-TEST_F(PatchBuilderTest, WritesByteExactPatches)
-{
-    const struct {
-        std::string original, modified;
-        const char* comment;
-        std::string patch;
-    } cases[] = {
-        {std::string("\x00\x11\x22\x33", 4), std::string("\x00\xAA\x22\xBB", 4), "hi",
-         DemoName + Count(2) + Record(1, '\xAA') + Record(3, '\xBB') + "hi"},
-        {"same", "same", "", DemoName + Count(0)},
-        {"", "", "", DemoName + Count(0)},
-        {"", "", "note", DemoName + Count(0) + "note"},
-        {"abc", "Xbc", "", DemoName + Count(1) + Record(0, 'X')},
-        {"abc", "abZ", "", DemoName + Count(1) + Record(2, 'Z')},
-        // Bytes that text mode would translate pass through unchanged.
-        {std::string("\n\r\x1a\r\n", 5), std::string("\r\n\x1a\n\x1a", 5), "",
-         DemoName + Count(4) + Record(0, '\r') + Record(1, '\n') + Record(3, '\n') + Record(4, '\x1a')},
-    };
-    for (const auto& c : cases) {
-        ASSERT_EQ(Make(c.original, c.modified, c.comment), 1) << Hex(c.original);
-        EXPECT_EQ(Hex(Patch()), Hex(c.patch)) << Hex(c.original);
-    }
-    EXPECT_EQ(Warnings, Messages{});
-}
-
 // Differences every 8 bytes, so that large counts span both compared halves.
 static std::string Spread(unsigned differences)
 {
@@ -81,122 +41,119 @@ static std::string Spread(unsigned differences)
     return modified;
 }
 
-TEST_F(PatchBuilderTest, RecordAreaAndCommentAtTheirLimits)
+static std::string SpreadRecords(unsigned differences)
 {
-    const std::string comment(255, 'c');
-    for (unsigned differences : {255u, 65535u}) {
-        std::string expected = DemoName + Count(differences);
-        for (unsigned i = 0; i < differences; i++)
-            expected += Record(8 * i + 7, 'y');
-        const std::string modified = Spread(differences);
-        ASSERT_EQ(Make(std::string(modified.size(), 'x'), modified, comment.c_str()), 1);
-        EXPECT_TRUE(Patch() == expected + comment) << differences;
+    std::string records;
+    for (unsigned i = 0; i < differences; i++)
+        records += Record(8 * i + 7, 'y');
+    return records;
+}
+
+TEST_F(PatchBuilderTest, WritesByteExactPatches)
+{
+    const std::string longComment(300, 'c');
+    const struct {
+        std::string original, modified;
+        const char* comment;
+        std::string patch; // empty: refused with TooMany, the earlier patch kept
+    } cases[] = {
+        {std::string("\x00\x11\x22\x33", 4), std::string("\x00\xAA\x22\xBB", 4), "hi",
+         DemoName + Count(2) + Record(1, '\xAA') + Record(3, '\xBB') + "hi"},
+        {"same", "same", "", DemoName + Count(0)},
+        {"", "", "note", DemoName + Count(0) + "note"},
+        {"abc", "Xbc", "", DemoName + Count(1) + Record(0, 'X')},
+        {"abc", "abZ", "", DemoName + Count(1) + Record(2, 'Z')},
+        // Bytes that text mode would translate pass through unchanged.
+        {std::string("\n\r\x1a\r\n", 5), std::string("\r\n\x1a\n\x1a", 5), "",
+         DemoName + Count(4) + Record(0, '\r') + Record(1, '\n') + Record(3, '\n') + Record(4, '\x1a')},
+        // The record area and the comment at their limits, and one past.
+        {std::string(8 * 255, 'x'), Spread(255), longComment.c_str(),
+         DemoName + Count(255) + SpreadRecords(255) + longComment.substr(0, 255)},
+        {std::string(8 * 65535, 'x'), Spread(65535), "", DemoName + Count(65535) + SpreadRecords(65535)},
+        {std::string(8 * 65536, 'x'), Spread(65536), "", ""},
+        {std::string(65536, 'a'), std::string(65536, 'b'), "", ""},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(Path("demo.pat"), "old patch");
+        Warnings.clear();
+        ASSERT_EQ(Make(c.original, c.modified, c.comment), !c.patch.empty()) << Hex(c.original.substr(0, 8));
+        EXPECT_TRUE(Patch() == (c.patch.empty() ? "old patch" : c.patch)) << Hex(c.original.substr(0, 8));
+        EXPECT_EQ(Warnings, c.patch.empty() ? Messages{TooMany} : Messages{});
+        EXPECT_EQ(Listing(), (Messages{"demo.exe", "demo.new", "demo.pat"}));
     }
 }
 
-TEST_F(PatchBuilderTest, RefusesTheDifferenceThatDoesNotFit)
-{
-    WriteBytes(Path("demo.pat"), "old patch");
-    for (const std::string& modified : {std::string(65536, 'b'), Spread(65536)})
-        EXPECT_EQ(Make(std::string(modified.size(), 'a'), modified), 0);
-    EXPECT_EQ(Warnings, (Messages{TooMany, TooMany}));
-    EXPECT_EQ(Patch(), "old patch");
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"demo.exe", "demo.new", "demo.pat"}));
-}
-
-// Sizes beyond what 32-bit positions hold are made as sparse files.
-TEST_F(PatchBuilderTest, SizeCheck)
+// Every refusal of the size check or the builder leaves the patch path as it
+// was and no temporary file behind. Sizes beyond what 32-bit positions hold
+// are made as sparse files.
+TEST_F(PatchBuilderTest, RefusalsLeaveThePatchPathAlone)
 {
     const struct {
         const char* name;
         long long size;
-    } files[] = {{"four", 4}, {"five", 5}, {"sixteen", 16}, {"max", (1LL << 31) - 1},
+    } files[] = {{"four", 4}, {"five", 5}, {"sixteen", 16}, {"empty", 0}, {"max", (1LL << 31) - 1},
                  {"huge", 1LL << 31}, {"wrap", (1LL << 32) + 16}};
     for (const auto& file : files) {
-        WriteBytes(Path(file.name), "");
+        WriteBytes(Path(file.name), file.size == 4 ? "1234" : "");
         std::filesystem::resize_file(Path(file.name), file.size);
     }
-    const std::string missing = Path("missing");
-    const struct {
-        std::string original, modified;
-        Messages messages;
-    } cases[] = {
-        {missing, Path("four"), {OpeningOriginal}},
-        {Path("four"), missing, {OpeningModified}},
-        {missing, missing, {OpeningOriginal}},
-        {folder, Path("four"), {OpeningOriginal}},
-        {Path("four"), folder, {OpeningModified}},
-        {Path("four"), Path("five"), {SizesDiffer}},
-        {Path("five"), Path("four"), {SizesDiffer}},
-        {Path("four"), Path("four"), {}},
-        {Path("max"), Path("max"), {}},
-        {Path("huge"), Path("huge"), {TooLarge}},
-        {Path("wrap"), Path("sixteen"), {SizesDiffer}},
-        {Path("sixteen"), Path("wrap"), {SizesDiffer}},
-    };
-    for (const auto& c : cases) {
-        Warnings.clear();
-        EXPECT_EQ(CheckSameSize(nullptr, c.original.c_str(), c.modified.c_str()), c.messages.empty());
-        EXPECT_EQ(Warnings, c.messages) << c.original << " / " << c.modified;
-    }
-}
-
-// Every refusal leaves the patch path as it was and no temporary file behind.
-TEST_F(PatchBuilderTest, BuilderFailuresLeaveThePatchPathAlone)
-{
-    WriteBytes(Path("four"), "1234");
     WriteBytes(Path("four2"), "1x34");
-    WriteBytes(Path("five"), "12345");
-    WriteBytes(Path("empty"), "");
-    WriteBytes(Path("big"), "");
-    std::filesystem::resize_file(Path("big"), 1LL << 31);
     std::filesystem::create_directory(Path("sub"));
-    const std::string missing = Path("missing");
+    WriteBytes(Path("out.pat"), "old patch");
+    const std::string missing = Path("missing"), out = Path("out.pat");
+    const char* const passes = nullptr;
     const struct {
-        std::string original, modified, patch;
-        Messages messages;
+        std::string original, modified, patch; // no patch: the size check alone
+        const char *check, *build;             // the message of each, if any
     } cases[] = {
-        {missing, Path("four"), Path("out.pat"), {OpeningOriginal}},
-        {Path("four"), missing, Path("out.pat"), {OpeningModified}},
-        {folder, Path("four"), Path("out.pat"), {OpeningOriginal}},
-        {Path("four"), Path("five"), Path("out.pat"), {SizesDiffer}},
-        {Path("big"), Path("big"), Path("out.pat"), {TooLarge}},
-        {missing, missing, Path("nowhere") + PathSeparator + "out.pat", {OpeningPatch}},
-        {missing, missing, Path("sub"), {OpeningPatch}},
-        {Path("four"), Path("four2"), Path("four"), {OverInput}},
-        {Path("four"), Path("four2"), Path("four2"), {OverInput}},
-        {Path("four"), Path("four2"), Path("sub") + PathSeparator + ".." + PathSeparator + "four", {OverInput}},
+        {missing, Path("four"), out, OpeningOriginal, OpeningOriginal},
+        {Path("four"), missing, out, OpeningModified, OpeningModified},
+        {missing, missing, out, OpeningOriginal, OpeningOriginal},
+        {folder, Path("four"), out, OpeningOriginal, OpeningOriginal},
+        {Path("four"), folder, out, OpeningModified, OpeningModified},
+        {Path("four"), Path("five"), out, SizesDiffer, SizesDiffer},
+        {Path("five"), Path("four"), out, SizesDiffer, SizesDiffer},
+        {Path("four"), Path("four"), "", passes, passes},
+        {Path("max"), Path("max"), "", passes, passes},
+        {Path("huge"), Path("huge"), out, TooLarge, TooLarge},
+        {Path("wrap"), Path("wrap"), out, TooLarge, TooLarge},
+        {Path("wrap"), Path("sixteen"), out, SizesDiffer, SizesDiffer},
+        {Path("sixteen"), Path("wrap"), out, SizesDiffer, SizesDiffer},
+        {Path("four"), Path("four"), Path("nowhere") + PathSeparator + "out.pat", passes, OpeningPatch},
+        {missing, missing, Path("sub"), OpeningOriginal, OpeningPatch},
+        {Path("four"), Path("four2"), Path("four"), passes, OverInput},
+        {Path("four"), Path("four2"), Path("four2"), passes, OverInput},
+        {Path("four"), Path("four2"), Path("sub") + PathSeparator + ".." + PathSeparator + "four", passes, OverInput},
 #ifdef _WIN32
-        {Path("four"), Path("four2"), Path("FOUR"), {OverInput}},
-        {Path("four"), Path("four2"), Path(".") + "\\.\\four2", {OverInput}},
-        {Path("four"), Path("four"), "NUL", {OpeningPatch}},
-        {"NUL", "NUL", Path("out.pat"), {OpeningOriginal}},
+        {Path("four"), Path("four2"), Path("FOUR"), passes, OverInput},
+        {Path("four"), Path("four2"), Path(".") + "\\.\\four2", passes, OverInput},
+        {Path("four"), Path("four"), "NUL", passes, OpeningPatch},
+        {"NUL", "NUL", out, OpeningOriginal, OpeningOriginal},
 #else
-        {missing, missing, "/proc/morvex.pat", {OpeningPatch}},
-        {"/dev/null", "/dev/null", Path("out.pat"), {OpeningOriginal}},
+        {Path("four"), Path("four"), "/proc/morvex.pat", passes, OpeningPatch},
+        {"/dev/null", "/dev/null", out, OpeningOriginal, OpeningOriginal},
         // Files that hold more than their measured length, as if they grew.
-        {"/proc/self/status", Path("empty"), Path("out.pat"), {SizesDiffer}},
-        {Path("empty"), "/proc/self/status", Path("out.pat"), {SizesDiffer}},
+        {"/proc/self/status", Path("empty"), out, passes, SizesDiffer},
+        {Path("empty"), "/proc/self/status", out, passes, SizesDiffer},
 #endif
     };
-    WriteBytes(Path("out.pat"), "old patch");
     for (const auto& c : cases) {
+        const char* o = c.original.c_str();
+        const char* m = c.modified.c_str();
         Warnings.clear();
-        EXPECT_EQ(BuildPatch(nullptr, c.original.c_str(), c.modified.c_str(), c.patch.c_str(), "x"), 0);
-        EXPECT_EQ(Warnings, c.messages) << c.patch;
+        EXPECT_EQ(CheckSameSize(nullptr, o, m), !c.check);
+        EXPECT_EQ(Warnings, c.check ? Messages{c.check} : Messages{}) << o << " / " << m;
+        if (c.patch.empty())
+            continue;
+        // The builder measures the files again itself, so it runs after a failed check too.
+        Warnings.clear();
+        EXPECT_EQ(BuildPatch(nullptr, o, m, c.patch.c_str(), "x"), 0);
+        EXPECT_EQ(Warnings, Messages{c.build}) << o << " / " << m << " -> " << c.patch;
     }
     EXPECT_EQ(ReadBytes(Path("four")), "1234");
     EXPECT_EQ(ReadBytes(Path("four2")), "1x34");
-    EXPECT_EQ(ReadBytes(Path("out.pat")), "old patch");
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"big", "empty", "five", "four", "four2", "out.pat", "sub"}));
-}
-
-TEST_F(PatchBuilderTest, ReplacesAnEarlierPatch)
-{
-    WriteBytes(Path("demo.pat"), std::string(100, 'z'));
-    ASSERT_EQ(Make("ab", "aB"), 1);
-    EXPECT_EQ(Hex(Patch()), Hex(DemoName + Count(1) + Record(1, 'B')));
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"demo.exe", "demo.new", "demo.pat"}));
+    EXPECT_EQ(ReadBytes(out), "old patch");
+    EXPECT_EQ(Listing(), (Messages{"empty", "five", "four", "four2", "huge", "max", "out.pat", "sixteen", "sub", "wrap"}));
 }
 
 #ifdef _WIN32
@@ -211,7 +168,6 @@ TEST_F(PatchBuilderTest, OpensAnsiPaths)
               Hex(std::string("CAF\xe9.EXE\0\0\0\0", 13) + Count(1) + Record(1, 'X')));
 }
 
-// Root on POSIX writes to read-only files anyway, and so would a plain open.
 TEST_F(PatchBuilderTest, RefusesReadOnlyPatchFile)
 {
     WriteBytes(Path("a"), "1234");

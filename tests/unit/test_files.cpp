@@ -11,7 +11,7 @@
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> Warnings;
+Messages Warnings;
 
 void ShowWarning(void*, const char* text)
 {
@@ -39,6 +39,19 @@ std::string Hex(const std::string& bytes)
         text += digits;
     }
     return text;
+}
+
+std::string Count(unsigned count)
+{
+    return {static_cast<char>(count & 0xFF), static_cast<char>(count >> 8)};
+}
+
+std::string Record(unsigned offset, char value)
+{
+    std::string record;
+    for (int i = 0; i < 4; i++)
+        record += static_cast<char>(offset >> (8 * i));
+    return record + '\x01' + value;
 }
 
 void TempFolderTest::SetUp()

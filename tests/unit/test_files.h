@@ -12,12 +12,18 @@ const char PathSeparator = '\\';
 const char PathSeparator = '/';
 #endif
 
+using Messages = std::vector<std::string>;
+
 // Every warning the engine showed in this test, in order.
-extern std::vector<std::string> Warnings;
+extern Messages Warnings;
 
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string Hex(const std::string& bytes);
+
+// Patch bytes built from their parts: the record count and one record.
+std::string Count(unsigned count);
+std::string Record(unsigned offset, char value);
 
 // Each test gets a fresh, empty folder, removed afterwards.
 class TempFolderTest : public ::testing::Test {
