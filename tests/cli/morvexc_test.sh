@@ -33,6 +33,10 @@ check "patch bytes" \
 check "comment cut to 255 bytes" "Patch Complete!|0" \
     "$(morvexc "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..300})")"
 check "patch with cut comment" "$((15 + 18 + 255))" "$(stat -c %s "$work/long.ov")"
+# A two-byte UTF-8 character at the cut is left out whole (on Windows it is one ANSI byte and fits).
+morvexc "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..254})é" > /dev/null
+check "comment cut at a whole character" "$((15 + 18 + ${runner:+255}${runner:-254}))|$([ -n "$runner" ] && echo e9 || echo 63)" \
+    "$(stat -c %s "$work/long.ov")|$(tail -c1 "$work/long.ov" | od -An -tx1 | tr -d ' ')"
 
 printf '12345' > "$work/five"
 check "missing original" "Error opening original file!|1" "$(morvexc "$work/absent.exe" "$work/game.new" "$work/x.ov")"
