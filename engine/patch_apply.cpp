@@ -1,0 +1,289 @@
+#include "patch_apply.h"
+
+#include "platform.h"
+#include "target_name.h"
+#include "warning.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+enum { MESSAGE_SIZE = TEMP_PATH_SIZE + REFUSAL_SIZE, WINDOW_SIZE = 4096, BLOCK_SIZE = 1 << 20 };
+
+static unsigned char PatchFile[MAX_READ_PATCH_SIZE];
+static unsigned char OldBytes[MAX_PATCH_RECORDS];
+static unsigned char Block[BLOCK_SIZE];
+static PatchRecord UndoRecords[MAX_PATCH_RECORDS];
+static unsigned char UndoBytes[MAX_PATCH_SIZE];
+
+static void WarnAbout(void* owner, const char* path, const char* problem)
+{
+    char message[MESSAGE_SIZE];
+    snprintf(message, sizeof message, "%s: %s", path, problem);
+    ShowWarning(owner, message);
+}
+
+static int LoadPatchFile(void* owner, const char* patchPath, PatchContents* patch, FileInfo* fileInfo)
+{
+    FileInfo& info = *fileInfo;
+    FILE* file = OpenInputFile(patchPath, &info);
+    if (!file) {
+        WarnAbout(owner, patchPath, "cannot be opened as a file");
+        return 0;
+    }
+    size_t length = 0;
+    int readable = info.size <= MAX_READ_PATCH_SIZE;
+    if (readable) {
+        long got = ReadAt(file, PatchFile, MAX_READ_PATCH_SIZE, 0);
+        readable = got >= 0;
+        length = readable ? static_cast<size_t>(got) : 0;
+        // A file that grew past the limit since it was measured is no patch either.
+        unsigned char extra;
+        if (readable && length == MAX_READ_PATCH_SIZE && ReadAt(file, &extra, 1, length) != 0)
+            info.size = MAX_READ_PATCH_SIZE + 1LL;
+    }
+    fclose(file);
+    if (info.size > MAX_READ_PATCH_SIZE) {
+        WarnAbout(owner, patchPath, "larger than 1 MiB: not a patch");
+        return 0;
+    }
+    if (!readable) {
+        WarnAbout(owner, patchPath, "cannot be read");
+        return 0;
+    }
+    char refusal[REFUSAL_SIZE];
+    if (!ReadPatchBytes(PatchFile, length, patch, refusal)) {
+        WarnAbout(owner, patchPath, refusal);
+        return 0;
+    }
+    return 1;
+}
+
+int LoadPatch(void* owner, const char* patchPath, PatchContents* patch)
+{
+    FileInfo info;
+    return LoadPatchFile(owner, patchPath, patch, &info);
+}
+
+int JudgeFit(const PatchContents& patch, const unsigned char* oldBytes, int anyName, int force,
+             PatchFit* fit, char* refusal)
+{
+    if (patch.distinct > 0 && patch.positions[patch.distinct - 1].offset >= fit->fileSize) {
+        snprintf(refusal, REFUSAL_SIZE, "offset 0x%08X is past the end of the file (%lld bytes)",
+                 static_cast<unsigned>(patch.positions[patch.distinct - 1].offset), fit->fileSize);
+        return 0;
+    }
+    if (!anyName && strncmp(patch.name.bytes, fit->fileName.bytes, TARGET_NAME_SIZE) != 0) {
+        snprintf(refusal, REFUSAL_SIZE, "the patch is for %.12s, this file's name gives %.12s",
+                 patch.name.bytes, fit->fileName.bytes);
+        return 0;
+    }
+    fit->applied = 0;
+    for (unsigned i = 0; i < patch.distinct; i++)
+        fit->applied += oldBytes[i] == patch.positions[i].value;
+    // A patch with no records changes nothing: its target is as patched as it gets.
+    fit->state = fit->applied == patch.distinct ? FIT_APPLIED
+                 : fit->applied == 0           ? FIT_NOT_APPLIED
+                                               : FIT_PARTLY_APPLIED;
+    if (fit->state == FIT_PARTLY_APPLIED && !force) {
+        snprintf(refusal, REFUSAL_SIZE,
+                 "%u of %u records already hold their new value: this is neither the file the patch "
+                 "was made from nor the patched file",
+                 fit->applied, patch.distinct);
+        return 0;
+    }
+    return 1;
+}
+
+// Fills OldBytes with the file's bytes at the patch's positions. Positions
+// close together are read in one piece, in ascending order.
+static int ReadOldBytes(FILE* file, const PatchContents& patch)
+{
+    static unsigned char window[WINDOW_SIZE];
+    const PatchRecord* positions = patch.positions;
+    for (unsigned first = 0, next; first < patch.distinct; first = next) {
+        long long start = positions[first].offset;
+        next = first + 1;
+        while (next < patch.distinct && positions[next].offset - start < WINDOW_SIZE)
+            next++;
+        long span = static_cast<long>(positions[next - 1].offset - start) + 1;
+        if (ReadAt(file, window, static_cast<size_t>(span), start) != span)
+            return 0;
+        for (unsigned i = first; i < next; i++)
+            OldBytes[i] = window[positions[i].offset - start];
+    }
+    return 1;
+}
+
+// Opens the file and judges the patch against it; the file stays open for
+// the caller on success.
+static FILE* OpenAndJudge(void* owner, const char* filePath, const PatchContents& patch, int anyName,
+                          int force, PatchFit* fit, FileInfo* info)
+{
+    FILE* file = OpenInputFile(filePath, info);
+    if (!file) {
+        WarnAbout(owner, filePath, "cannot be opened as a file");
+        return NULL;
+    }
+    fit->fileSize = info->size;
+    fit->fileName = DeriveTargetName(filePath);
+    int past = patch.distinct > 0 && patch.positions[patch.distinct - 1].offset >= info->size;
+    if (!past && !ReadOldBytes(file, patch)) {
+        fclose(file);
+        WarnAbout(owner, filePath, "cannot be read");
+        return NULL;
+    }
+    char refusal[REFUSAL_SIZE];
+    if (!JudgeFit(patch, OldBytes, anyName, force, fit, refusal)) {
+        fclose(file);
+        WarnAbout(owner, filePath, refusal);
+        return NULL;
+    }
+    return file;
+}
+
+int CheckPatch(void* owner, const char* patchPath, const char* filePath, int anyName, int force,
+               PatchContents* patch, PatchFit* fit)
+{
+    FileInfo info;
+    if (!LoadPatch(owner, patchPath, patch))
+        return 0;
+    FILE* file = OpenAndJudge(owner, filePath, *patch, anyName, force, fit, &info);
+    if (!file)
+        return 0;
+    fclose(file);
+    return 1;
+}
+
+static int SameFile(const FileInfo& a, const FileInfo& b)
+{
+    return a.volume == b.volume && a.index == b.index;
+}
+
+// Copies the file's `size` bytes to `out` in blocks, each position's new
+// value laid over it. Returns 0 on a read or write error, or when the file
+// no longer has exactly `size` bytes.
+static int CopyPatched(FILE* file, long long size, FILE* out, const PatchContents& patch)
+{
+    unsigned next = 0;
+    for (long long at = 0; at < size; at += BLOCK_SIZE) {
+        size_t length = static_cast<size_t>(std::min<long long>(size - at, BLOCK_SIZE));
+        if (ReadAt(file, Block, length, at) != static_cast<long>(length))
+            return 0;
+        for (; next < patch.distinct && patch.positions[next].offset < at + static_cast<long long>(length); next++)
+            Block[patch.positions[next].offset - at] = patch.positions[next].value;
+        if (fwrite(Block, 1, length, out) != length)
+            return 0;
+    }
+    unsigned char extra;
+    return ReadAt(file, &extra, 1, size) == 0;
+}
+
+// Lays out the patch that puts back the bytes the patch changes.
+static size_t EncodeUndo(const char* patchPath, const PatchContents& patch)
+{
+    unsigned count = 0;
+    for (unsigned i = 0; i < patch.distinct; i++) {
+        if (OldBytes[i] == patch.positions[i].value)
+            continue;
+        UndoRecords[count] = patch.positions[i];
+        UndoRecords[count++].value = OldBytes[i];
+    }
+    const char* name = patchPath;
+    for (const char* p = patchPath; *p; p++)
+        if (*p == '/' || *p == '\\')
+            name = p + 1;
+    char comment[MAX_COMMENT_LENGTH + 1];
+    snprintf(comment, sizeof comment, "undoes %s", name);
+    return EncodePatch(UndoBytes, patch.name, UndoRecords, count, comment);
+}
+
+// Where the result and the undo patch go must be neither the patch nor, for
+// the undo patch, the file or the result, however the paths are spelled.
+static const char* TargetProblem(const char* path, const FileInfo& patchInfo, const FileInfo* others,
+                                 int otherCount)
+{
+    FileInfo info;
+    int exists;
+    if (!ProbeWritablePath(path, &info, &exists))
+        return "cannot be written";
+    if (exists && SameFile(info, patchInfo))
+        return "is the patch itself";
+    for (int i = 0; i < otherCount; i++)
+        if (exists && SameFile(info, others[i]))
+            return "is the file being patched or its result";
+    return NULL;
+}
+
+static int WriteAll(FILE* out, const void* bytes, size_t length)
+{
+    return fwrite(bytes, 1, length, out) == length;
+}
+
+int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const char* outputPath,
+               const char* undoPath, int anyName, int force, PatchFit* fit)
+{
+    static PatchContents patch;
+    FileInfo patchInfo, fileInfo, destInfo;
+    if (!LoadPatchFile(owner, patchPath, &patch, &patchInfo))
+        return 0;
+
+    FILE* file = OpenAndJudge(owner, filePath, patch, anyName, force, fit, &fileInfo);
+    if (!file)
+        return 0;
+    const char* destPath = outputPath ? outputPath : filePath;
+    const char* problem = TargetProblem(destPath, patchInfo, NULL, 0);
+    const char* problemPath = destPath;
+    int destExists = 0;
+    if (!problem)
+        ProbeWritablePath(destPath, &destInfo, &destExists);
+    if (!problem && undoPath) {
+        FileInfo others[2] = {fileInfo, destExists ? destInfo : fileInfo};
+        problemPath = undoPath;
+        problem = TargetProblem(undoPath, patchInfo, others, 2);
+        if (!problem && !destExists && strcmp(undoPath, destPath) == 0)
+            problem = "is the file being patched or its result";
+        if (!problem && fit->state == FIT_APPLIED)
+            problem = "nothing to undo: the file is already patched";
+    }
+    // Already applied: the file stays as it is, and an output is a plain copy.
+    int nothingToWrite = fit->state == FIT_APPLIED && (!outputPath || (destExists && SameFile(destInfo, fileInfo)));
+    if (problem || nothingToWrite) {
+        fclose(file);
+        if (problem)
+            WarnAbout(owner, problemPath, problem);
+        return !problem;
+    }
+
+    char destTemp[TEMP_PATH_SIZE], undoTemp[TEMP_PATH_SIZE];
+    FILE* out = CreateTempBeside(destPath, destTemp);
+    if (!out) {
+        fclose(file);
+        WarnAbout(owner, destPath, "no temporary file can be made beside it");
+        return 0;
+    }
+    int copied = CopyPatched(file, fileInfo.size, out, patch);
+    fclose(file);
+    if (!CommitFile(out) || !copied) {
+        RemoveTemp(destTemp);
+        WarnAbout(owner, copied ? destPath : filePath, copied ? "cannot be written" : "cannot be read whole");
+        return 0;
+    }
+    if (undoPath) {
+        FILE* undo = CreateTempBeside(undoPath, undoTemp);
+        int written = undo && WriteAll(undo, UndoBytes, EncodeUndo(patchPath, patch));
+        if (!undo || !CommitFile(undo) || !written || !MoveTempOver(undoTemp, undoPath)) {
+            if (undo)
+                RemoveTemp(undoTemp);
+            RemoveTemp(destTemp);
+            WarnAbout(owner, undoPath, "cannot be written");
+            return 0;
+        }
+    }
+    if (!MoveTempOver(destTemp, destPath)) {
+        RemoveTemp(destTemp);
+        WarnAbout(owner, destPath, "cannot be replaced");
+        return 0;
+    }
+    return 1;
+}
