@@ -67,6 +67,7 @@ fuzz: deps build/fuzz/fuzz_patch
 bench: deps
 	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc) --target morvexc
 	bash bench/compare_with_cmp.sh build/native/cli/morvexc
+	bash bench/apply_bench.sh build/native/cli/morvexc
 
 clean:
 	rm -rf build

@@ -8,7 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-enum { MESSAGE_SIZE = TEMP_PATH_SIZE + REFUSAL_SIZE, WINDOW_SIZE = 1 << 16, BLOCK_SIZE = 1 << 20 };
+enum { MESSAGE_SIZE = TEMP_PATH_SIZE + REFUSAL_SIZE, WINDOW_SIZE = 1 << 16, BLOCK_SIZE = 1 << 20,
+       CHUNK_SIZE = 1 << 16 };
 
 static unsigned char PatchFile[MAX_READ_PATCH_SIZE];
 static unsigned char OldBytes[MAX_PATCH_RECORDS];
@@ -185,20 +186,41 @@ static int SameFile(const FileInfo& a, const FileInfo& b)
     return a.volume == b.volume && a.index == b.index;
 }
 
-// Copies the file's `size` bytes to `out` in blocks, each position's new
-// value laid over it. Returns 0 on a read or write error, or when the file
-// no longer has exactly `size` bytes.
+// Copies the file's `size` bytes to `out`, each position's new value laid
+// over it. Chunks holding no position are left to the system to copy; runs
+// of chunks that hold one pass through Block. Returns 0 on a read or write
+// error, or when the file no longer has exactly `size` bytes.
 static int CopyPatched(FILE* file, long long size, FILE* out, const PatchContents& patch)
 {
+    const PatchRecord* positions = patch.positions;
     unsigned next = 0;
-    for (long long at = 0; at < size; at += BLOCK_SIZE) {
-        size_t length = static_cast<size_t>(std::min<long long>(size - at, BLOCK_SIZE));
+    for (long long at = 0; at < size;) {
+        long long nextOffset = next < patch.distinct ? positions[next].offset : size;
+        long long plainEnd = std::min(size, nextOffset - nextOffset % CHUNK_SIZE);
+        if (plainEnd > at) {
+            if (!AppendFileRange(file, at, plainEnd - at, out))
+                return 0;
+            at = plainEnd;
+            continue;
+        }
+        long long end = std::min(size, at + CHUNK_SIZE);
+        unsigned last = next;
+        for (;;) {
+            while (last < patch.distinct && positions[last].offset < end)
+                last++;
+            if (end == size || end - at == BLOCK_SIZE || last == patch.distinct
+                || positions[last].offset >= end + CHUNK_SIZE)
+                break;
+            end = std::min(size, end + CHUNK_SIZE);
+        }
+        size_t length = static_cast<size_t>(end - at);
         if (ReadAt(file, Block, length, at) != static_cast<long>(length))
             return 0;
-        for (; next < patch.distinct && patch.positions[next].offset < at + static_cast<long long>(length); next++)
-            Block[patch.positions[next].offset - at] = patch.positions[next].value;
+        for (; next < last; next++)
+            Block[positions[next].offset - at] = positions[next].value;
         if (fwrite(Block, 1, length, out) != length)
             return 0;
+        at = end;
     }
     unsigned char extra;
     return ReadAt(file, &extra, 1, size) == 0;

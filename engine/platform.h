@@ -55,6 +55,11 @@ int MoveTempOver(const char* tempPath, const char* path);
 // a read error.
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset);
 
+// Appends `length` bytes of `from`, starting at `offset`, to `to`, letting the
+// system copy them without passing them through this process where it can.
+// Returns 0 on a read or write error, or when `from` ends early.
+int AppendFileRange(FILE* from, long long offset, long long length, FILE* to);
+
 // Runs work(first) on a second thread and work(second) on this one, and
 // returns when both are done. Without a second thread, runs both here.
 void RunInParallel(void (*work)(void*), void* first, void* second);

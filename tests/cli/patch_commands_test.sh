@@ -96,7 +96,7 @@ done
 
 # make, check, apply: the result is the modified file exactly.
 cd "$work" || exit 1
-for size in 1 4099 70000; do
+for size in 1 4099 3000000; do
     head -c "$size" /dev/urandom > orig.bin
     cp orig.bin mod.bin
     for ((i = 0; i < 20; i++)); do
