@@ -60,7 +60,8 @@ build/fuzz/fuzz_patch: $(FUZZ_SOURCES) $(wildcard engine/*.h)
 		-Iengine $(FUZZ_SOURCES) -lpthread -o $@
 
 fuzz: deps build/fuzz/fuzz_patch
-	@build/fuzz/fuzz_patch -max_total_time=$(FUZZ_SECONDS) build/fuzz/corpus tests/fuzz/corpus \
+	@build/fuzz/fuzz_patch -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/ \
+		build/fuzz/corpus tests/fuzz/corpus \
 		2> build/fuzz/log || { tail -40 build/fuzz/log; exit 1; }
 	@grep '^Done' build/fuzz/log
 
