@@ -248,16 +248,14 @@ static size_t EncodeUndo(const char* patchPath, const PatchContents& patch)
 // Where the result and the undo patch go must be neither the patch nor, for
 // the undo patch, the file or the result, however the paths are spelled.
 static const char* TargetProblem(const char* path, const FileInfo& patchInfo, const FileInfo* others,
-                                 int otherCount)
+                                 int otherCount, FileInfo* info, int* exists)
 {
-    FileInfo info;
-    int exists;
-    if (!ProbeWritablePath(path, &info, &exists))
+    if (!ProbeWritablePath(path, info, exists))
         return "cannot be written";
-    if (exists && SameFile(info, patchInfo))
+    if (*exists && SameFile(*info, patchInfo))
         return "is the patch itself";
     for (int i = 0; i < otherCount; i++)
-        if (exists && SameFile(info, others[i]))
+        if (*exists && SameFile(*info, others[i]))
             return "is the file being patched or its result";
     return NULL;
 }
@@ -271,7 +269,7 @@ int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const c
                const char* undoPath, int anyName, int force, PatchFit* fit)
 {
     static PatchContents patch;
-    FileInfo patchInfo, fileInfo, destInfo;
+    FileInfo patchInfo, fileInfo, destInfo, undoInfo;
     if (!LoadPatchFile(owner, patchPath, &patch, &patchInfo))
         return 0;
 
@@ -279,15 +277,14 @@ int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const c
     if (!file)
         return 0;
     const char* destPath = outputPath ? outputPath : filePath;
-    const char* problem = TargetProblem(destPath, patchInfo, NULL, 0);
+    int destExists, undoExists;
+    const char* problem = TargetProblem(destPath, patchInfo, NULL, 0, &destInfo, &destExists);
     const char* problemPath = destPath;
-    int destExists = 0;
-    if (!problem)
-        ProbeWritablePath(destPath, &destInfo, &destExists);
     if (!problem && undoPath) {
         FileInfo others[2] = {fileInfo, destExists ? destInfo : fileInfo};
         problemPath = undoPath;
-        problem = TargetProblem(undoPath, patchInfo, others, 2);
+        problem = TargetProblem(undoPath, patchInfo, others, 2, &undoInfo, &undoExists);
+        // A result not there yet has no identity: its spelling must do.
         if (!problem && !destExists && strcmp(undoPath, destPath) == 0)
             problem = "is the file being patched or its result";
         if (!problem && fit->state == FIT_APPLIED)
