@@ -308,9 +308,12 @@ int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const c
     }
     int copied = CopyPatched(file, fileInfo.size, out, patch);
     fclose(file);
-    if (!CommitFile(out) || !copied) {
+    int committed = CommitFile(out);
+    if (!copied || !committed) {
         RemoveTemp(destTemp);
-        WarnAbout(owner, copied ? destPath : filePath, copied ? "cannot be written" : "cannot be read whole");
+        char problem[TEMP_PATH_SIZE];
+        snprintf(problem, sizeof problem, "cannot be copied whole to %s", destPath);
+        WarnAbout(owner, copied ? destPath : filePath, copied ? "cannot be written" : problem);
         return 0;
     }
     if (undoPath) {

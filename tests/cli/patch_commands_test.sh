@@ -109,6 +109,18 @@ for size in 1 4099 3000000; do
     check "round trip $size: result" "$(hex mod.bin)" "$(hex orig.bin)"
 done
 
+# A write that fails part way (the file size limit) leaves every file as it was.
+if [ -z "$runner" ]; then
+    head -c 4096 /dev/zero > game.exe && unhex <<< "$P2" > p && printf '\xff' > o
+    for target in o game.exe; do
+        (trap '' XFSZ; ulimit -f 1; morvexc apply p game.exe $target > /dev/null)
+        check "size limit, $target: exit" 1 $?
+        check "size limit, $target: files kept" "$(hex p) 4096 ff" "$(hex p) $(cmp -s game.exe /dev/zero -n 4096 && stat -c %s game.exe) $(hex o)"
+        check "size limit, $target: no temporary file" "" "$(ls -A | grep morvex)"
+    done
+    check "size limit: message" "game.exe: cannot be copied whole to game.exe" "$(cat "$work/err")"
+fi
+
 # Under Wine, the paths a Windows user types.
 if [ -n "$runner" ]; then
     unhex <<< "$P2" > "$work/fix.ov" && unhex <<< "$orig" > "$work/game.exe"
