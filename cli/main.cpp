@@ -11,8 +11,12 @@ struct Command {
 };
 
 static const Command Commands[] = {
-    {"make", MakeCommand},   {"show", ShowCommand},       {"check", CheckCommand},
-    {"apply", ApplyCommand}, {"--help", HelpCommand}, {"--version", VersionCommand},
+    {"make", MakeCommand},
+    {"show", ShowCommand},
+    {"check", CheckCommand},
+    {"apply", ApplyCommand},
+    {"--help", HelpCommand},
+    {"--version", VersionCommand},
 };
 
 int main(int argc, char** argv)

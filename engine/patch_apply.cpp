@@ -8,8 +8,12 @@
 #include <cstdio>
 #include <cstring>
 
-enum { MESSAGE_SIZE = TEMP_PATH_SIZE + REFUSAL_SIZE, WINDOW_SIZE = 1 << 16, BLOCK_SIZE = 1 << 20,
-       CHUNK_SIZE = 1 << 16 };
+enum {
+    MESSAGE_SIZE = TEMP_PATH_SIZE + REFUSAL_SIZE,
+    WINDOW_SIZE = 1 << 16, // the most read at once to get the bytes at nearby positions
+    CHUNK_SIZE = 1 << 16,  // the copy's unit: the system copies chunks without a position
+    BLOCK_SIZE = 1 << 20   // the most that passes through this process at once
+};
 
 static unsigned char PatchFile[MAX_READ_PATCH_SIZE];
 static unsigned char OldBytes[MAX_PATCH_RECORDS];
