@@ -9,9 +9,10 @@ export WINEDEBUG := -all
 
 PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
-            wine wine32:i386 xvfb xauth x11-utils imagemagick
+            wine wine32:i386 xvfb xauth x11-utils imagemagick \
+            clang libclang-rt-dev
 
-.PHONY: deps build run test bench clean
+.PHONY: deps build run test bench clean fuzz
 
 deps:
 	@if ! dpkg --print-foreign-architectures | grep -qx i386; then \
@@ -45,10 +46,29 @@ test: build build/wineprefix/system.reg
 	cmake --preset sanitize >/dev/null && cmake --build --preset sanitize -j$$(nproc)
 	ctest --preset sanitize
 	xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=15
+
+# The patch reader and the check under libFuzzer, built with clang apart
+# from the three presets. New inputs it finds stay in build/fuzz/corpus.
+FUZZ_SECONDS ?= 60
+FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp $(addprefix engine/,patch_reader.cpp patch_apply.cpp \
+                patch_format.cpp target_name.cpp platform_posix.cpp)
+
+build/fuzz/fuzz_patch: $(FUZZ_SOURCES) $(wildcard engine/*.h)
+	mkdir -p build/fuzz/corpus
+	clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+		-Iengine $(FUZZ_SOURCES) -lpthread -o $@
+
+fuzz: deps build/fuzz/fuzz_patch
+	@build/fuzz/fuzz_patch -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/ \
+		build/fuzz/corpus tests/fuzz/corpus \
+		2> build/fuzz/log || { tail -40 build/fuzz/log; exit 1; }
+	@grep '^Done' build/fuzz/log
 
 bench: deps
 	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc) --target morvexc
 	bash bench/compare_with_cmp.sh build/native/cli/morvexc
+	bash bench/apply_bench.sh build/native/cli/morvexc
 
 clean:
 	rm -rf build

@@ -1,30 +1,30 @@
-// morvexc: makes a patch from the command line with the same engine as the
-// dialog program. Exit codes: 0 made, 1 refused or failed, 2 wrong arguments.
-#include "patch_builder.h"
-#include "path_arguments.h"
+// morvexc: makes, shows, checks and applies patches from the command line
+// with the same engine as the dialog program.
+#include "commands.h"
 #include "platform.h"
 
-#include <cstdio>
+#include <cstring>
+
+struct Command {
+    const char* word;
+    int (*run)(int argc, char** argv);
+};
+
+static const Command Commands[] = {
+    {"make", MakeCommand},
+    {"show", ShowCommand},
+    {"check", CheckCommand},
+    {"apply", ApplyCommand},
+    {"--help", HelpCommand},
+    {"--version", VersionCommand},
+};
 
 int main(int argc, char** argv)
 {
-    if (argc < 4 || argc > 5) {
-        fputs("usage: morvexc ORIGINAL MODIFIED PATCH [COMMENT]\n", stderr);
-        return 2;
-    }
-    for (int path = 1; path <= 3; path++)
-        if (!TakePathArgument(argv, path))
-            return 1;
-    // The engine cuts the comment to 255 bytes, as the comment dialog does.
-    const char* comment = argc == 5 ? argv[4] : "";
-
     RemoveTempsOnInterrupt();
-    if (!CheckSameSize(NULL, argv[1], argv[2]))
-        return 1;
-    if (!BuildPatch(NULL, argv[1], argv[2], argv[3], comment)) {
-        fputs("Error writing patch!\n", stderr);
-        return 1;
-    }
-    puts("Patch Complete!");
-    return 0;
+    // A command word counts only in the first place; anything else makes a patch.
+    for (const Command& command : Commands)
+        if (argc > 1 && strcmp(argv[1], command.word) == 0)
+            return command.run(argc - 2, argv + 2);
+    return MakeCommand(argc - 1, argv + 1);
 }

@@ -4,6 +4,7 @@
 #include "path_text.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <windows.h>
 #include <shellapi.h>
@@ -23,20 +24,20 @@ static int PassedIntact(const char* narrow, int index)
     return intact;
 }
 
-int TakePathArgument(char** argv, int index)
+int TakePathArgument(char** argument)
 {
-    if (GetACP() != CP_UTF8 && !PassedIntact(argv[index], index)) {
+    if (GetACP() != CP_UTF8 && !PassedIntact(*argument, static_cast<int>(argument - __argv))) {
         fputs("The file name holds characters this system can't pass on!\n", stderr);
         return 0;
     }
-    TrimPastedPath(argv[index]);
+    TrimPastedPath(*argument);
     return 1;
 }
 
 #else
 
 // POSIX passes names as bytes, and a quote or blank may be part of one.
-int TakePathArgument(char**, int)
+int TakePathArgument(char**)
 {
     return 1;
 }

@@ -1,10 +1,10 @@
 #ifndef MORVEX_PATH_ARGUMENTS_H
 #define MORVEX_PATH_ARGUMENTS_H
 
-// Makes argv[index], a path, ready for use. On Windows the blanks and quotes
+// Makes *argument, a path in main's argv, ready for use. On Windows the blanks and quotes
 // a pasted path brings are taken away, and a name that reached the program
 // only as a look-alike (a character outside the ANSI code page) is refused.
 // Returns 0 after saying why on stderr.
-int TakePathArgument(char** argv, int index);
+int TakePathArgument(char** argument);
 
 #endif

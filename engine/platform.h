@@ -61,6 +61,11 @@ long ReadAt(FILE* file, void* buffer, size_t length, long long offset);
 // character it lacks becomes '?'; elsewhere the bytes are kept as they are.
 void ToPatchText(const char* text, char* out, size_t size);
 
+// Appends `length` bytes of `from`, starting at `offset`, to `to`, letting the
+// system copy them without passing them through this process where it can.
+// Returns 0 on a read or write error, or when `from` ends early.
+int AppendFileRange(FILE* from, long long offset, long long length, FILE* to);
+
 // Runs work(first) on a second thread and work(second) on this one, and
 // returns when both are done. Without a second thread, runs both here.
 void RunInParallel(void (*work)(void*), void* first, void* second);

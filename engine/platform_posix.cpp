@@ -1,5 +1,6 @@
 #include "platform.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -215,6 +216,28 @@ long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
         total += static_cast<size_t>(got);
     }
     return static_cast<long>(total);
+}
+
+int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
+{
+    static char buffer[1 << 16];
+    if (fflush(to) != 0)
+        return 0;
+    off_t at = static_cast<off_t>(offset);
+    long long end = offset + length;
+    while (at < end) {
+        ssize_t copied = copy_file_range(fileno(from), &at, fileno(to), NULL, static_cast<size_t>(end - at), 0);
+        if (copied > 0)
+            continue;
+        if (copied == 0 || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP))
+            return 0;
+        // Where the system cannot copy between these two files, copy here.
+        size_t piece = static_cast<size_t>(std::min<long long>(end - at, sizeof buffer));
+        if (ReadAt(from, buffer, piece, at) != static_cast<long>(piece) || write(fileno(to), buffer, piece) != static_cast<ssize_t>(piece))
+            return 0;
+        at += static_cast<off_t>(piece);
+    }
+    return 1;
 }
 
 struct ThreadStart {

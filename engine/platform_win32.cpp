@@ -200,6 +200,19 @@ long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
     return static_cast<long>(total);
 }
 
+int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
+{
+    static char buffer[1 << 16];
+    for (long long at = offset; at < offset + length;) {
+        long long left = offset + length - at;
+        size_t piece = left < static_cast<long long>(sizeof buffer) ? static_cast<size_t>(left) : sizeof buffer;
+        if (ReadAt(from, buffer, piece, at) != static_cast<long>(piece) || fwrite(buffer, 1, piece, to) != piece)
+            return 0;
+        at += static_cast<long long>(piece);
+    }
+    return 1;
+}
+
 struct ThreadStart {
     void (*work)(void*);
     void* argument;

@@ -1,0 +1,43 @@
+#ifndef MORVEX_PATCH_APPLY_H
+#define MORVEX_PATCH_APPLY_H
+
+#include "patch_reader.h"
+
+// Each operation returns 1 on success and 0 on failure, after showing one
+// warning for `owner` (see warning.h) that names the file at fault.
+
+// Reads the patch at `patchPath` and validates it whole. A file larger than
+// any patch is refused without being read.
+int LoadPatch(void* owner, const char* patchPath, PatchContents* patch);
+
+enum { FIT_NOT_APPLIED, FIT_APPLIED, FIT_PARTLY_APPLIED };
+
+struct PatchFit {
+    int state;
+    unsigned applied;   // positions that already hold their new value
+    long long fileSize;
+    TargetName fileName; // the target name that the file's own path gives
+};
+
+// How the patch meets a file, from the file's bytes at the patch's positions
+// (`oldBytes[i]` at patch.positions[i]; not read when a position is past the
+// end). Returns 1, or 0 with the reason in `refusal` (REFUSAL_SIZE bytes): a
+// record past the end, a name mismatch unless `anyName`, a partly applied
+// file unless `force`.
+int JudgeFit(const PatchContents& patch, const unsigned char* oldBytes, int anyName, int force,
+             PatchFit* fit, char* refusal);
+
+// Loads the patch and judges how it meets the file at `filePath`, reading
+// only the bytes at the patch's positions.
+int CheckPatch(void* owner, const char* patchPath, const char* filePath, int anyName, int force,
+               PatchContents* patch, PatchFit* fit);
+
+// Checks, then writes the patched file over `filePath`, or to `outputPath`
+// when it is not NULL. An already applied file is not rewritten (an output
+// gets a copy). With `undoPath`, also writes a patch that turns the result
+// back into the file as it was. Every file is written in full beside its
+// destination first; a failure leaves all of them as they were.
+int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const char* outputPath,
+               const char* undoPath, int anyName, int force, PatchFit* fit);
+
+#endif

@@ -1,0 +1,30 @@
+#ifndef MORVEX_PATCH_READER_H
+#define MORVEX_PATCH_READER_H
+
+#include "patch_format.h"
+
+#include <cstddef>
+
+// No patch Morvex can read is larger: 65535 records and a long comment.
+enum { MAX_READ_PATCH_SIZE = 1 << 20, REFUSAL_SIZE = 160 };
+
+// A patch file taken apart. `records` keeps the file's order; `positions`
+// holds each offset once, in ascending order, for reading and writing the
+// target in one sweep. Both arrays and the comment belong to the reader and
+// stay valid until the next ReadPatchBytes.
+struct PatchContents {
+    TargetName name;
+    unsigned count;
+    const PatchRecord* records;
+    unsigned distinct;
+    const PatchRecord* positions;
+    const unsigned char* comment;
+    size_t commentLength;
+};
+
+// Validates a whole patch file's bytes before any of them is used. Returns 1
+// and fills `patch`, or 0 with the first problem in `refusal`
+// (REFUSAL_SIZE bytes).
+int ReadPatchBytes(const unsigned char* bytes, size_t length, PatchContents* patch, char* refusal);
+
+#endif

@@ -1,0 +1,135 @@
+#!/bin/bash
+# morvexc show, check and apply over one table of patches and files, run
+# natively or under Wine. Each row runs in a fresh folder holding the patch
+# p, the file game.exe and an older output o (ff); a refusal must leave all
+# three as they were, and no row may leave a temporary file.
+# Usage: patch_commands_test.sh MORVEXC [wine]
+set -u -o pipefail
+exe=$(realpath "$1")
+runner=${2:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+check() { # name expected actual
+    if [ "$2" == "$3" ]; then passed=$((passed + 1))
+    else echo "FAIL $1: expected [$2], got [$3]"; failed=$((failed + 1)); fi
+}
+hex() { xxd -p "$1" | tr -d '\n'; }
+unhex() { tr -d ' ' | xxd -r -p; }
+morvexc() { $runner "$exe" "$@" 2>"$work/err" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+G="47414d452e45584500000000 00"          # GAME.EXE
+O="4f544845522e45584500000000"           # OTHER.EXE
+R1="01000000 01 aa" R3="03000000 01 bb"  # offset 1 -> aa, offset 3 -> bb
+P2="$G 0200 $R1 $R3 6869"                # with the comment "hi"
+orig="00112233" patched="00aa22bb" partly="00aa2233"
+neither="game.exe: 1 of 2 records already hold their new value: this is neither the file the patch was made from nor the patched file"
+long=$(printf 'c%.0s' {1..300})
+
+# name|patch|file|commands (; between steps)|exit|expected: stdout's start,
+# or stderr for exit 1, or f=HEX,o=HEX,u=HEX for the files afterwards
+rows=(
+"show|$P2|$orig|show p|0|target: GAME.EXE|records: 2|comment: hi|00000001 AA|00000003 BB"
+"show out of order, same twice|$G 0300 $R3 $R1 $R3|$orig|show p|0|target: GAME.EXE|records: 3|comment: |00000003 BB|00000001 AA|00000003 BB"
+"show long comment|$G 0000 $(printf %s "$long" | xxd -p | tr -d '\n')|$orig|show p|0|target: GAME.EXE|records: 0|comment: $long|note: the comment is 300 bytes, longer than the 255 bytes Morvex writes"
+"check clean|$P2|$orig|check p game.exe|0|not applied"
+"check patched|$P2|$patched|check p game.exe|0|already applied"
+"check partly|$P2|$partly|check p game.exe|1|$neither"
+"check other name|$O 0100 $R1|$orig|check p game.exe|1|game.exe: the patch is for OTHER.EXE, this file's name gives GAME.EXE"
+"check past the end|$G 0100 04000000 01 aa|$orig|check p game.exe|1|game.exe: offset 0x00000004 is past the end of the file (4 bytes)"
+"short header|$G 00|$orig|check p game.exe|1|p: shorter than the 15-byte header"
+"13th name byte|${G% 00} 41 0000|$orig|show p|1|p: the target name's 13th byte is not 0"
+"truncated|$G 0300 $R1 $R3 00|$orig|show p|1|p: truncated: 3 records promised, 2 present"
+"marker|$G 0200 $R1 03000000 02 bb|$orig|show p|1|p: record 2: marker 0x02, not 0x01"
+"offset 2 GiB|$G 0100 00000080 01 aa|$orig|show p|1|p: record 1: offset 0x80000000 is 2 GiB or more"
+"offset twice|$G 0200 $R1 01000000 01 bb|$orig|apply p game.exe|1|p: offset 0x00000001 is given twice, as AA and as BB"
+"over 1 MiB|big|$orig|show p|1|p: larger than 1 MiB: not a patch"
+"apply in place|$P2|$orig|apply p game.exe|0|f=$patched"
+"apply out of order, same twice|$G 0300 $R3 $R1 $R3|$orig|apply p game.exe|0|f=$patched"
+"apply already applied|$P2|$patched|apply p game.exe|0|already applied: game.exe not rewritten"
+"apply partly|$P2|$partly|apply p game.exe o|1|$neither"
+"apply --force|$P2|$partly|apply --force p game.exe|0|f=$patched"
+"apply other name|$O 0100 $R1|$orig|apply --force p game.exe|1|game.exe: the patch is for OTHER.EXE, this file's name gives GAME.EXE"
+"apply --any-name|$O 0100 $R1|$orig|apply --any-name p game.exe|0|f=00aa2233"
+"apply past the end|$G 0100 04000000 01 aa|$orig|apply --force --any-name p game.exe|1|game.exe: offset 0x00000004 is past the end of the file (4 bytes)"
+"apply to output|$P2|$orig|apply p game.exe o|0|f=$orig,o=$patched"
+"already applied to output|$P2|$patched|apply p game.exe o|0|f=$patched,o=$patched"
+"output is the patch|$P2|$orig|apply p game.exe ./p|1|./p: is the patch itself"
+"undo round trip|$P2|$orig|apply --undo u p game.exe; apply u game.exe|0|f=$orig,u=${G// /}0200010000000111030000000133$(printf 'undoes p' | xxd -p)"
+"undo only what changes|$P2|$partly|apply --force --undo u p game.exe o|0|f=$partly,o=$patched,u=${G// /}0100030000000133$(printf 'undoes p' | xxd -p)"
+"undo over the file|$P2|$orig|apply --undo ./game.exe p game.exe|1|./game.exe: is the file being patched or its result"
+"undo over the output|$P2|$orig|apply --undo ./o p game.exe o|1|./o: is the file being patched or its result"
+"nothing to undo|$P2|$patched|apply --undo u p game.exe|1|u: nothing to undo: the file is already patched"
+"wrong arguments|$P2|$orig|apply --bogus p game.exe|2|"
+)
+
+for row in "${rows[@]}"; do
+    IFS='|' read -r name patch file commands status expected <<< "$row"
+    dir=$work/row && rm -rf "$dir" && mkdir "$dir" && cd "$dir" || exit 1
+    if [ "$patch" == big ]; then truncate -s 1100000 p; else unhex <<< "$patch" > p; fi
+    unhex <<< "$file" > game.exe
+    printf '\xff' > o
+    chmod 640 game.exe
+    before="$(hex p) $(hex game.exe) $(hex o) $(stat -c %i game.exe)"
+    IFS=';' read -ra steps <<< "$commands"
+    for step in "${steps[@]}"; do
+        # shellcheck disable=SC2086
+        out=$(morvexc $step | tr '\n' '|')
+        rc=$?
+    done
+    check "$name: exit" "$status" "$rc"
+    case $status:$expected in
+    1:*) check "$name: message" "$expected" "$(tr -d '\r' < "$work/err")"
+         check "$name: files kept" "$before" "$(hex p) $(hex game.exe) $(hex o) $(stat -c %i game.exe)" ;;
+    0:?=*) IFS=',' read -ra files <<< "$expected"
+         for f in "${files[@]}"; do
+             path=${f%%=*}; [ "$path" == f ] && path=game.exe
+             check "$name: $path" "${f#*=}" "$(hex "$path")"
+         done ;;
+    0:*) check "$name: output" "$expected" "${out:0:${#expected}}" ;;
+    esac
+    [ -z "$runner" ] && check "$name: mode" 640 "$(stat -c %a game.exe)"
+    [[ $out == "already applied: game.exe not rewritten"* ]] &&
+        check "$name: same file" "${before##* }" "$(stat -c %i game.exe)"
+    check "$name: no temporary file" "game.exe o p" "$(ls | grep -vx u | tr '\n' ' ' | sed 's/ $//')"
+done
+
+# make, check, apply: the result is the modified file exactly.
+cd "$work" || exit 1
+for size in 1 4099 3000000; do
+    head -c "$size" /dev/urandom > orig.bin
+    cp orig.bin mod.bin
+    for ((i = 0; i < 20; i++)); do
+        head -c 1 /dev/urandom | dd of=mod.bin bs=1 seek=$((RANDOM * size / 32768)) conv=notrunc 2>/dev/null
+    done
+    expected="not applied"; cmp -s orig.bin mod.bin && expected="already applied"
+    morvexc orig.bin mod.bin rt.ov > /dev/null
+    check "round trip $size: check" "$expected" "$(morvexc check rt.ov orig.bin | head -1)"
+    morvexc apply rt.ov orig.bin > /dev/null
+    check "round trip $size: result" "$(hex mod.bin)" "$(hex orig.bin)"
+done
+
+# A write that fails part way (the file size limit) leaves every file as it was.
+if [ -z "$runner" ]; then
+    head -c 4096 /dev/zero > game.exe && unhex <<< "$P2" > p && printf '\xff' > o
+    for target in o game.exe; do
+        (trap '' XFSZ; ulimit -f 1; morvexc apply p game.exe $target > /dev/null)
+        check "size limit, $target: exit" 1 $?
+        check "size limit, $target: files kept" "$(hex p) 4096 ff" "$(hex p) $(cmp -s game.exe /dev/zero -n 4096 && stat -c %s game.exe) $(hex o)"
+        check "size limit, $target: no temporary file" "" "$(ls -A | grep morvex)"
+    done
+    check "size limit: message" "game.exe: cannot be copied whole to game.exe" "$(cat "$work/err")"
+fi
+
+# Under Wine, the paths a Windows user types.
+if [ -n "$runner" ]; then
+    unhex <<< "$P2" > "$work/fix.ov" && unhex <<< "$orig" > "$work/game.exe"
+    p=$(winepath -w "$work/fix.ov") f=$(winepath -w "$work/game.exe")
+    check "backslash show" "00000003 BB" "$(morvexc show "$p" | tail -1)"
+    check "backslash check" "not applied" "$(morvexc check "$p" "$f" | head -1)"
+    morvexc apply "$p" "$f" > /dev/null
+    check "backslash apply" "$patched" "$(hex "$work/game.exe")"
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

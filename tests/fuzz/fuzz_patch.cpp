@@ -1,0 +1,71 @@
+// libFuzzer target: the input is a patch file. The file it is judged
+// against lives in memory: as long as the comment's first two bytes say
+// (little-endian; 4096 without them), made of the input's own bytes over and
+// over, so that records can match it. The comment's third byte, if any,
+// sets --any-name (bit 0), --force (bit 1) and a file named game.exe
+// (bit 2; else the file is named as the patch says).
+#include "patch_apply.h"
+#include "target_name.h"
+#include "warning.h"
+
+#include <cstdlib>
+#include <cstring>
+
+void ShowWarning(void*, const char*) {}
+
+static unsigned char OldBytes[MAX_PATCH_RECORDS];
+static unsigned char Encoded[MAX_PATCH_SIZE];
+
+static void Require(bool condition)
+{
+    if (!condition)
+        abort();
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
+{
+    PatchContents patch;
+    char refusal[REFUSAL_SIZE];
+    if (!ReadPatchBytes(data, size, &patch, refusal)) {
+        Require(memchr(refusal, 0, REFUSAL_SIZE) != nullptr && refusal[0] != 0);
+        return 0;
+    }
+    Require(patch.distinct <= patch.count && patch.name.bytes[TARGET_NAME_SIZE - 1] == 0);
+    for (unsigned i = 1; i < patch.distinct; i++)
+        Require(patch.positions[i - 1].offset < patch.positions[i].offset);
+    for (unsigned i = 0; i < patch.count; i++) {
+        const PatchRecord* at = patch.positions;
+        unsigned n = patch.distinct;
+        while (n > 1) { // the last position at or below the record's offset
+            unsigned half = n / 2;
+            if (at[half].offset <= patch.records[i].offset)
+                at += half;
+            n -= half;
+        }
+        Require(n == 1 && at->offset == patch.records[i].offset && at->value == patch.records[i].value);
+    }
+
+    long long fileSize = 4096;
+    int flags = 0;
+    if (patch.commentLength >= 2)
+        fileSize = patch.comment[0] | patch.comment[1] << 8;
+    if (patch.commentLength >= 3)
+        flags = patch.comment[2];
+    PatchFit fit;
+    fit.fileSize = fileSize;
+    fit.fileName = DeriveTargetName(flags & 4 ? "game.exe" : patch.name.bytes);
+    int fits = patch.distinct == 0 || patch.positions[patch.distinct - 1].offset < fileSize;
+    for (unsigned i = 0; fits && i < patch.distinct; i++)
+        OldBytes[i] = data[patch.positions[i].offset % size];
+    if (JudgeFit(patch, OldBytes, flags & 1, flags & 2, &fit, refusal)) {
+        Require(fits && fit.applied <= patch.distinct);
+        Require((fit.state == FIT_APPLIED) == (fit.applied == patch.distinct));
+        Require((fit.state == FIT_NOT_APPLIED) == (fit.applied == 0 && patch.distinct > 0));
+    }
+
+    // What is read back, written out and read again holds the same positions.
+    unsigned distinct = patch.distinct;
+    size_t length = EncodePatch(Encoded, patch.name, patch.positions, distinct, "");
+    Require(ReadPatchBytes(Encoded, length, &patch, refusal) && patch.distinct == distinct);
+    return 0;
+}
