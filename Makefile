@@ -11,7 +11,7 @@ PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
             wine wine32:i386 xvfb xauth x11-utils imagemagick
 # Release packages: the icon script, reading resources, the Debian package.
-PACKAGES += python3 icoutils unzip dpkg-dev lintian git
+PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
 
 .PHONY: deps build run test bench dist dist-check clean
 
@@ -55,14 +55,14 @@ bench: deps
 # Release packages in build/dist: the same commit gives the same bytes.
 dist: deps
 	rm -rf build/dist && mkdir -p build/dist
-	export SOURCE_DATE_EPOCH=$$(git log -1 --format=%ct) TZ=UTC && \
+	export SOURCE_DATE_EPOCH=$$(git log -1 --format=%ct) && \
 	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc) --target morvexc && \
 	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc) --target morvex morvexc && \
 	for preset in native windows; do \
 		rm -rf build/$$preset/package && (cd build/$$preset && cpack -B package >/dev/null) && \
 		find build/$$preset/package -maxdepth 1 -type f -exec cp {} build/dist/ \; || exit 1; \
 	done
-	bash tests/package/check_dist.sh build/dist $$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/native/CMakeCache.txt) $(CURDIR)
+	bash tests/package/check_dist.sh build/dist $$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/native/CMakeCache.txt)
 
 # Builds the packages from two fresh clones of HEAD in different folders
 # and compares them byte for byte.
