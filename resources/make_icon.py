@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Draws the Morvex icon and writes it as a Windows .ico file.
 
-The picture: a blue tile holding rows of bytes, one of them patched in
-orange. Each size is drawn from the same shapes with 4x4 supersampling, so
-every size stays sharp. 16, 32 and 48 pixels are 32-bit BMP images (read by
+The picture: a blue tile holding four bytes, one of them patched in orange.
+The shapes lie on a 16 x 16 grid, so their edges fall on whole pixels at
+every size; 4x4 supersampling smooths the rounded corners. 16, 32 and 48 pixels are 32-bit BMP images (read by
 every Windows version), 256 pixels is PNG (Vista and later). Only the
 standard library is used, and the output depends on nothing but this file.
 Usage: make_icon.py OUTPUT.ico
@@ -18,8 +18,8 @@ TILE_TOP = (0x3D, 0x7B, 0xD6)
 TILE_BOTTOM = (0x1A, 0x3F, 0x80)
 BYTE = (0xE8, 0xEF, 0xFA)
 PATCHED = (0xFF, 0x9A, 0x1F)
-# Byte cells on a 3 x 3 grid inside the tile; the middle one is patched.
-CELLS = [(col, row) for row in range(3) for col in range(3)]
+# Byte cells on a 2 x 2 grid inside the tile; the last one is patched.
+CELLS = [(col, row) for row in range(2) for col in range(2)]
 
 
 def inside_rounded(x, y, left, top, right, bottom, radius):
@@ -30,12 +30,12 @@ def inside_rounded(x, y, left, top, right, bottom, radius):
 
 def colour_at(x, y):
     """Colour (r, g, b) or None for transparent at a point of the unit square."""
-    if not inside_rounded(x, y, 0.03, 0.03, 0.97, 0.97, 0.18):
+    if not inside_rounded(x, y, 0, 0, 1, 1, 3 / 16):
         return None
     for col, row in CELLS:
-        left, top = 0.16 + col * 0.24, 0.16 + row * 0.24
-        if inside_rounded(x, y, left, top, left + 0.2, top + 0.2, 0.04):
-            return PATCHED if (col, row) == (1, 1) else BYTE
+        left, top = (2 + col * 7) / 16, (2 + row * 7) / 16
+        if inside_rounded(x, y, left, top, left + 5 / 16, top + 5 / 16, 1 / 16):
+            return PATCHED if (col, row) == CELLS[-1] else BYTE
     return tuple(round(a + (b - a) * y) for a, b in zip(TILE_TOP, TILE_BOTTOM))
 
 
