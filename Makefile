@@ -11,8 +11,10 @@ PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
             wine wine32:i386 xvfb xauth x11-utils imagemagick \
             clang libclang-rt-dev
+# Release packages: the icon script, reading resources, the Debian package.
+PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
 
-.PHONY: deps build run test bench clean fuzz
+.PHONY: deps build run test bench fuzz dist dist-check clean
 
 deps:
 	@if ! dpkg --print-foreign-architectures | grep -qx i386; then \
@@ -69,6 +71,31 @@ bench: deps
 	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc) --target morvexc
 	bash bench/compare_with_cmp.sh build/native/cli/morvexc
 	bash bench/apply_bench.sh build/native/cli/morvexc
+
+# Release packages in build/dist: the same commit gives the same bytes.
+dist: deps
+	rm -rf build/dist && mkdir -p build/dist
+	export SOURCE_DATE_EPOCH=$$(git log -1 --format=%ct) && \
+	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc) --target morvexc && \
+	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc) --target morvex morvexc && \
+	for preset in native windows; do \
+		rm -rf build/$$preset/package && (cd build/$$preset && cpack -B package >/dev/null) && \
+		find build/$$preset/package -maxdepth 1 -type f -exec cp {} build/dist/ \; || exit 1; \
+	done
+	bash tests/package/check_dist.sh build/dist $$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/native/CMakeCache.txt)
+
+# Builds the packages from two fresh clones of HEAD in different folders
+# and compares them byte for byte.
+dist-check:
+	@set -e; top=$$(mktemp -d); trap 'rm -rf "$$top"' EXIT; \
+	for clone in one second-clone; do \
+		git clone -q . "$$top/$$clone" && $(MAKE) --no-print-directory -C "$$top/$$clone" dist >/dev/null; \
+	done; \
+	for f in $$(cd "$$top/one/build/dist" && ls); do \
+		cmp "$$top/one/build/dist/$$f" "$$top/second-clone/build/dist/$$f"; \
+		sha256sum "$$top/one/build/dist/$$f" "$$top/second-clone/build/dist/$$f" | sed "s|$$top/||"; \
+	done; \
+	echo "dist-check: both clones gave the same packages"
 
 clean:
 	rm -rf build

@@ -8,6 +8,9 @@
 #define IDC_STATIC -1
 #endif
 
+/* Icons */
+#define IDI_MORVEX           1
+
 /* Main dialog */
 #define IDC_ABOUT            1000
 #define IDC_EXIT             1001

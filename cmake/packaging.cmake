@@ -1,0 +1,63 @@
+# Install rules and release packages. In the windows build `cpack` makes the
+# zip, in the native build the Debian package.
+set(CPACK_PACKAGE_VENDOR "the Morvex developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "byte patch maker")
+set(CPACK_STRIP_FILES TRUE)
+# `make dist` builds only the shipped programs, not the tests.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/stage_times.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/zip_in_order.cmake)
+
+# Text files for Windows readers get CRLF line ends.
+function(morvex_crlf_copy source destination)
+  file(READ ${source} text)
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE ${destination} "${text}")
+  set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+endfunction()
+
+if(WIN32)
+  set_property(SOURCE ${PROJECT_SOURCE_DIR}/resources/morvex.rc DIRECTORY ui
+    APPEND PROPERTY OBJECT_DEPENDS ${MORVEX_GENERATED}/morvex.ico)
+  morvex_crlf_copy(${PROJECT_SOURCE_DIR}/README.md ${MORVEX_GENERATED}/README.txt)
+  morvex_crlf_copy(${PROJECT_SOURCE_DIR}/LICENSE ${MORVEX_GENERATED}/LICENSE.txt)
+  install(TARGETS morvex morvexc RUNTIME DESTINATION .)
+  install(FILES ${MORVEX_GENERATED}/README.txt ${MORVEX_GENERATED}/LICENSE.txt DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME morvex-${PROJECT_VERSION}-win32)
+else()
+  include(GNUInstallDirs)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/morvexc.1)
+  execute_process(COMMAND gzip -9n INPUT_FILE ${PROJECT_SOURCE_DIR}/docs/morvexc.1
+    OUTPUT_FILE ${MORVEX_GENERATED}/morvexc.1.gz COMMAND_ERROR_IS_FATAL ANY)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "the Morvex developers <morvex@example.org>")
+  # A native Debian package needs a changelog; dated by SOURCE_DATE_EPOCH when set.
+  string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  file(WRITE ${MORVEX_GENERATED}/changelog "morvexc (${PROJECT_VERSION}) unstable; urgency=medium
+
+  * Release ${PROJECT_VERSION}.
+
+ -- ${CPACK_DEBIAN_PACKAGE_MAINTAINER}  ${date}
+")
+  execute_process(COMMAND gzip -9n INPUT_FILE ${MORVEX_GENERATED}/changelog
+    OUTPUT_FILE ${MORVEX_GENERATED}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
+  install(TARGETS morvexc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${MORVEX_GENERATED}/morvexc.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/morvexc RENAME copyright)
+  install(FILES ${MORVEX_GENERATED}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/morvexc)
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGE_NAME morvexc)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "morvexc compares an original file with a modified copy of the
+same length and writes a small patch file listing every byte that changed.
+It also shows, checks and applies such patches.")
+endif()
+
+include(CPack)
+
+if(WIN32)
+  add_subdirectory(tests/package)
+endif()

@@ -1,0 +1,48 @@
+#!/bin/bash
+# What the built programs declare in their resources, read from the exe files
+# themselves, and that morvexc --version prints the project version.
+# Usage: check_exe.sh VERSION MORVEX_EXE MORVEXC_EXE [RUNNER]
+set -u
+version=$1 gui=$2 console=$3 runner=${4:-}
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# Rows: which exe (gui, console or both), resource type, text it must hold.
+while IFS='|' read -r which type text; do
+    for exe in $([ "$which" != console ] && echo "$gui") $([ "$which" != gui ] && echo "$console"); do
+        case $type in
+            24) resource=$(wrestool -x --raw -t 24 "$exe") ;;
+            *) resource=$(wrestool -x --raw -t "$type" "$exe" | strings -el) ;;
+        esac
+        grep -qF -- "$text" <<<"$resource" || fail "$(basename "$exe") resource type $type lacks $text"
+    done
+done <<EOF
+both|24|<requestedExecutionLevel level="asInvoker"
+both|24|>true/pm</dpiAware>
+both|24|>PerMonitorV2, PerMonitor</dpiAwareness>
+both|24|>UTF-8</activeCodePage>
+both|24|<supportedOS Id="{e2011457-1546-43c5-a5fe-008deee3d3f0}"/>
+both|24|<supportedOS Id="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"/>
+both|24|<supportedOS Id="{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"/>
+both|24|<supportedOS Id="{1f676c76-80e1-4239-95bb-83d0f6d0da78}"/>
+both|24|<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>
+gui|24|name="Microsoft.Windows.Common-Controls" version="6.0.0.0"
+both|16|$version
+gui|5|Byte patch maker, version $version
+EOF
+
+# The program's icon group, in every size Explorer and the task bar ask for.
+icon=$(mktemp)
+wrestool -x -t 14 "$gui" >"$icon"
+sizes=$(icotool -l "$icon" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | tr '\n' ' ')
+rm -f "$icon"
+[ "$sizes" = "16 32 48 256 " ] || fail "icon sizes are '$sizes'"
+
+# Exit 2 is the usage answer of a morvexc that has no --version yet.
+printed=$($runner "$console" --version 2>/dev/null)
+case $? in
+    2) echo "SKIP: morvexc --version is not implemented in this build" ;;
+    0) grep -qF "$version" <<<"$printed" || fail "morvexc --version printed '$printed'" ;;
+    *) fail "morvexc --version failed" ;;
+esac
+exit $((failures > 0))
