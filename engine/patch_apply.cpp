@@ -156,7 +156,10 @@ static FILE* OpenAndJudge(void* owner, const char* filePath, const PatchContents
         return NULL;
     }
     fit->fileSize = info->size;
-    fit->fileName = DeriveTargetName(filePath);
+    // Compared as Morvex would store the name: in the code page patches use.
+    static char storedPath[4096];
+    ToPatchText(filePath, storedPath, sizeof storedPath);
+    fit->fileName = DeriveTargetName(storedPath);
     int past = patch.distinct > 0 && patch.positions[patch.distinct - 1].offset >= info->size;
     if (!past && !ReadOldBytes(file, patch)) {
         fclose(file);
@@ -244,9 +247,10 @@ static size_t EncodeUndo(const char* patchPath, const PatchContents& patch)
     for (const char* p = patchPath; *p; p++)
         if (*p == '/' || *p == '\\')
             name = p + 1;
-    char comment[MAX_COMMENT_LENGTH + 1];
+    char comment[TEMP_PATH_SIZE], stored[MAX_COMMENT_LENGTH + 1];
     snprintf(comment, sizeof comment, "undoes %s", name);
-    return EncodePatch(UndoBytes, patch.name, UndoRecords, count, comment);
+    ToPatchText(comment, stored, sizeof stored);
+    return EncodePatch(UndoBytes, patch.name, UndoRecords, count, stored);
 }
 
 // Where the result and the undo patch go must be neither the patch nor, for

@@ -64,6 +64,8 @@ if [ -n "$runner" ]; then
     check "stored in the ANSI code page" \
         "3f 3f 3f 2e 45 58 45 00 00 00 00 00 00 02 00 01 00 00 00 01 c3 02 00 00 00 01 a9 e9 20 3f 3f 3f 3f 3f 3f 3f" \
         "$(hex "$work/Папка/п.ov")"
+    check "a patch fits the file its name was taken from" "not applied" \
+        "$(morvexc check "$work/Папка/п.ov" "$work/Папка/исх.exe" | cut -d'|' -f1)"
     check "quoted paths" "Patch Complete!|0" \
         "$($runner "$exe" " \"$(path "$work/game.exe")\" " "\"$(path "$work/game.new")\"" "$(path "$work/q.ov")" 2>&1 | tr -d '\r')|$?"
 else
