@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -25,6 +26,8 @@ static const DWORD WaitLimit = 5000; // ms for a window to open or close
 static const DWORD QuietTime = 700;  // ms in which nothing else may open
 static const std::string SaveDialog = "dialog: Select name for patch";
 static const std::string Question = "message: Do you really want to quit?";
+// Wine's wording of the question OFN_OVERWRITEPROMPT asks.
+static const std::string Overwrite = "message: File already exists.\nDo you want to replace it? titled Select name for patch";
 static const std::string DemoOriginal("\x00\x11\x22\x33", 4), DemoModified("\x00\xAA\x22\xBB", 4);
 static const std::string DemoPatch("DEMO.EXE\0\0\0\0\0\x02\x00\x01\x00\x00\x00\x01\xAA\x03\x00\x00\x00\x01\xBB", 27);
 
@@ -203,17 +206,32 @@ static std::string FileTypes(HWND dialog)
     return list + " selected " + std::to_string(SendMessageA(types, CB_GETCURSEL, 0, 0));
 }
 
+// As a user pastes: through the clipboard, so the field's limit applies.
+static void Paste(HWND field, const std::string& text)
+{
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
+    GlobalUnlock(memory);
+    if (OpenClipboard(NULL) && EmptyClipboard() && SetClipboardData(CF_TEXT, memory))
+        memory = NULL;
+    CloseClipboard();
+    GlobalFree(memory);
+    SendMessageTimeoutA(field, WM_PASTE, 0, 0, SMTO_ABORTIFHUNG, WaitLimit, NULL);
+}
+
 static void SetFields(const std::string& original, const std::string& modified)
 {
     SetText(GetDlgItem(Main, IDC_ORIGINAL_PATH), original);
     SetText(GetDlgItem(Main, IDC_MODIFIED_PATH), modified);
 }
 
-// Make Patch on the filled fields, with `comment` accepted with OK; returns the save dialog.
+// Make Patch on the filled fields, with `comment` pasted and accepted with OK; returns the save dialog.
 static HWND MakePatch(const std::string& comment)
 {
     Click(Main, IDC_MAKE_PATCH);
-    SetText(GetDlgItem(Expect("comment dialog"), IDC_COMMENT_TEXT), comment);
+    HWND field = GetDlgItem(Expect("comment dialog"), IDC_COMMENT_TEXT);
+    Paste(field, comment);
+    CheckEqual(Text(field), comment.substr(0, 255), "comment field after a paste");
     return Answer("comment dialog", IDC_COMMENT_OK) ? Expect(SaveDialog) : NULL;
 }
 
@@ -238,39 +256,6 @@ static bool CheckHoldsOn(HWND dialog)
     return Check(IsWindowVisible(dialog), "the dialog is still open");
 }
 
-static void ControlsAndAccelerators()
-{
-    // Template order, which is also the tab order; no default push button.
-    std::string controls, tabOrder, accelerators;
-    for (HWND child = GetWindow(Main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        LONG style = GetWindowLongA(child, GWL_STYLE);
-        controls += std::to_string(GetDlgCtrlID(child)) + " " + ClassOf(child) + " '" + Text(child) + "'"
-                    + (style & WS_TABSTOP ? " tab" : "")
-                    + (ClassOf(child) == "Button" && (style & BS_TYPEMASK) != BS_PUSHBUTTON ? " default" : "") + "\n";
-    }
-    CheckEqual(controls,
-               "1007 Button '&Make Patch' tab\n1002 Edit '' tab\n1004 Button 'B&rowse...' tab\n"
-               "1003 Edit '' tab\n1005 Button 'Br&owse...' tab\n1000 Button 'A&bout' tab\n1001 Button 'E&xit' tab\n"
-               "65535 Static 'Original unmodified file:'\n65535 Static 'File to make patch with:'\n",
-               "main dialog controls");
-    HWND control = GetDlgItem(Main, IDC_MAKE_PATCH);
-    for (int i = 0; i < 7 && control; i++)
-        tabOrder += std::to_string(GetDlgCtrlID(control = GetNextDlgTabItem(Main, control, FALSE))) + " ";
-    CheckEqual(tabOrder, "1002 1004 1003 1005 1000 1001 1007 ", "Tab from Make Patch on");
-
-    // WinMain loads the table only after the dialog has ended: read it from the file.
-    HMODULE module = LoadLibraryExA(ExePath.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    ACCEL entries[16];
-    int count = module ? CopyAcceleratorTableA(LoadAcceleratorsA(module, "MORVEX"), entries, 16) : 0;
-    std::sort(entries, entries + count, [](const ACCEL& a, const ACCEL& b) { return a.key < b.key; });
-    for (int i = 0; i < count; i++)
-        accelerators += std::to_string(entries[i].fVirt) + "/" + std::to_string(entries[i].key) + "/"
-                        + std::to_string(entries[i].cmd) + " ";
-    // flags/key/command; 18 is FALT | FNOINVERT: character codes with Alt, not virtual keys.
-    CheckEqual(accelerators, "18/2/1000 18/13/1007 18/15/1005 18/18/1004 18/24/1001 ", "accelerators");
-    FreeLibrary(module);
-}
-
 static void Refusals()
 {
     static const char* const refusals[][3] = {
@@ -289,8 +274,14 @@ static void Refusals()
 
 static void WholeRoad()
 {
+    // Paths pasted in quotes and blanks; 300 characters pasted keep 255.
     const std::string patchPath = Folder + "patches\\first.ov";
-    SetFields(Folder + "demo.exe", Folder + "demo.new");
+    for (auto field : {std::make_pair(IDC_ORIGINAL_PATH, "demo.exe"), std::make_pair(IDC_MODIFIED_PATH, "demo.new")}) {
+        std::string quoted = " \"" + Folder + field.second + "\" ";
+        Paste(GetDlgItem(Main, field.first), quoted + std::string(300 - quoted.size(), ' '));
+        CheckEqual(Text(GetDlgItem(Main, field.first)), quoted + std::string(255 - quoted.size(), ' '),
+                   "path field after a 300-character paste");
+    }
     Click(Main, IDC_MAKE_PATCH);
     HWND comment = Expect("comment dialog");
     Check(comment && Focus() == GetDlgItem(comment, IDC_COMMENT_TEXT), "the focus starts in the comment field");
@@ -316,8 +307,14 @@ static void WholeRoad()
     ExpectNothingElse("cancelling the save dialog");
     CheckBytes(patchPath, DemoPatch + "hi", "patch after a cancelled save");
 
-    // Third: the name offered is taken as it is; the comment is cut to 255 characters.
-    if (MakePatch(longComment) && Answer(SaveDialog) && Answer("message: Patch Complete!"))
+    // Third: the name offered is taken as it is, after a question that No
+    // answers with the save dialog still open; the comment keeps 255 characters.
+    save = MakePatch(longComment);
+    Click(save, IDOK);
+    if (!Answer(Overwrite, IDNO)) return;
+    ExpectNothingElse("No to replacing the patch", save);
+    CheckBytes(patchPath, DemoPatch + "hi", "patch after No");
+    if (Answer(SaveDialog) && Answer("message: Patch Complete!"))
         CheckBytes(patchPath, DemoPatch + longComment.substr(0, 255), "patch over the first");
 }
 
@@ -465,7 +462,6 @@ int main(int argc, char** argv)
     std::ofstream(Folder + "demo.new", std::ios::binary) << DemoModified;
     std::ofstream(Folder + "short.new", std::ios::binary) << DemoModified.substr(0, 3);
 
-    Run("controls and accelerators", ControlsAndAccelerators);
     Run("make patch refusals", Refusals);
     Run("patch from start to end, then twice more", WholeRoad);
     Run("browse", Browse);
