@@ -15,6 +15,7 @@
 
 static HWND Main;
 
+// Each field's text, then its buffer's.
 static std::string FieldsAndBuffers()
 {
     char original[TEXT_BUFFER_SIZE], modified[TEXT_BUFFER_SIZE];
@@ -23,17 +24,12 @@ static std::string FieldsAndBuffers()
     return std::string(original) + "|" + OriginalPath + "|" + modified + "|" + ModifiedPath;
 }
 
-// The centre of the control with id `id` or text `label`; with neither, an empty spot.
+// The centre of the control with id `id`, or of the label that reads `label`.
 static POINT PointAt(int id, const char* label)
 {
-    HWND control = label ? FindWindowExA(Main, NULL, "Static", label) : GetDlgItem(Main, id);
-    RECT area = {150, 95, 150, 95}; // dialog units, below the rows and left of About
-    if (control) {
-        GetWindowRect(control, &area);
-        MapWindowPoints(NULL, Main, reinterpret_cast<POINT*>(&area), 2);
-    } else {
-        MapDialogRect(Main, &area);
-    }
+    RECT area;
+    GetWindowRect(label ? FindWindowExA(Main, NULL, "Static", label) : GetDlgItem(Main, id), &area);
+    MapWindowPoints(NULL, Main, reinterpret_cast<POINT*>(&area), 2);
     return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
 }
 
@@ -74,8 +70,8 @@ int main()
         {0, "File to make patch with:", "", "", {a}, false, "||" + a + "|" + a},
         {IDC_BROWSE_MODIFIED, NULL, "", "", {a}, false, "||" + a + "|" + a},
         {IDC_MAKE_PATCH, NULL, "", "", {a}, false, a + "|" + a + "||"},
-        {0, NULL, "x", "", {a}, false, "x|x|" + a + "|" + a},
-        {0, NULL, "x", "y", {a}, false, a + "|" + a + "|y|y"},
+        {IDC_ABOUT, NULL, "x", "", {a}, false, "x|x|" + a + "|" + a},
+        {IDC_EXIT, NULL, "x", "y", {a}, false, a + "|" + a + "|y|y"},
         {IDC_MODIFIED_PATH, NULL, "x", "y", {a, b}, false, a + "|" + a + "|" + b + "|" + b},
         {IDC_MODIFIED_PATH, NULL, "", "", {b, a, "C:\\third"}, false, b + "|" + b + "|" + a + "|" + a},
         {IDC_ORIGINAL_PATH, NULL, "x", "y", {a}, true, "x|x|y|y"},
