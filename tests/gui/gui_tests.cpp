@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -273,15 +272,16 @@ static void WholeRoad()
         CheckBytes(patchPath, DemoPatch + longComment.substr(0, 255), "patch over the first");
 }
 
+// Each chooser opens first by its Alt mnemonic, then by its button.
 static void Browse()
 {
-    static const struct { int button, field; std::string title, file; } choosers[] = {
-        {IDC_BROWSE_ORIGINAL, IDC_ORIGINAL_PATH, "dialog: Select unmodified file", "demo.exe"},
-        {IDC_BROWSE_MODIFIED, IDC_MODIFIED_PATH, "dialog: Select modified file", "demo.new"},
+    static const struct { int button, field; char letter; std::string title, file; } choosers[] = {
+        {IDC_BROWSE_ORIGINAL, IDC_ORIGINAL_PATH, 'R', "dialog: Select unmodified file", "demo.exe"},
+        {IDC_BROWSE_MODIFIED, IDC_MODIFIED_PATH, 'O', "dialog: Select modified file", "demo.new"},
     };
     for (const auto& chooser : choosers) {
         HWND field = GetDlgItem(Main, chooser.field);
-        Click(Main, chooser.button);
+        Press(Main, chooser.letter, true);
         if (!Answer(chooser.title, IDOK, Folder + chooser.file)) return;
         CheckEqual(Text(field), Folder + chooser.file, "field after choosing");
         // Typed text gives way to the buffer's text when the next dialog is cancelled.
@@ -294,11 +294,12 @@ static void Browse()
     }
 }
 
+// Opened by its Alt mnemonic, as Make Patch is afterwards.
 static void About()
 {
-    Click(Main, IDC_ABOUT);
+    Press(Main, 'B', true);
     if (!CheckHoldsOn(Expect("about box")) || !Answer("about box")) return;
-    Click(Main, IDC_MAKE_PATCH); // commands work again
+    Press(Main, 'M', true); // commands work again
     Answer("message: You must select the unmodified file first!");
 }
 
@@ -315,11 +316,11 @@ static void PatchOverOriginal()
 // Every way to ask for the exit, answered No; then Exit answered Yes.
 static void ExitQuestion()
 {
-    static const char* const ways[] = {"Exit", "the close box", "Escape", "Enter in a path field"};
+    static const char* const ways[] = {"Alt+X", "the close box", "Escape", "Enter in a path field"};
     SetFields("C:\\kept\\one.exe", "C:\\kept\\two.exe");
     for (int way = 0; way < 4; way++) {
         if (way == 0)
-            Click(Main, IDC_EXIT);
+            Press(Main, 'X', true);
         else if (way == 1)
             PostMessageA(Main, WM_SYSCOMMAND, SC_CLOSE, 0);
         else { // Enter in a field asks too, since the dialog has no default button
@@ -341,22 +342,6 @@ static void ExitQuestion()
     bool ended = WaitForSingleObject(Process.hProcess, WaitLimit) == WAIT_OBJECT_0;
     if (Check(ended, "Yes ends the program") && GetExitCodeProcess(Process.hProcess, &exitCode))
         CheckEqual(std::to_string(exitCode), "0", "exit code");
-}
-
-// Alt and the underlined letter press each button of the main dialog.
-static void Mnemonics()
-{
-    static const struct { char letter; std::string opens; int closeWith; } mnemonics[] = {
-        {'M', "message: You must select the unmodified file first!", IDOK},
-        {'R', "dialog: Select unmodified file", IDCANCEL},
-        {'O', "dialog: Select modified file", IDCANCEL},
-        {'B', "about box", IDOK},
-        {'X', Question, IDNO},
-    };
-    for (const auto& mnemonic : mnemonics) {
-        Press(Main, mnemonic.letter, true);
-        if (!Answer(mnemonic.opens, mnemonic.closeWith)) return;
-    }
 }
 
 // Starts the program in a folder of its own, so that paths taken from its
@@ -399,7 +384,6 @@ int main(int argc, char** argv)
     Run("about", About);
     Run("patch named as the original", PatchOverOriginal);
     Run("exit question", ExitQuestion);
-    Run("mnemonics", Mnemonics);
 
     std::error_code ignored;
     std::filesystem::remove_all(Folder, ignored);
