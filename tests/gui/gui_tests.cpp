@@ -137,7 +137,7 @@ static void Click(HWND dialog, int id)
 
 // Presses `button` in the window described as `what` (a file dialog is given `fileName`
 // first, if any); the window must then close. Says Yes to what it asks meanwhile
-// (Windows asks before a new file is named; Wine does not).
+// (both ask before a file is replaced; Windows also before a new file is named).
 static bool Answer(const std::string& what, int button = IDOK, const std::string& fileName = "")
 {
     HWND window = Expect(what);
