@@ -1,5 +1,5 @@
 // End-to-end tests of morvex.exe: starts the real program afresh for each scenario, drives its
-// windows as a user would (WM_SETTEXT, real key input, BM_CLICK), reads every message box and
+// windows as a user would (WM_SETTEXT, EM_REPLACESEL, real key input, BM_CLICK), reads every message box and
 // checks the patch files on disk. Usage: morvex_gui_tests MORVEX_EXE (a Unix path is taken as drive Z:)
 
 #include <windows.h>
@@ -61,9 +61,11 @@ static std::string Text(HWND window)
     return text;
 }
 
-static void SetText(HWND window, const std::string& text)
+// WM_SETTEXT replaces the text whole; EM_REPLACESEL enters it as typing or
+// pasting does, within the field's limit.
+static void SetText(HWND window, const std::string& text, UINT message = WM_SETTEXT)
 {
-    SendMessageTimeoutA(window, WM_SETTEXT, 0, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, WaitLimit, NULL);
+    SendMessageTimeoutA(window, message, 0, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, WaitLimit, NULL);
 }
 
 // Names each visible top-level window of the program by what it holds: the
@@ -171,12 +173,6 @@ static HWND Focus()
     return info.hwndFocus;
 }
 
-// As typed or pasted: unlike WM_SETTEXT, this keeps to the field's limit.
-static void Paste(HWND field, const std::string& text)
-{
-    SendMessageTimeoutA(field, EM_REPLACESEL, FALSE, LPARAM(text.c_str()), SMTO_ABORTIFHUNG, WaitLimit, NULL);
-}
-
 static void SetFields(const std::string& original, const std::string& modified)
 {
     SetText(GetDlgItem(Main, IDC_ORIGINAL_PATH), original);
@@ -188,7 +184,7 @@ static HWND MakePatch(const std::string& comment)
 {
     Click(Main, IDC_MAKE_PATCH);
     HWND field = GetDlgItem(Expect("comment dialog"), IDC_COMMENT_TEXT);
-    Paste(field, comment);
+    SetText(field, comment, EM_REPLACESEL);
     CheckEqual(Text(field), comment.substr(0, 255), "comment field after a paste");
     return Answer("comment dialog", IDC_COMMENT_OK) ? Expect(SaveDialog) : NULL;
 }
@@ -236,7 +232,7 @@ static void WholeRoad()
     const std::string patchPath = Folder + "patches\\first.ov";
     for (auto field : {std::make_pair(IDC_ORIGINAL_PATH, "demo.exe"), std::make_pair(IDC_MODIFIED_PATH, "demo.new")}) {
         std::string quoted = " \"" + Folder + field.second + "\" ";
-        Paste(GetDlgItem(Main, field.first), quoted + std::string(300 - quoted.size(), ' '));
+        SetText(GetDlgItem(Main, field.first), quoted + std::string(300 - quoted.size(), ' '), EM_REPLACESEL);
         CheckEqual(Text(GetDlgItem(Main, field.first)), quoted + std::string(255 - quoted.size(), ' '),
                    "path field after a 300-character paste");
     }
