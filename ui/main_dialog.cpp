@@ -39,30 +39,34 @@ static void BrowseInto(HWND window, const char* title, char* pathBuffer, int fie
     SetDlgItemTextA(window, field, pathBuffer);
 }
 
-// Without the UTF-8 code page, the ANSI text of a field holds look-alikes
-// for the characters the code page lacks, which could name another file.
-static int ReadExactly(HWND window, int field, char* pathBuffer)
+// Without the UTF-8 code page, the ANSI form of a name holds look-alikes for
+// the characters the code page lacks, and could name another file. Returns 1
+// when `ansiText` is `wideText` exactly; otherwise says so.
+static int PassesOn(HWND window, const wchar_t* wideText, const char* ansiText)
 {
-    static wchar_t wideText[TEXT_BUFFER_SIZE];
-    static char ansiText[TEXT_BUFFER_SIZE];
-    GetDlgItemTextA(window, field, pathBuffer, TEXT_BUFFER_SIZE);
-    if (GetACP() == CP_UTF8)
-        return 1;
-    SetLastError(0);
-    if (!GetDlgItemTextW(window, field, wideText, TEXT_BUFFER_SIZE) && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED)
-        return 1; // a system without wide text keeps none in its fields either
+    static char exactText[TEXT_BUFFER_SIZE];
     BOOL usedDefaultChar = FALSE;
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wideText, -1, ansiText, TEXT_BUFFER_SIZE, NULL,
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wideText, -1, exactText, TEXT_BUFFER_SIZE, NULL,
                             &usedDefaultChar)
-        && !usedDefaultChar && strcmp(ansiText, pathBuffer) == 0)
+        && !usedDefaultChar && strcmp(exactText, ansiText) == 0)
         return 1;
     ShowWarning(window, "The file name holds characters this system can't pass on!");
     return 0;
 }
 
+static int ReadPathField(HWND window, int field, char* pathBuffer)
+{
+    static wchar_t wideText[TEXT_BUFFER_SIZE];
+    GetDlgItemTextA(window, field, pathBuffer, TEXT_BUFFER_SIZE);
+    if (GetACP() == CP_UTF8)
+        return 1;
+    GetDlgItemTextW(window, field, wideText, TEXT_BUFFER_SIZE);
+    return PassesOn(window, wideText, pathBuffer);
+}
+
 static void MakePatch(HWND window)
 {
-    if (!ReadExactly(window, IDC_ORIGINAL_PATH, OriginalPath) || !ReadExactly(window, IDC_MODIFIED_PATH, ModifiedPath))
+    if (!ReadPathField(window, IDC_ORIGINAL_PATH, OriginalPath) || !ReadPathField(window, IDC_MODIFIED_PATH, ModifiedPath))
         return;
     TrimPastedPath(OriginalPath);
     TrimPastedPath(ModifiedPath);
@@ -156,10 +160,18 @@ static int FieldAt(HWND window, POINT point)
 // buffer is left out rather than cut to another file's name.
 static void TakeDroppedFile(HWND window, HDROP drop, UINT index, int field)
 {
-    char* pathBuffer = field == IDC_ORIGINAL_PATH ? OriginalPath : ModifiedPath;
+    static char droppedPath[TEXT_BUFFER_SIZE];
+    static wchar_t wideText[TEXT_BUFFER_SIZE];
     if (DragQueryFileA(drop, index, NULL, 0) >= TEXT_BUFFER_SIZE)
         return;
-    DragQueryFileA(drop, index, pathBuffer, TEXT_BUFFER_SIZE);
+    DragQueryFileA(drop, index, droppedPath, TEXT_BUFFER_SIZE);
+    if (GetACP() != CP_UTF8) {
+        DragQueryFileW(drop, index, wideText, TEXT_BUFFER_SIZE);
+        if (!PassesOn(window, wideText, droppedPath))
+            return;
+    }
+    char* pathBuffer = field == IDC_ORIGINAL_PATH ? OriginalPath : ModifiedPath;
+    strcpy(pathBuffer, droppedPath);
     SetDlgItemTextA(window, field, pathBuffer);
 }
 
