@@ -54,14 +54,19 @@ static int PassesOn(HWND window, const wchar_t* wideText, const char* ansiText)
     return 0;
 }
 
+// A refused name leaves the buffer as it was.
 static int ReadPathField(HWND window, int field, char* pathBuffer)
 {
+    static char fieldText[TEXT_BUFFER_SIZE];
     static wchar_t wideText[TEXT_BUFFER_SIZE];
-    GetDlgItemTextA(window, field, pathBuffer, TEXT_BUFFER_SIZE);
-    if (GetACP() == CP_UTF8)
-        return 1;
-    GetDlgItemTextW(window, field, wideText, TEXT_BUFFER_SIZE);
-    return PassesOn(window, wideText, pathBuffer);
+    GetDlgItemTextA(window, field, fieldText, TEXT_BUFFER_SIZE);
+    if (GetACP() != CP_UTF8) {
+        GetDlgItemTextW(window, field, wideText, TEXT_BUFFER_SIZE);
+        if (!PassesOn(window, wideText, fieldText))
+            return 0;
+    }
+    strcpy(pathBuffer, fieldText);
+    return 1;
 }
 
 static void MakePatch(HWND window)
