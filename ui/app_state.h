@@ -6,7 +6,9 @@
 // State shared by every command for the whole run. The buffers start empty
 // and keep their text from one command to the next.
 
-enum { TEXT_BUFFER_SIZE = 256 };
+// Fields take at most TEXT_LIMIT characters. The buffers hold them in bytes:
+// under the UTF-8 code page one character can take three.
+enum { TEXT_LIMIT = 255, TEXT_BUFFER_SIZE = 1024 };
 
 extern const char ProgramName[];
 

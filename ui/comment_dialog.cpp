@@ -9,6 +9,7 @@ INT_PTR CALLBACK CommentDialogProc(HWND window, UINT message, WPARAM wParam, LPA
     switch (message) {
     case WM_INITDIALOG:
         OpenSubDialog = window;
+        SendDlgItemMessageA(window, IDC_COMMENT_TEXT, EM_LIMITTEXT, TEXT_LIMIT, 0);
         SetFocus(GetDlgItem(window, IDC_COMMENT_TEXT));
         return FALSE;
     case WM_COMMAND:

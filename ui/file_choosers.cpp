@@ -48,14 +48,14 @@ void PrepareFileDialog(HWND owner, const char* filterList, const char* title)
 
 // On failure the platform may leave the needed length in the buffer's first
 // bytes (a path too long for it), so the previous text is put back.
-static int RunFileDialog(HWND owner, char* pathBuffer, BOOL (WINAPI* dialog)(LPOPENFILENAMEA))
+static int RunFileDialog(HWND owner, char* pathBuffer, BOOL (WINAPI* dialog)(LPOPENFILENAMEA), DWORD flags)
 {
     char previous[TEXT_BUFFER_SIZE];
     memcpy(previous, pathBuffer, TEXT_BUFFER_SIZE);
     FileDialogRecord.hwndOwner = owner;
     FileDialogRecord.lpstrFile = pathBuffer;
     FileDialogRecord.lpstrFileTitle = NULL;
-    FileDialogRecord.Flags = OFN_HIDEREADONLY | OFN_CREATEPROMPT;
+    FileDialogRecord.Flags = flags;
     int chosen = dialog(&FileDialogRecord);
     if (!chosen)
         memcpy(pathBuffer, previous, TEXT_BUFFER_SIZE);
@@ -64,10 +64,12 @@ static int RunFileDialog(HWND owner, char* pathBuffer, BOOL (WINAPI* dialog)(LPO
 
 int ChooseOpenFile(HWND owner, char* pathBuffer)
 {
-    return RunFileDialog(owner, pathBuffer, GetOpenFileNameA);
+    return RunFileDialog(owner, pathBuffer, GetOpenFileNameA, OFN_HIDEREADONLY | OFN_CREATEPROMPT);
 }
 
 int ChooseSaveFile(HWND owner, char* pathBuffer)
 {
-    return RunFileDialog(owner, pathBuffer, GetSaveFileNameA);
+    // Asks before an existing file is replaced; No returns to the dialog.
+    return RunFileDialog(owner, pathBuffer, GetSaveFileNameA,
+                         OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_OVERWRITEPROMPT);
 }

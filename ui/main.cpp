@@ -1,9 +1,12 @@
 #include "app_state.h"
 #include "dialogs.h"
 
+#include <commctrl.h>
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     InstanceHandle = instance;
+    InitCommonControls(); // the themed controls of the manifest's Common Controls 6
 
     // The class is never used for a window: registering it tests the platform.
     WNDCLASSA windowClass = {};

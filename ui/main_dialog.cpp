@@ -2,8 +2,18 @@
 #include "dialogs.h"
 #include "file_choosers.h"
 #include "patch_builder.h"
+#include "path_text.h"
 #include "resource.h"
 #include "warning.h"
+
+#include <shellapi.h>
+
+#include <climits>
+#include <cstring>
+
+#ifndef IDI_MORVEX
+#define IDI_MORVEX 100
+#endif
 
 // The comment dialog and the About box run without an owner window.
 static void ShowSubDialog(const char* templateName, DLGPROC procedure)
@@ -29,10 +39,42 @@ static void BrowseInto(HWND window, const char* title, char* pathBuffer, int fie
     SetDlgItemTextA(window, field, pathBuffer);
 }
 
+// Without the UTF-8 code page, the ANSI form of a name holds look-alikes for
+// the characters the code page lacks, and could name another file. Returns 1
+// when `ansiText` is `wideText` exactly; otherwise says so.
+static int PassesOn(HWND window, const wchar_t* wideText, const char* ansiText)
+{
+    static char exactText[TEXT_BUFFER_SIZE];
+    BOOL usedDefaultChar = FALSE;
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wideText, -1, exactText, TEXT_BUFFER_SIZE, NULL,
+                            &usedDefaultChar)
+        && !usedDefaultChar && strcmp(exactText, ansiText) == 0)
+        return 1;
+    ShowWarning(window, "The file name holds characters this system can't pass on!");
+    return 0;
+}
+
+// A refused name leaves the buffer as it was.
+static int ReadPathField(HWND window, int field, char* pathBuffer)
+{
+    static char fieldText[TEXT_BUFFER_SIZE];
+    static wchar_t wideText[TEXT_BUFFER_SIZE];
+    GetDlgItemTextA(window, field, fieldText, TEXT_BUFFER_SIZE);
+    if (GetACP() != CP_UTF8) {
+        GetDlgItemTextW(window, field, wideText, TEXT_BUFFER_SIZE);
+        if (!PassesOn(window, wideText, fieldText))
+            return 0;
+    }
+    strcpy(pathBuffer, fieldText);
+    return 1;
+}
+
 static void MakePatch(HWND window)
 {
-    GetDlgItemTextA(window, IDC_ORIGINAL_PATH, OriginalPath, TEXT_BUFFER_SIZE);
-    GetDlgItemTextA(window, IDC_MODIFIED_PATH, ModifiedPath, TEXT_BUFFER_SIZE);
+    if (!ReadPathField(window, IDC_ORIGINAL_PATH, OriginalPath) || !ReadPathField(window, IDC_MODIFIED_PATH, ModifiedPath))
+        return;
+    TrimPastedPath(OriginalPath);
+    TrimPastedPath(ModifiedPath);
     if (!OriginalPath[0]) {
         ShowWarning(window, "You must select the unmodified file first!");
         return;
@@ -95,12 +137,97 @@ static INT_PTR RunCommand(HWND window, int id)
     return TRUE;
 }
 
+// The path field of the row under `point` (client coordinates): a row is a
+// field, its Browse button and the label above the field. 0 elsewhere.
+static int FieldAt(HWND window, POINT point)
+{
+    static const int rows[][2] = {{IDC_ORIGINAL_PATH, IDC_BROWSE_ORIGINAL}, {IDC_MODIFIED_PATH, IDC_BROWSE_MODIFIED}};
+    HWND control = ChildWindowFromPointEx(window, point, CWP_SKIPINVISIBLE);
+    if (!control || control == window)
+        return 0;
+    RECT under, field;
+    GetWindowRect(control, &under);
+    int labelled = 0;
+    LONG nearest = LONG_MAX;
+    for (const auto& row : rows) {
+        if (control == GetDlgItem(window, row[0]) || control == GetDlgItem(window, row[1]))
+            return row[0];
+        GetWindowRect(GetDlgItem(window, row[0]), &field);
+        if (field.top >= under.bottom && field.top - under.bottom < nearest) {
+            nearest = field.top - under.bottom;
+            labelled = row[0];
+        }
+    }
+    return LOWORD(GetDlgCtrlID(control)) == LOWORD(IDC_STATIC) ? labelled : 0;
+}
+
+// As if the file had been chosen with Browse. A name too long for the
+// buffer is left out rather than cut to another file's name.
+static void TakeDroppedFile(HWND window, HDROP drop, UINT index, int field)
+{
+    static char droppedPath[TEXT_BUFFER_SIZE];
+    static wchar_t wideText[TEXT_BUFFER_SIZE];
+    if (DragQueryFileA(drop, index, NULL, 0) >= TEXT_BUFFER_SIZE)
+        return;
+    DragQueryFileA(drop, index, droppedPath, TEXT_BUFFER_SIZE);
+    if (GetACP() != CP_UTF8) {
+        DragQueryFileW(drop, index, wideText, TEXT_BUFFER_SIZE);
+        if (!PassesOn(window, wideText, droppedPath))
+            return;
+    }
+    char* pathBuffer = field == IDC_ORIGINAL_PATH ? OriginalPath : ModifiedPath;
+    strcpy(pathBuffer, droppedPath);
+    SetDlgItemTextA(window, field, pathBuffer);
+}
+
+// One file goes to the row it is dropped on, else to the first empty field;
+// two or more fill the original's field and the modified one's, in order.
+static void DropFiles(HWND window, HDROP drop)
+{
+    if (OpenSubDialog) {
+        SetForegroundWindow(OpenSubDialog);
+    } else if (DragQueryFileA(drop, 0xFFFFFFFF, NULL, 0) >= 2) {
+        TakeDroppedFile(window, drop, 0, IDC_ORIGINAL_PATH);
+        TakeDroppedFile(window, drop, 1, IDC_MODIFIED_PATH);
+    } else {
+        POINT point;
+        DragQueryPoint(drop, &point);
+        int field = FieldAt(window, point);
+        if (!field)
+            field = GetWindowTextLengthA(GetDlgItem(window, IDC_ORIGINAL_PATH)) == 0
+                            || GetWindowTextLengthA(GetDlgItem(window, IDC_MODIFIED_PATH)) != 0
+                        ? IDC_ORIGINAL_PATH
+                        : IDC_MODIFIED_PATH;
+        TakeDroppedFile(window, drop, 0, field);
+    }
+    DragFinish(drop);
+}
+
+// The program's icon in the caption and the task bar, when the exe has one.
+static void SetIcons(HWND window)
+{
+    static const int sizes[][3] = {{ICON_BIG, SM_CXICON, SM_CYICON}, {ICON_SMALL, SM_CXSMICON, SM_CYSMICON}};
+    for (const auto& size : sizes) {
+        HANDLE icon = LoadImageA(InstanceHandle, MAKEINTRESOURCEA(IDI_MORVEX), IMAGE_ICON,
+                                 GetSystemMetrics(size[1]), GetSystemMetrics(size[2]), 0);
+        if (icon)
+            SendMessageA(window, WM_SETICON, size[0], reinterpret_cast<LPARAM>(icon));
+    }
+}
+
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
+        SendDlgItemMessageA(window, IDC_ORIGINAL_PATH, EM_LIMITTEXT, TEXT_LIMIT, 0);
+        SendDlgItemMessageA(window, IDC_MODIFIED_PATH, EM_LIMITTEXT, TEXT_LIMIT, 0);
+        SetIcons(window);
+        DragAcceptFiles(window, TRUE);
         SetFocus(GetDlgItem(window, IDC_ORIGINAL_PATH));
         return FALSE;
+    case WM_DROPFILES:
+        DropFiles(window, reinterpret_cast<HDROP>(wParam));
+        return TRUE;
     case WM_COMMAND:
         return RunCommand(window, LOWORD(wParam));
     }
