@@ -11,10 +11,6 @@
 #include <climits>
 #include <cstring>
 
-#ifndef IDI_MORVEX
-#define IDI_MORVEX 100
-#endif
-
 // The comment dialog and the About box run without an owner window.
 static void ShowSubDialog(const char* templateName, DLGPROC procedure)
 {
@@ -203,7 +199,7 @@ static void DropFiles(HWND window, HDROP drop)
     DragFinish(drop);
 }
 
-// The program's icon in the caption and the task bar, when the exe has one.
+// The program's icon in the caption and the task bar.
 static void SetIcons(HWND window)
 {
     static const int sizes[][3] = {{ICON_BIG, SM_CXICON, SM_CYICON}, {ICON_SMALL, SM_CXSMICON, SM_CYSMICON}};
