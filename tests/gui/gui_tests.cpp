@@ -18,7 +18,7 @@ enum {
     IDC_BROWSE_ORIGINAL = 1004, IDC_BROWSE_MODIFIED = 1005, IDC_MAKE_PATCH = 1007,
     IDC_COMMENT_TEXT = 1013, IDC_COMMENT_OK = 1014,
     MESSAGE_TEXT = 0xFFFF, // a message box's text; also every unnamed static
-    LOOK_IN = 0x471, FILE_NAME_BOX = 0x47C // in the platform's file dialogs; a combo box, its text the file name
+    FILE_TYPES = 0x470, LOOK_IN = 0x471, FILE_NAME_BOX = 0x47C // in the platform's file dialogs; a combo box, its text the file name
 };
 
 static const DWORD WaitLimit = 5000; // ms for a window to open or close
@@ -173,6 +173,20 @@ static HWND Focus()
     return info.hwndFocus;
 }
 
+// The "Files of type" descriptions, then the selected index. Read as wide
+// text: Wine hands CB_GETLBTEXT across processes in UTF-16 even when asked in ANSI.
+static std::string FileTypes(HWND dialog)
+{
+    HWND types = GetDlgItem(dialog, FILE_TYPES);
+    std::string list;
+    for (int i = 0; i < SendMessageA(types, CB_GETCOUNT, 0, 0); i++) {
+        wchar_t text[256] = L"";
+        SendMessageW(types, CB_GETLBTEXT, i, LPARAM(text));
+        list += std::string(text, text + wcslen(text)) + "|"; // all ASCII
+    }
+    return list + " selected " + std::to_string(SendMessageA(types, CB_GETCURSEL, 0, 0));
+}
+
 static void SetFields(const std::string& original, const std::string& modified)
 {
     SetText(GetDlgItem(Main, IDC_ORIGINAL_PATH), original);
@@ -251,6 +265,10 @@ static void WholeRoad()
     while (longComment.size() < 300)
         longComment += "abcdefghijklmnopqrstuvwxyz";
     HWND save = MakePatch(longComment);
+    CheckEqual(FileTypes(save),
+               "TIE Disk (*.ov)|TIECD (*.qj)|TIE95 (*.t95)|XvT (*.114)|BoP (*.bop)|XWA (*.202)|"
+               "Xwing (*.xov)|All Files (*.*)| selected 0",
+               "save dialog file types");
     CheckEqual(Text(GetDlgItem(save, FILE_NAME_BOX)) + " in " + Text(GetDlgItem(save, LOOK_IN)), "first.ov in patches",
                "save dialog's initial file");
     if (!Answer(SaveDialog, IDCANCEL)) return;
@@ -278,6 +296,8 @@ static void Browse()
     for (const auto& chooser : choosers) {
         HWND field = GetDlgItem(Main, chooser.field);
         Press(Main, chooser.letter, true);
+        CheckEqual(FileTypes(Expect(chooser.title)), "Executables (*.exe)|All Files (*.*)| selected 0",
+                   "open dialog file types");
         if (!Answer(chooser.title, IDOK, Folder + chooser.file)) return;
         CheckEqual(Text(field), Folder + chooser.file, "field after choosing");
         // Typed text gives way to the buffer's text when the next dialog is cancelled.
@@ -310,6 +330,13 @@ static void PatchOverOriginal()
 }
 
 // Every way to ask for the exit, answered No; then Exit answered Yes.
+static int WindowsCreated;
+
+static void CALLBACK CountWindow(HWINEVENTHOOK, DWORD, HWND, LONG object, LONG, DWORD, DWORD)
+{
+    WindowsCreated += object == OBJID_WINDOW;
+}
+
 static void ExitQuestion()
 {
     static const char* const ways[] = {"Alt+X", "the close box", "Escape", "Enter in a path field"};
@@ -332,10 +359,23 @@ static void ExitQuestion()
                    "C:\\kept\\one.exe C:\\kept\\two.exe", "fields after No");
     }
 
+    // A second question would close at once on the quit request already
+    // queued, so every window the program creates after Yes is counted.
     Click(Main, IDC_EXIT);
-    if (!Answer(Question, IDYES)) return;
+    HWND box = Expect(Question);
+    if (!box) return;
+    WindowsCreated = 0;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, NULL, CountWindow,
+                                         Process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+    Click(box, IDYES);
+    bool ended = WaitUntil([] {
+        for (MSG message; PeekMessageA(&message, NULL, 0, 0, PM_REMOVE);)
+            DispatchMessageA(&message); // delivers the window events
+        return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0;
+    });
+    UnhookWinEvent(hook);
+    Check(WindowsCreated == 0, "no window may open after Yes; opened: " + std::to_string(WindowsCreated));
     DWORD exitCode = STILL_ACTIVE;
-    bool ended = WaitForSingleObject(Process.hProcess, WaitLimit) == WAIT_OBJECT_0;
     if (Check(ended, "Yes ends the program") && GetExitCodeProcess(Process.hProcess, &exitCode))
         CheckEqual(std::to_string(exitCode), "0", "exit code");
 }

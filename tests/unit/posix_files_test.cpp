@@ -67,8 +67,9 @@ TEST_F(PosixFilesTest, WritesThroughLinks)
         EXPECT_EQ(Warnings, c.message ? Messages{c.message} : Messages{}) << c.link;
         struct stat status;
         EXPECT_TRUE(lstat(Path(c.link).c_str(), &status) == 0 && S_ISLNK(status.st_mode)) << c.link;
-        if (c.written)
+        if (c.written) {
             EXPECT_EQ(Hex(ReadBytes(Path(c.written))), Hex(PatchAB)) << c.link;
+        }
     }
     EXPECT_EQ(ReadBytes(Path("a")), "1234");
     EXPECT_EQ(ReadBytes(Path("b")), "1x34");
