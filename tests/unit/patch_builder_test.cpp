@@ -6,6 +6,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 static const char OpeningOriginal[] = "Error opening original file!";
@@ -104,6 +107,10 @@ TEST_F(PatchBuilderTest, RefusalsLeaveThePatchPathAlone)
     // Root on POSIX writes to read-only files anyway; there this runs as another user.
     WriteBytes(Path("locked.pat"), "old patch");
     SetFileAttributesA(Path("locked.pat").c_str(), FILE_ATTRIBUTE_READONLY);
+#else
+    // Opening a FIFO for reading waits for a writer: a hang fails the test.
+    mkfifo(Path("fifo").c_str(), 0600);
+    alarm(10);
 #endif
     const std::string missing = Path("missing"), out = Path("out.pat");
     const char* const passes = nullptr;
@@ -138,6 +145,8 @@ TEST_F(PatchBuilderTest, RefusalsLeaveThePatchPathAlone)
 #else
         {Path("four"), Path("four"), "/proc/morvex.pat", passes, OpeningPatch},
         {"/dev/null", "/dev/null", out, OpeningOriginal, OpeningOriginal},
+        {Path("fifo"), Path("four"), out, OpeningOriginal, OpeningOriginal},
+        {Path("four"), Path("fifo"), out, OpeningModified, OpeningModified},
         // Files that hold more than their measured length, as if they grew.
         {"/proc/self/status", Path("empty"), out, passes, SizesDiffer},
         {Path("empty"), "/proc/self/status", out, passes, SizesDiffer},
@@ -163,6 +172,9 @@ TEST_F(PatchBuilderTest, RefusalsLeaveThePatchPathAlone)
     EXPECT_EQ(ReadBytes(Path("locked.pat")), "old patch");
     SetFileAttributesA(Path("locked.pat").c_str(), FILE_ATTRIBUTE_NORMAL);
     std::filesystem::remove(Path("locked.pat"));
+#else
+    alarm(0);
+    std::filesystem::remove(Path("fifo"));
 #endif
     EXPECT_EQ(Listing(), (Messages{"empty", "five", "four", "four2", "huge", "max", "out.pat", "sixteen", "sub", "wrap"}));
 }

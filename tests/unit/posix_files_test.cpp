@@ -1,5 +1,5 @@
-// What only a POSIX system can show: FIFOs, links, modes, and writes that
-// fail or are refused in a restricted child process.
+// What only a POSIX system can show: links, modes, and writes that fail or
+// are refused in a restricted child process.
 #include "patch_builder.h"
 #include "test_files.h"
 
@@ -25,17 +25,6 @@ protected:
 };
 
 static const std::string PatchAB = std::string("A\0\0\0\0\0\0\0\0\0\0\0\0", 13) + Count(1) + Record(1, 'x');
-
-// A FIFO must be refused at once: opening one for reading waits for a writer.
-TEST_F(PosixFilesTest, RefusesAFifoAtOnce)
-{
-    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
-    alarm(5); // a hang fails the test instead of blocking the suite
-    EXPECT_EQ(CheckSameSize(nullptr, Path("fifo").c_str(), Path("a").c_str()), 0);
-    EXPECT_EQ(BuildPatch(nullptr, Path("a").c_str(), Path("fifo").c_str(), Path("p").c_str(), ""), 0);
-    alarm(0);
-    EXPECT_EQ(Warnings, (Messages{"Error opening original file!", "Error opening modified file!"}));
-}
 
 // The patch is written through links to where they point; the links stay.
 TEST_F(PosixFilesTest, WritesThroughLinks)
