@@ -10,7 +10,7 @@ export WINEDEBUG := -all
 PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
             wine wine32:i386 xvfb xauth x11-utils imagemagick \
-            clang libclang-rt-dev
+            clang libclang-rt-dev xxd
 # Release packages: the icon script, reading resources, the Debian package.
 PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
 

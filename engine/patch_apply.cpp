@@ -188,11 +188,6 @@ int CheckPatch(void* owner, const char* patchPath, const char* filePath, int any
     return 1;
 }
 
-static int SameFile(const FileInfo& a, const FileInfo& b)
-{
-    return a.volume == b.volume && a.index == b.index;
-}
-
 // Copies the file's `size` bytes to `out`, each position's new value laid
 // over it. Chunks holding no position are left to the system to copy; runs
 // of chunks that hold one pass through Block. Returns 0 on a read or write

@@ -174,11 +174,6 @@ static const char* CompareInputs(FILE* original, FILE* modified, long long size,
     return problem ? problem : TrailingProblem(modified, size, ErrorReadingModified);
 }
 
-static int SameFile(const FileInfo& a, const FileInfo& b)
-{
-    return a.volume == b.volume && a.index == b.index;
-}
-
 // A path can take the patch when a plain open for writing would work there
 // and its folder can take a new file. Nothing is left behind by the look.
 static int PatchPathUsable(const char* patchPath, FileInfo* existing, int* exists)

@@ -15,6 +15,12 @@ struct FileInfo {
     unsigned long long index; // with volume, names the file however it is spelled
 };
 
+// Whether two files are one, however their paths were spelled.
+inline int SameFile(const FileInfo& a, const FileInfo& b)
+{
+    return a.volume == b.volume && a.index == b.index;
+}
+
 enum { TEMP_PATH_SIZE = 1024 };
 
 // Fills `info` for an open stream. Returns 0 when the system cannot say.

@@ -2,15 +2,7 @@
 # morvexc as a user runs it: natively, or under Wine with backslash paths.
 # Usage: morvexc_test.sh MORVEXC [wine]
 set -u
-exe=$1
-runner=${2:-}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-check() { # name expected actual
-    if [ "$2" == "$3" ]; then passed=$((passed + 1))
-    else echo "FAIL $1: expected [$2], got [$3]"; failed=$((failed + 1)); fi
-}
+source "$(dirname "$0")/harness.sh"
 path() { if [ -n "$runner" ]; then winepath -w "$1" 2>/dev/null; else echo "$1"; fi; }
 morvexc() { # runs it with the given files; prints stdout+stderr and the exit code
     local args=()
@@ -81,5 +73,4 @@ else
         "$(cat "$work/big.ov")|$(cd "$work" && ls -A big* .morvex-* 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report

@@ -5,15 +5,7 @@
 # three as they were, and no row may leave a temporary file.
 # Usage: patch_commands_test.sh MORVEXC [wine]
 set -u -o pipefail
-exe=$(realpath "$1")
-runner=${2:-}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-check() { # name expected actual
-    if [ "$2" == "$3" ]; then passed=$((passed + 1))
-    else echo "FAIL $1: expected [$2], got [$3]"; failed=$((failed + 1)); fi
-}
+source "$(dirname "$0")/harness.sh"
 hex() { xxd -p "$1" | tr -d '\n'; }
 unhex() { tr -d ' ' | xxd -r -p; }
 morvexc() { $runner "$exe" "$@" 2>"$work/err" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
@@ -131,5 +123,4 @@ if [ -n "$runner" ]; then
     check "backslash apply" "$patched" "$(hex "$work/game.exe")"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report

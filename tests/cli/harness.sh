@@ -1,0 +1,15 @@
+# Shared by the morvexc test scripts: sourced with MORVEXC [wine] as the
+# script's arguments. Gives $exe, $runner, a fresh $work folder and check().
+exe=$(realpath "$1")
+runner=${2:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+check() { # name expected actual
+    if [ "$2" == "$3" ]; then passed=$((passed + 1))
+    else echo "FAIL $1: expected [$2], got [$3]"; failed=$((failed + 1)); fi
+}
+report() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+}
