@@ -79,8 +79,8 @@ TEST_F(PatchBuilderTest, WritesByteExactPatches)
     for (const auto& c : cases) {
         WriteBytes(Path("demo.pat"), "old patch");
         Warnings.clear();
-        ASSERT_EQ(Make(c.original, c.modified, c.comment), !c.patch.empty()) << Hex(c.original.substr(0, 8));
-        EXPECT_TRUE(Patch() == (c.patch.empty() ? "old patch" : c.patch)) << Hex(c.original.substr(0, 8));
+        ASSERT_EQ(Make(c.original, c.modified, c.comment), !c.patch.empty()) << c.modified.substr(0, 8);
+        EXPECT_TRUE(Patch() == (c.patch.empty() ? "old patch" : c.patch)) << c.modified.substr(0, 8);
         EXPECT_EQ(Warnings, c.patch.empty() ? Messages{TooMany} : Messages{});
         EXPECT_EQ(Listing(), (Messages{"demo.exe", "demo.new", "demo.pat"}));
     }
@@ -118,11 +118,9 @@ TEST_F(PatchBuilderTest, RefusalsLeaveThePatchPathAlone)
         std::string original, modified, patch; // no patch: the size check alone
         const char *check, *build;             // the message of each, if any
     } cases[] = {
-        {missing, Path("four"), out, OpeningOriginal, OpeningOriginal},
         {Path("four"), missing, out, OpeningModified, OpeningModified},
         {missing, missing, out, OpeningOriginal, OpeningOriginal},
         {folder, Path("four"), out, OpeningOriginal, OpeningOriginal},
-        {Path("four"), folder, out, OpeningModified, OpeningModified},
         {Path("four"), Path("five"), out, SizesDiffer, SizesDiffer},
         {Path("five"), Path("four"), out, SizesDiffer, SizesDiffer},
         {Path("four"), Path("four"), "", passes, passes},
@@ -187,7 +185,6 @@ TEST_F(PatchBuilderTest, OpensAnsiPaths)
     WriteBytes(original, "ab");
     WriteBytes(Path("b"), "aX");
     ASSERT_EQ(BuildPatch(nullptr, original.c_str(), Path("b").c_str(), Path("\xe9t\xe9.pat").c_str(), ""), 1);
-    EXPECT_EQ(Hex(ReadBytes(Path("\xe9t\xe9.pat"))),
-              Hex(std::string("CAF\xe9.EXE\0\0\0\0", 13) + Count(1) + Record(1, 'X')));
+    EXPECT_EQ(ReadBytes(Path("\xe9t\xe9.pat")), std::string("CAF\xe9.EXE\0\0\0\0", 13) + Count(1) + Record(1, 'X'));
 }
 #endif

@@ -3,7 +3,6 @@
 #include "warning.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,17 +27,6 @@ void WriteBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream file(path, std::ios::binary);
     ASSERT_TRUE(file.write(bytes.data(), bytes.size()).flush()) << path;
-}
-
-std::string Hex(const std::string& bytes)
-{
-    std::string text;
-    char digits[4];
-    for (unsigned char byte : bytes) {
-        snprintf(digits, sizeof digits, "%02X ", byte);
-        text += digits;
-    }
-    return text;
 }
 
 std::string Count(unsigned count)

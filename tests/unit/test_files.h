@@ -19,7 +19,6 @@ extern Messages Warnings;
 
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
-std::string Hex(const std::string& bytes);
 
 // Patch bytes built from their parts: the record count and one record.
 std::string Count(unsigned count);
