@@ -71,6 +71,14 @@ else
     check "exit status after SIGTERM" 143 $?
     check "old patch kept, no temporary file" "old patch|big.ov big1 big2" \
         "$(cat "$work/big.ov")|$(cd "$work" && ls -A big* .morvex-* 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
+    # An interrupted apply removes the temporary file it was writing.
+    printf 'X\0\0\0\0\0\0\0\0\0\0\0\0\x01\x00\x00\x00\x00\x00\x01\x07' > "$work/one.ov"
+    "$exe" apply --any-name "$work/one.ov" "$work/big1" "$work/big.out" & pid=$!
+    sleep 0.5
+    kill -TERM $pid
+    wait $pid
+    check "apply's exit status after SIGTERM" 143 $?
+    check "no output, no temporary file" "" "$(cd "$work" && ls -A big.out .morvex-* 2>/dev/null)"
 fi
 
 report
