@@ -1,5 +1,6 @@
 #include "platform.h"
 
+#include <algorithm>
 #include <cstring>
 #include <io.h>
 #include <windows.h>
@@ -157,16 +158,22 @@ static UINT PatchCodePage()
 
 void ToPatchText(const char* text, char* out, size_t size)
 {
-    static WCHAR wide[8192];
-    static char converted[4 * 8192];
+    // No ANSI character takes more than three UTF-8 bytes, so the first
+    // 3 * size bytes of the text are all that can reach `out`.
+    static const size_t MostRead = 3 * 4096;
+    static WCHAR wide[MostRead];
+    static char converted[2 * MostRead + 1];
     UINT codePage = GetACP();
     // Under the UTF-8 code page the text is UTF-8; otherwise it is already ANSI.
     if (codePage == CP_UTF8) {
         codePage = PatchCodePage();
-        int wideLength = MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, sizeof wide / sizeof *wide);
-        if (wideLength == 0 || !WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, -1, converted,
-                                                    sizeof converted, "?", NULL))
-            converted[0] = '\0';
+        size_t read = strnlen(text, std::min(size * 3, MostRead));
+        while (read > 0 && (static_cast<unsigned char>(text[read]) & 0xC0) == 0x80)
+            read--; // not into the middle of a character
+        int wideLength = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(read), wide, static_cast<int>(MostRead));
+        int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, wideLength, converted,
+                                         sizeof converted - 1, "?", NULL);
+        converted[length] = '\0';
         text = converted;
     }
     // Cut before a double-byte character that would not fit whole.

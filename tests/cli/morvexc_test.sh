@@ -23,7 +23,7 @@ check "patch bytes" \
     "$(hex "$work/fix.ov")"
 
 check "comment cut to 255 bytes" "Patch Complete!|0" \
-    "$(morvexc "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..300})")"
+    "$(morvexc "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..9000})")"
 check "patch with cut comment" "$((15 + 18 + 255))" "$(stat -c %s "$work/long.ov")"
 # A two-byte UTF-8 character at the cut is left out whole (on Windows it is one ANSI byte and fits).
 morvexc "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..254})é" > /dev/null
