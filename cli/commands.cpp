@@ -96,8 +96,7 @@ int CheckCommand(int argc, char** argv)
 
 int ApplyCommand(int argc, char** argv)
 {
-    int force = 0, anyName = 0;
-    const char* undoPath = NULL;
+    int force = 0, anyName = 0, undoAt = 0;
     int at = 0;
     for (; at < argc && strncmp(argv[at], "--", 2) == 0; at++) {
         if (strcmp(argv[at], "--force") == 0)
@@ -105,7 +104,7 @@ int ApplyCommand(int argc, char** argv)
         else if (strcmp(argv[at], "--any-name") == 0)
             anyName = 1;
         else if (strcmp(argv[at], "--undo") == 0 && at + 1 < argc)
-            undoPath = argv[++at];
+            undoAt = ++at;
         else if (strcmp(argv[at], "--") == 0) {
             at++;
             break;
@@ -114,9 +113,9 @@ int ApplyCommand(int argc, char** argv)
     }
     if (argc - at < 2 || argc - at > 3)
         return WrongArguments(ApplyUsage);
-    // The undo path, if any, is the argument just before the first path.
-    if ((undoPath && !TakePaths(argv, at - 1 - (strcmp(argv[at - 1], "--") == 0), 1)) || !TakePaths(argv, at, argc - at))
+    if ((undoAt && !TakePaths(argv, undoAt, 1)) || !TakePaths(argv, at, argc - at))
         return 1;
+    const char* undoPath = undoAt ? argv[undoAt] : NULL;
     const char* patchPath = argv[at];
     const char* filePath = argv[at + 1];
     const char* outputPath = argc - at == 3 ? argv[at + 2] : NULL;

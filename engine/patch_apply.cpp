@@ -156,10 +156,7 @@ static FILE* OpenAndJudge(void* owner, const char* filePath, const PatchContents
         return NULL;
     }
     fit->fileSize = info->size;
-    // Compared as Morvex would store the name: in the code page patches use.
-    static char storedPath[4096];
-    ToPatchText(filePath, storedPath, sizeof storedPath);
-    fit->fileName = DeriveTargetName(storedPath);
+    fit->fileName = StoredTargetName(filePath);
     int past = patch.distinct > 0 && patch.positions[patch.distinct - 1].offset >= info->size;
     if (!past && !ReadOldBytes(file, patch)) {
         fclose(file);

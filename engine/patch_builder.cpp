@@ -42,7 +42,6 @@ struct CompareHalf {
 static unsigned char Blocks[2][2][BLOCK_SIZE];
 static PatchRecord Differences[2 * MAX_PATCH_RECORDS];
 static unsigned char PatchBytes[MAX_PATCH_SIZE];
-static char StoredPath[4096];
 static char StoredComment[MAX_COMMENT_LENGTH + 1];
 
 static int OpenInputs(void* owner, const char* originalPath, const char* modifiedPath,
@@ -198,10 +197,9 @@ static int WritePatchFile(const char* patchPath, const char* originalPath, unsig
     FILE* patch = CreateTempBeside(patchPath, tempPath);
     if (!patch)
         return 0;
-    // The name and the comment are stored in the code page patch readers use.
-    ToPatchText(originalPath, StoredPath, sizeof StoredPath);
+    // The comment is stored in the code page patch readers use, as the name is.
     ToPatchText(comment, StoredComment, sizeof StoredComment);
-    size_t length = EncodePatch(PatchBytes, DeriveTargetName(StoredPath), Differences, count, StoredComment);
+    size_t length = EncodePatch(PatchBytes, StoredTargetName(originalPath), Differences, count, StoredComment);
     int written = fwrite(PatchBytes, 1, length, patch) == length;
     if (CommitFile(patch) && written && MoveTempOver(tempPath, patchPath))
         return 1;

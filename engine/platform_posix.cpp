@@ -99,8 +99,9 @@ static mode_t ModeFor(const char* path)
     return 0666 & ~mask;
 }
 
-// Temporary files not yet moved into place. A slot's name is complete
-// before it is marked in use, so the signal handler never sees half a name.
+// Temporary files not yet moved into place, for the signal handler. A slot
+// is marked in use while mkstemp fills in its name; an unlink of the name
+// half filled in finds nothing.
 enum { PENDING_SLOTS = 2 };
 static char PendingNames[PENDING_SLOTS][TEMP_PATH_SIZE];
 static volatile sig_atomic_t PendingInUse[PENDING_SLOTS];

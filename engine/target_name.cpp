@@ -1,5 +1,7 @@
 #include "target_name.h"
 
+#include "platform.h"
+
 #include <cstring>
 
 static char UpperAscii(char ch)
@@ -35,4 +37,11 @@ TargetName DeriveTargetName(const char* originalPath)
     if (length > TARGET_NAME_SIZE - 1)
         memcpy(field.bytes + kept, shortTail, sizeof shortTail - 1);
     return field;
+}
+
+TargetName StoredTargetName(const char* path)
+{
+    static char stored[4096];
+    ToPatchText(path, stored, sizeof stored);
+    return DeriveTargetName(stored);
 }

@@ -8,4 +8,8 @@
 // become their first six characters and "~1.EXE".
 TargetName DeriveTargetName(const char* originalPath);
 
+// The target name as a patch stores it: derived from the path once the path
+// is in the code page patches use (see ToPatchText).
+TargetName StoredTargetName(const char* path);
+
 #endif
