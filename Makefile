@@ -9,7 +9,8 @@ export WINEDEBUG := -all
 
 PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
-            wine wine32:i386 xvfb xauth x11-utils imagemagick \
+            wine wine32:i386 wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+            mingw-w64-x86-64-dev xvfb xauth x11-utils imagemagick \
             clang libclang-rt-dev xxd
 # Release packages: the icon script, reading resources, the Debian package.
 PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
@@ -36,8 +37,8 @@ build: deps
 # A private Wine prefix; windows draw their own frames, since a virtual
 # display has no window manager to do it.
 build/wineprefix/system.reg:
-	xvfb-run -a wineboot -i >/dev/null 2>&1 || true
-	wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+	xvfb-run -a tools/wine wineboot -i >/dev/null 2>&1 || true
+	tools/wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 	wineserver -w
 
 run: build build/wineprefix/system.reg

@@ -4,7 +4,7 @@
 set -eu
 exe=build/windows/ui/morvex.exe
 if [ -n "${DISPLAY:-}" ]; then
-    exec wine "$exe"
+    exec tools/wine "$exe"
 fi
 
 screenshot=build/morvex.png
@@ -14,7 +14,7 @@ xvfb=$!
 trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
 export DISPLAY=$display
 sleep 1
-wine "$exe" &
+tools/wine "$exe" &
 # The dialog has mapped once a window titled Morvex exists.
 for _ in $(seq 60); do
     xwininfo -root -tree 2>/dev/null | grep -q '"Morvex"' && break

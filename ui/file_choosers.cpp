@@ -20,8 +20,9 @@ const char SaveFilter[] =
     "Xwing (*.xov)\0*.xov\0"
     "All Files (*.*)\0*.*\0";
 
-// The record in its Windows 95/98 size, without the later extension fields.
-static const DWORD RecordSize = 76;
+// The record in its Windows 95/98 size, without the later extension fields
+// (76 bytes in the 32-bit program).
+static const DWORD RecordSize = OPENFILENAME_SIZE_VERSION_400A;
 
 void PrepareFileDialog(HWND owner, const char* filterList, const char* title)
 {

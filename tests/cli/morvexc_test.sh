@@ -3,7 +3,7 @@
 # Usage: morvexc_test.sh MORVEXC [wine]
 set -u
 source "$(dirname "$0")/harness.sh"
-path() { if [ -n "$runner" ]; then winepath -w "$1" 2>/dev/null; else echo "$1"; fi; }
+path() { if [ -n "$runner" ]; then $runner winepath -w "$1" 2>/dev/null; else echo "$1"; fi; }
 morvexc() { # runs it with the given files; prints stdout+stderr and the exit code
     local args=()
     for a in "$@"; do case $a in /*) args+=("$(path "$a")") ;; *) args+=("$a") ;; esac; done

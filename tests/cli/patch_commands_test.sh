@@ -116,7 +116,7 @@ fi
 # Under Wine, the paths a Windows user types.
 if [ -n "$runner" ]; then
     unhex <<< "$P2" > "$work/fix.ov" && unhex <<< "$orig" > "$work/game.exe"
-    p=$(winepath -w "$work/fix.ov") f=$(winepath -w "$work/game.exe")
+    p=$($runner winepath -w "$work/fix.ov") f=$($runner winepath -w "$work/game.exe")
     check "backslash show" "00000003 BB" "$(morvexc show "$p" | tail -1)"
     check "backslash check" "not applied" "$(morvexc check "$p" "$f" | head -1)"
     morvexc apply "$p" "$f" > /dev/null
