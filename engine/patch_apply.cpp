@@ -9,7 +9,6 @@
 #include <cstring>
 
 enum {
-    MESSAGE_SIZE = TEMP_PATH_SIZE + REFUSAL_SIZE,
     WINDOW_SIZE = 1 << 16, // the most read at once to get the bytes at nearby positions
     CHUNK_SIZE = 1 << 16,  // the copy's unit: the system copies chunks without a position
     BLOCK_SIZE = 1 << 20   // the most that passes through this process at once
@@ -23,9 +22,7 @@ static unsigned char UndoBytes[MAX_PATCH_SIZE];
 
 static void WarnAbout(void* owner, const char* path, const char* problem)
 {
-    char message[MESSAGE_SIZE];
-    snprintf(message, sizeof message, "%s: %s", path, problem);
-    ShowWarning(owner, message);
+    ShowWarning(owner, path, problem, NULL);
 }
 
 static int LoadPatchFile(void* owner, const char* patchPath, PatchContents* patch, FileInfo* fileInfo)

@@ -49,13 +49,13 @@ static int OpenInputs(void* owner, const char* originalPath, const char* modifie
 {
     *original = OpenInputFile(originalPath, originalInfo);
     if (!*original) {
-        ShowWarning(owner, ErrorOpeningOriginal);
+        ShowWarning(owner, originalPath, ErrorOpeningOriginal, SystemReason());
         return 0;
     }
     *modified = OpenInputFile(modifiedPath, modifiedInfo);
     if (!*modified) {
         fclose(*original);
-        ShowWarning(owner, ErrorOpeningModified);
+        ShowWarning(owner, modifiedPath, ErrorOpeningModified, SystemReason());
         return 0;
     }
     return 1;
@@ -70,6 +70,15 @@ static const char* SizeProblem(const FileInfo& original, const FileInfo& modifie
     return NULL;
 }
 
+// The file a refusal of the builder names.
+static const char* ProblemPath(const char* problem, const char* originalPath, const char* modifiedPath,
+                               const char* patchPath)
+{
+    if (problem == ErrorPatchOverInput)
+        return patchPath;
+    return problem == ErrorReadingOriginal || problem == ErrorTooLarge ? originalPath : modifiedPath;
+}
+
 int CheckSameSize(void* owner, const char* originalPath, const char* modifiedPath)
 {
     FILE *original, *modified;
@@ -80,7 +89,7 @@ int CheckSameSize(void* owner, const char* originalPath, const char* modifiedPat
     fclose(modified);
     const char* problem = SizeProblem(originalInfo, modifiedInfo);
     if (problem) {
-        ShowWarning(owner, problem);
+        ShowWarning(owner, ProblemPath(problem, originalPath, modifiedPath, NULL), problem, NULL);
         return 0;
     }
     return 1;
@@ -213,7 +222,7 @@ int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath,
     FileInfo existing;
     int patchExists;
     if (!PatchPathUsable(patchPath, &existing, &patchExists)) {
-        ShowWarning(owner, ErrorOpeningPatch);
+        ShowWarning(owner, patchPath, ErrorOpeningPatch, SystemReason());
         return 0;
     }
 
@@ -234,7 +243,7 @@ int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath,
     fclose(modified);
 
     if (problem) {
-        ShowWarning(owner, problem);
+        ShowWarning(owner, ProblemPath(problem, originalPath, modifiedPath, patchPath), problem, NULL);
         return 0;
     }
     // A failed write is not reported here: the caller says "Error writing patch!".

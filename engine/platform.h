@@ -23,6 +23,10 @@ inline int SameFile(const FileInfo& a, const FileInfo& b)
 
 enum { TEMP_PATH_SIZE = 1024 };
 
+// The system's own words for the last failure of a call below that opens,
+// probes or creates a file ("No such file or directory"), or NULL.
+const char* SystemReason();
+
 // Fills `info` for an open stream. Returns 0 when the system cannot say.
 int InspectOpenFile(FILE* file, FileInfo* info);
 

@@ -10,6 +10,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+static const char* Reason;
+
+// Keeps the system's words for errno, or `text` when the failure is ours.
+static void NoteFailure(const char* text = NULL)
+{
+    Reason = text ? text : strerror(errno);
+}
+
+const char* SystemReason()
+{
+    return Reason;
+}
+
 static void FillInfo(const struct stat& status, FileInfo* info)
 {
     info->regular = S_ISREG(status.st_mode);
@@ -31,12 +44,18 @@ FILE* OpenInputFile(const char* path, FileInfo* info)
 {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        NoteFailure();
         return NULL;
+    }
     struct stat status;
     FILE* file = NULL;
-    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && fcntl(fd, F_SETFL, 0) == 0)
-        file = fdopen(fd, "rb");
+    if (fstat(fd, &status) != 0)
+        NoteFailure();
+    else if (!S_ISREG(status.st_mode))
+        NoteFailure(S_ISDIR(status.st_mode) ? strerror(EISDIR) : "Not a regular file");
+    else if (fcntl(fd, F_SETFL, 0) != 0 || !(file = fdopen(fd, "rb")))
+        NoteFailure();
     if (!file) {
         close(fd);
         return NULL;

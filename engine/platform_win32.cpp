@@ -5,6 +5,29 @@
 #include <io.h>
 #include <windows.h>
 
+static const char* Reason;
+
+// Keeps the system's words for the thread's last error, or `text` when the
+// failure is ours.
+static void NoteFailure(const char* text = NULL)
+{
+    static char words[256];
+    Reason = text;
+    if (text)
+        return;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, GetLastError(),
+                                  0, words, sizeof words, NULL);
+    while (length > 0 && (words[length - 1] == '\r' || words[length - 1] == '\n' || words[length - 1] == '.'))
+        length--;
+    words[length] = '\0';
+    Reason = length ? words : NULL;
+}
+
+const char* SystemReason()
+{
+    return Reason;
+}
+
 static void FillInfo(const BY_HANDLE_FILE_INFORMATION& status, FileInfo* info)
 {
     info->regular = !(status.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -30,7 +53,12 @@ int InspectOpenFile(FILE* file, FileInfo* info)
 FILE* OpenInputFile(const char* path, FileInfo* info)
 {
     FILE* file = fopen(path, "rb");
-    if (file && !(InspectOpenFile(file, info) && info->regular)) {
+    if (!file) {
+        NoteFailure();
+        return NULL;
+    }
+    if (!(InspectOpenFile(file, info) && info->regular)) {
+        NoteFailure("Not a regular file");
         fclose(file);
         file = NULL;
     }

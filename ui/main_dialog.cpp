@@ -46,7 +46,7 @@ static int PassesOn(HWND window, const wchar_t* wideText, const char* ansiText)
                             &usedDefaultChar)
         && !usedDefaultChar && strcmp(exactText, ansiText) == 0)
         return 1;
-    ShowWarning(window, "The file name holds characters this system can't pass on!");
+    ShowWarning(window, NULL, "The file name holds characters this system can't pass on!", NULL);
     return 0;
 }
 
@@ -72,11 +72,11 @@ static void MakePatch(HWND window)
     TrimPastedPath(OriginalPath);
     TrimPastedPath(ModifiedPath);
     if (!OriginalPath[0]) {
-        ShowWarning(window, "You must select the unmodified file first!");
+        ShowWarning(window, NULL, "You must select the unmodified file first!", NULL);
         return;
     }
     if (!ModifiedPath[0]) {
-        ShowWarning(window, "You must select the modified file first!");
+        ShowWarning(window, NULL, "You must select the modified file first!", NULL);
         return;
     }
     // The size check and the builder pump no messages: show that we are busy.

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-void ShowWarning(void*, const char*) {}
+void ShowWarning(void*, const char*, const char*, const char*) {}
 
 static unsigned char OldBytes[MAX_PATCH_RECORDS];
 static unsigned char Encoded[MAX_PATCH_SIZE];

@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 Messages Warnings;
 
-void ShowWarning(void*, const char* text)
+void ShowWarning(void*, const char*, const char* text, const char*)
 {
     Warnings.push_back(text);
 }
