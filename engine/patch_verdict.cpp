@@ -1,0 +1,155 @@
+#include "patch_verdict.h"
+
+#include "patch_text.h"
+#include "platform.h"
+#include "target_name.h"
+#include "warning.h"
+
+#include <cstdio>
+#include <cstring>
+
+int SurveyFit(void* owner, const char* patchPath, const char* filePath, PatchContents* patch, PatchFit* fit)
+{
+    if (!LoadPatch(owner, patchPath, patch))
+        return 0;
+    // A record past the end is a state to show, where the check refuses it.
+    FileInfo info;
+    FILE* file = OpenInputFile(filePath, &info);
+    if (!file) {
+        ShowWarning(owner, filePath, "cannot be opened as a file", SystemReason());
+        return 0;
+    }
+    fclose(file);
+    if (patch->distinct > 0 && patch->positions[patch->distinct - 1].offset >= info.size) {
+        fit->state = FIT_PAST_END;
+        fit->applied = 0;
+        fit->fileSize = info.size;
+        fit->fileName = StoredTargetName(filePath);
+        return 1;
+    }
+    return CheckPatch(owner, patchPath, filePath, 1, 1, patch, fit);
+}
+
+// The last component of a path, after a backslash, a slash or a drive's colon.
+static const char* BaseName(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p; p++)
+        if (*p == '\\' || *p == '/' || *p == ':')
+            name = p + 1;
+    return name;
+}
+
+// A target name in this process's code page.
+static const char* ShownName(const TargetName& name, char* out, size_t size)
+{
+    FromPatchText(reinterpret_cast<const unsigned char*>(name.bytes), strnlen(name.bytes, TARGET_NAME_SIZE), out, size);
+    return out;
+}
+
+// Appends to `out` (VERDICT_SIZE bytes) what fits.
+static void Append(char* out, const char* text)
+{
+    size_t used = strlen(out);
+    snprintf(out + used, VERDICT_SIZE - used, "%s", text);
+}
+
+// The comment converted; control bytes would break the lines, so they show
+// as \xHH.
+static void AppendComment(char* out, const PatchContents& patch)
+{
+    static char converted[VERDICT_SIZE];
+    size_t length = FromPatchText(patch.comment, patch.commentLength, converted, sizeof converted);
+    char piece[8];
+    for (size_t i = 0; i < length; i++) {
+        unsigned char ch = static_cast<unsigned char>(converted[i]);
+        if (ch < 0x20 || ch == 0x7F)
+            snprintf(piece, sizeof piece, "\\x%02X", ch);
+        else
+            snprintf(piece, sizeof piece, "%c", converted[i]);
+        Append(out, piece);
+    }
+}
+
+static const char* Bytes(long long count)
+{
+    return count == 1 ? "byte" : "bytes";
+}
+
+void DescribeFit(const PatchContents* patch, const char* patchProblem, const char* filePath, const PatchFit* fit,
+                 const char* fileProblem, char* out)
+{
+    char line[1024], target[64], other[64];
+    out[0] = '\0';
+    if (!patch) {
+        snprintf(line, sizeof line, "Not a patch: %s", patchProblem);
+        Append(out, line);
+        return;
+    }
+    snprintf(line, sizeof line, "Target: %s\r\nRecords: %u\r\nComment: ", ShownName(patch->name, target, sizeof target),
+             patch->count);
+    Append(out, line);
+    AppendComment(out, *patch);
+    if (!filePath || !filePath[0])
+        return;
+    if (!fit)
+        snprintf(line, sizeof line, "%s", fileProblem);
+    else if (fit->state == FIT_PAST_END)
+        snprintf(line, sizeof line, "Offset 0x%08X is past the end of this file (%lld %s).",
+                 static_cast<unsigned>(patch->positions[patch->distinct - 1].offset), fit->fileSize,
+                 Bytes(fit->fileSize));
+    else if (fit->state == FIT_APPLIED)
+        snprintf(line, sizeof line, "Already applied: nothing to do.");
+    else if (fit->state == FIT_PARTLY_APPLIED)
+        snprintf(line, sizeof line, "Partly applied: %u of %u bytes already hold their new value.", fit->applied,
+                 patch->distinct);
+    else
+        snprintf(line, sizeof line, "Not applied: %u %s will change.", patch->distinct - fit->applied,
+                 Bytes(patch->distinct - fit->applied));
+    Append(out, "\r\n");
+    Append(out, line);
+    TargetName fileName = StoredTargetName(filePath);
+    if (strncmp(fileName.bytes, patch->name.bytes, TARGET_NAME_SIZE) != 0) {
+        snprintf(line, sizeof line, "\r\nWarning: this patch is for %s; this file's name gives %s.", target,
+                 ShownName(fileName, other, sizeof other));
+        Append(out, line);
+    }
+}
+
+int NameQuestion(const PatchContents& patch, const char* filePath, char* out, size_t size)
+{
+    char target[64], other[64];
+    TargetName fileName = StoredTargetName(filePath);
+    if (strncmp(fileName.bytes, patch.name.bytes, TARGET_NAME_SIZE) == 0)
+        return 0;
+    snprintf(out, size, "This patch is for %s, but the file's name gives %s. Apply it anyway?",
+             ShownName(patch.name, target, sizeof target), ShownName(fileName, other, sizeof other));
+    return 1;
+}
+
+void PartlyQuestion(const PatchContents& patch, const PatchFit& fit, char* out, size_t size)
+{
+    snprintf(out, size, "%u of %u bytes already hold their new value. Apply the rest?", fit.applied, patch.distinct);
+}
+
+int UndoPatchPath(const char* patchPath, const char* filePath, char* out, size_t size)
+{
+    const char* name = BaseName(patchPath);
+    const char* dot = strrchr(name, '.');
+    size_t stem = dot && dot != name ? static_cast<size_t>(dot - name) : strlen(name);
+    int folder = static_cast<int>(BaseName(filePath) - filePath);
+    int length = snprintf(out, size, "%.*s%.*s-undo%s", folder, filePath, static_cast<int>(stem), name, name + stem);
+    return length >= 0 && static_cast<size_t>(length) < size;
+}
+
+void ReplaceUndoQuestion(const char* undoPath, char* out, size_t size)
+{
+    snprintf(out, size, "Replace the existing undo patch %s?", BaseName(undoPath));
+}
+
+void AppliedText(const char* filePath, const char* undoPath, char* out, size_t size)
+{
+    int length = snprintf(out, size, "Patch applied to %s.", BaseName(filePath));
+    if (undoPath && length >= 0 && static_cast<size_t>(length) < size)
+        snprintf(out + length, size - length, "\r\nUndo patch: %s", BaseName(undoPath));
+}

@@ -1,0 +1,43 @@
+#ifndef MORVEX_PATCH_VERDICT_H
+#define MORVEX_PATCH_VERDICT_H
+
+#include "patch_apply.h"
+
+#include <cstddef>
+
+// The texts a front end that applies patches shows: what a patch is, how it
+// meets a file, the questions before applying and the result.
+
+// A record lies past the end of the file: the patch cannot be applied to it.
+enum { FIT_PAST_END = FIT_PARTLY_APPLIED + 1, VERDICT_SIZE = 4096 };
+
+// Judges how the patch meets the file whatever the file's name and however
+// much of the patch it already holds. Returns 1 with `fit` filled (its state
+// may be FIT_PAST_END), or 0 after one warning naming the patch or the file.
+int SurveyFit(void* owner, const char* patchPath, const char* filePath, PatchContents* patch, PatchFit* fit);
+
+// The lines of the information box, separated by CR LF, in `out`
+// (VERDICT_SIZE bytes). With `patch` NULL, only "Not a patch: " and
+// `patchProblem`. Otherwise the target, records and comment; then, when a
+// file is named, the verdict from `fit`, or `fileProblem` when `fit` is NULL;
+// then a warning when the file's name does not give the target name.
+void DescribeFit(const PatchContents* patch, const char* patchProblem, const char* filePath, const PatchFit* fit,
+                 const char* fileProblem, char* out);
+
+// Whether the names differ; if so, the question that asks to apply anyway.
+int NameQuestion(const PatchContents& patch, const char* filePath, char* out, size_t size);
+
+// The question for a partly applied file.
+void PartlyQuestion(const PatchContents& patch, const PatchFit& fit, char* out, size_t size);
+
+// The undo patch's path: the patch's name with "-undo" before its extension,
+// in the folder of `filePath`. Returns 0 when it does not fit in `size`.
+int UndoPatchPath(const char* patchPath, const char* filePath, char* out, size_t size);
+
+// The question before an existing undo patch is replaced.
+void ReplaceUndoQuestion(const char* undoPath, char* out, size_t size);
+
+// What a successful apply says; `undoPath` NULL when no undo patch was kept.
+void AppliedText(const char* filePath, const char* undoPath, char* out, size_t size);
+
+#endif
