@@ -1,16 +1,10 @@
 #ifndef MORVEX_APP_STATE_H
 #define MORVEX_APP_STATE_H
 
-#include <windows.h>
+#include "win_shared.h"
 
 // State shared by every command for the whole run. The buffers start empty
 // and keep their text from one command to the next.
-
-// Fields take at most TEXT_LIMIT characters. The buffers hold them in bytes:
-// under the UTF-8 code page one character can take three.
-enum { TEXT_LIMIT = 255, TEXT_BUFFER_SIZE = 1024 };
-
-extern const char ProgramName[];
 
 extern HINSTANCE InstanceHandle;
 extern char OriginalPath[TEXT_BUFFER_SIZE];

@@ -6,8 +6,6 @@
 #include "resource.h"
 #include "warning.h"
 
-#include <shellapi.h>
-
 #include <climits>
 #include <cstring>
 
@@ -35,39 +33,10 @@ static void BrowseInto(HWND window, const char* title, char* pathBuffer, int fie
     SetDlgItemTextA(window, field, pathBuffer);
 }
 
-// Without the UTF-8 code page, the ANSI form of a name holds look-alikes for
-// the characters the code page lacks, and could name another file. Returns 1
-// when `ansiText` is `wideText` exactly; otherwise says so.
-static int PassesOn(HWND window, const wchar_t* wideText, const char* ansiText)
-{
-    static char exactText[TEXT_BUFFER_SIZE];
-    BOOL usedDefaultChar = FALSE;
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wideText, -1, exactText, TEXT_BUFFER_SIZE, NULL,
-                            &usedDefaultChar)
-        && !usedDefaultChar && strcmp(exactText, ansiText) == 0)
-        return 1;
-    ShowWarning(window, NULL, "The file name holds characters this system can't pass on!", NULL);
-    return 0;
-}
-
-// A refused name leaves the buffer as it was.
-static int ReadPathField(HWND window, int field, char* pathBuffer)
-{
-    static char fieldText[TEXT_BUFFER_SIZE];
-    static wchar_t wideText[TEXT_BUFFER_SIZE];
-    GetDlgItemTextA(window, field, fieldText, TEXT_BUFFER_SIZE);
-    if (GetACP() != CP_UTF8) {
-        GetDlgItemTextW(window, field, wideText, TEXT_BUFFER_SIZE);
-        if (!PassesOn(window, wideText, fieldText))
-            return 0;
-    }
-    strcpy(pathBuffer, fieldText);
-    return 1;
-}
-
 static void MakePatch(HWND window)
 {
-    if (!ReadPathField(window, IDC_ORIGINAL_PATH, OriginalPath) || !ReadPathField(window, IDC_MODIFIED_PATH, ModifiedPath))
+    if (!ReadPathField(window, IDC_ORIGINAL_PATH, OriginalPath, 1)
+        || !ReadPathField(window, IDC_MODIFIED_PATH, ModifiedPath, 1))
         return;
     TrimPastedPath(OriginalPath);
     TrimPastedPath(ModifiedPath);
@@ -157,23 +126,12 @@ static int FieldAt(HWND window, POINT point)
     return LOWORD(GetDlgCtrlID(control)) == LOWORD(IDC_STATIC) ? labelled : 0;
 }
 
-// As if the file had been chosen with Browse. A name too long for the
-// buffer is left out rather than cut to another file's name.
+// As if the file had been chosen with Browse.
 static void TakeDroppedFile(HWND window, HDROP drop, UINT index, int field)
 {
-    static char droppedPath[TEXT_BUFFER_SIZE];
-    static wchar_t wideText[TEXT_BUFFER_SIZE];
-    if (DragQueryFileA(drop, index, NULL, 0) >= TEXT_BUFFER_SIZE)
-        return;
-    DragQueryFileA(drop, index, droppedPath, TEXT_BUFFER_SIZE);
-    if (GetACP() != CP_UTF8) {
-        DragQueryFileW(drop, index, wideText, TEXT_BUFFER_SIZE);
-        if (!PassesOn(window, wideText, droppedPath))
-            return;
-    }
     char* pathBuffer = field == IDC_ORIGINAL_PATH ? OriginalPath : ModifiedPath;
-    strcpy(pathBuffer, droppedPath);
-    SetDlgItemTextA(window, field, pathBuffer);
+    if (DroppedPath(window, drop, index, pathBuffer))
+        SetDlgItemTextA(window, field, pathBuffer);
 }
 
 // One file goes to the row it is dropped on, else to the first empty field;
@@ -199,25 +157,13 @@ static void DropFiles(HWND window, HDROP drop)
     DragFinish(drop);
 }
 
-// The program's icon in the caption and the task bar.
-static void SetIcons(HWND window)
-{
-    static const int sizes[][3] = {{ICON_BIG, SM_CXICON, SM_CYICON}, {ICON_SMALL, SM_CXSMICON, SM_CYSMICON}};
-    for (const auto& size : sizes) {
-        HANDLE icon = LoadImageA(InstanceHandle, MAKEINTRESOURCEA(IDI_MORVEX), IMAGE_ICON,
-                                 GetSystemMetrics(size[1]), GetSystemMetrics(size[2]), 0);
-        if (icon)
-            SendMessageA(window, WM_SETICON, size[0], reinterpret_cast<LPARAM>(icon));
-    }
-}
-
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
         SendDlgItemMessageA(window, IDC_ORIGINAL_PATH, EM_LIMITTEXT, TEXT_LIMIT, 0);
         SendDlgItemMessageA(window, IDC_MODIFIED_PATH, EM_LIMITTEXT, TEXT_LIMIT, 0);
-        SetIcons(window);
+        SetProgramIcons(window, InstanceHandle);
         DragAcceptFiles(window, TRUE);
         SetFocus(GetDlgItem(window, IDC_ORIGINAL_PATH));
         return FALSE;

@@ -1,6 +1,6 @@
 #include "file_choosers.h"
 
-#include "app_state.h"
+#include "win_shared.h"
 
 #include <cstring>
 
@@ -66,6 +66,11 @@ static int RunFileDialog(HWND owner, char* pathBuffer, BOOL (WINAPI* dialog)(LPO
 int ChooseOpenFile(HWND owner, char* pathBuffer)
 {
     return RunFileDialog(owner, pathBuffer, GetOpenFileNameA, OFN_HIDEREADONLY | OFN_CREATEPROMPT);
+}
+
+int ChooseExistingFile(HWND owner, char* pathBuffer)
+{
+    return RunFileDialog(owner, pathBuffer, GetOpenFileNameA, OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
 }
 
 int ChooseSaveFile(HWND owner, char* pathBuffer)

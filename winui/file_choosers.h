@@ -16,5 +16,7 @@ void PrepareFileDialog(HWND owner, const char* filterList, const char* title);
 // the buffer keeps its text.
 int ChooseOpenFile(HWND owner, char* pathBuffer);
 int ChooseSaveFile(HWND owner, char* pathBuffer);
+// Offers only files that exist.
+int ChooseExistingFile(HWND owner, char* pathBuffer);
 
 #endif

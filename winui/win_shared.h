@@ -1,0 +1,40 @@
+#ifndef MORVEX_WIN_SHARED_H
+#define MORVEX_WIN_SHARED_H
+
+#include <windows.h>
+#include <shellapi.h>
+
+// What both dialog programs share: the message boxes, the path fields and
+// drops, and the icons.
+
+// Fields take at most TEXT_LIMIT characters. The buffers hold them in bytes:
+// under the UTF-8 code page one character can take three.
+enum { TEXT_LIMIT = 255, TEXT_BUFFER_SIZE = 1024 };
+
+extern const char ProgramName[];
+
+// The engine's warnings are message boxes shown through ShowMessageBox
+// (MessageBoxA; tests put a recorder in its place). When WarningHook is set,
+// it takes each warning instead.
+extern int(WINAPI* ShowMessageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+extern void (*WarningHook)(void* owner, const char* path, const char* text, const char* reason);
+
+// Reads a path field into `pathBuffer` (TEXT_BUFFER_SIZE bytes). Without the
+// UTF-8 code page, the ANSI form of a name holds look-alikes for the
+// characters the code page lacks, and could name another file: such a name
+// is refused, with a warning when `warn` is set, and the buffer left as it was.
+int ReadPathField(HWND window, int field, char* pathBuffer, int warn);
+
+// The dropped file number `index`, checked as a field's name is (with a
+// warning). A name too long for the buffer is left out rather than cut to
+// another file's name. Returns 1 when `pathBuffer` holds it.
+int DroppedPath(HWND window, HDROP drop, UINT index, char* pathBuffer);
+
+// A wide text from the system (the command line) in the code page of the
+// process, if it converts exactly and fits. Returns 1 when `out` holds it.
+int FromWideText(const wchar_t* wideText, char* out);
+
+// The program's icon in the caption and the task bar.
+void SetProgramIcons(HWND window, HINSTANCE instance);
+
+#endif
