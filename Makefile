@@ -15,7 +15,7 @@ PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
 # Release packages: the icon script, reading resources, the Debian package.
 PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
 
-.PHONY: deps build run test bench fuzz dist dist-check clean
+.PHONY: deps build run run-apply test bench fuzz dist dist-check clean
 
 deps:
 	@if ! dpkg --print-foreign-architectures | grep -qx i386; then \
@@ -43,6 +43,9 @@ build/wineprefix/system.reg:
 
 run: build build/wineprefix/system.reg
 	@bash tools/run_morvex.sh
+
+run-apply: build build/wineprefix/system.reg
+	@bash tools/run_morvex.sh build/windows/applier/morvex-apply.exe
 
 test: build build/wineprefix/system.reg
 	ctest --preset native
