@@ -104,8 +104,7 @@ void DescribeFit(const PatchContents* patch, const char* patchProblem, const cha
         snprintf(line, sizeof line, "Partly applied: %u of %u bytes already hold their new value.", fit->applied,
                  patch->distinct);
     else
-        snprintf(line, sizeof line, "Not applied: %u %s will change.", patch->distinct - fit->applied,
-                 Bytes(patch->distinct - fit->applied));
+        snprintf(line, sizeof line, "Not applied: %u %s will change.", patch->distinct, Bytes(patch->distinct));
     Append(out, "\r\n");
     Append(out, line);
     TargetName fileName = StoredTargetName(filePath);

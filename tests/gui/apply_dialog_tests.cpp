@@ -200,6 +200,8 @@ int main()
     CreateDirectoryA(Here.c_str(), NULL);
     ShowMessageBox = RecordBox;
     Dialog = CreateDialogParamA(GetModuleHandleA(NULL), "APPLY", NULL, ApplyDialogProc, 0);
+    Expect(IsWindowEnabled(GetDlgItem(Dialog, IDC_APPLY_APPLY)) ? "Apply enabled" : "Apply disabled", "Apply disabled",
+           "at the start");
     States();
     Finding();
     Questions();
