@@ -76,8 +76,8 @@ static void Fill(const std::string& file, const std::string& patch)
 }
 
 static const std::string Patch = std::string("GAME.EXE\0\0\0\0\0\x02\x00", 15) + std::string("\x01\0\0\0\x01" "A", 6)
-                                 + std::string("\x03\0\0\0\x01" "B", 6) + "hi";
-static const std::string Head = "Target: GAME.EXE\r\nRecords: 2\r\nComment: hi\r\n";
+                                 + std::string("\x03\0\0\0\x01" "B", 6) + "hi\n";
+static const std::string Head = "Target: GAME.EXE\r\nRecords: 2\r\nComment: hi\\x0A\r\n";
 static const std::string Undo = std::string("GAME.EXE\0\0\0\0\0\x02\x00", 15) + std::string("\x01\0\0\0\x01" "1", 6)
                                 + std::string("\x03\0\0\0\x01" "3", 6) + "undoes fix.ov";
 
@@ -91,7 +91,7 @@ static void States()
         {"game.exe", "0123", Head + "Not applied: 2 bytes will change.", true},
         {"game.exe", "0A23", Head + "Partly applied: 1 of 2 bytes already hold their new value.", true},
         {"game.exe", "0A2B", Head + "Already applied: nothing to do.", false},
-        {"game.exe", "012", Head + "Offset 0x00000003 is past the end of this file (3 bytes).", false},
+        {"game.exe", "0", Head + "Offset 0x00000003 is past the end of this file (1 byte).", false},
         {"other.exe", "0123", Head + "Not applied: 2 bytes will change.\r\n"
                                      "Warning: this patch is for GAME.EXE; this file's name gives OTHER.EXE.", true},
         {"gone\\game.exe", NULL, Head + Here + "gone\\game.exe: cannot be opened as a file:", false},
