@@ -73,11 +73,13 @@ int main(int argc, char** argv)
     std::replace(exe.begin(), exe.end(), '/', '\\');
     std::string folder = (std::filesystem::temp_directory_path() / ("morvex apply " + std::to_string(GetCurrentProcessId()))).string() + "\\";
     std::filesystem::create_directories(folder);
-    const std::string head("GAME.EXE\0\0\0\0\0\x02\x00", 15);
+    const std::string head("LONGFI~1.EXE\0\x02\x00", 15);
     std::ofstream(folder + "fix.ov", std::ios::binary) << head + std::string("\x01\0\0\0\x01\xAA\x03\0\0\0\x01\xBB", 12);
-    std::ofstream(folder + "game.exe", std::ios::binary) << std::string("\x00\x11\x22\x33", 4);
+    // Both names give the target name: only the command line tells which.
+    std::ofstream(folder + "longfile one.exe", std::ios::binary) << std::string("\x00\x11\x22\x33", 4);
+    std::ofstream(folder + "longfile two.exe", std::ios::binary) << std::string("\x00\x11\x22\x33", 4);
 
-    std::string command = "\"" + exe + "\" \"" + folder + "fix.ov\" \"" + folder + "game.exe\"";
+    std::string command = "\"" + exe + "\" \"" + folder + "fix.ov\" \"" + folder + "longfile two.exe\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -87,7 +89,7 @@ int main(int argc, char** argv)
         PostMessageA(GetDlgItem(dialog, IDC_APPLY_APPLY), BM_CLICK, 0, 0);
         if (HWND box = WaitFor("Morvex")) {
             std::string said = Text(GetDlgItem(box, MESSAGE_TEXT));
-            Check(said == "Patch applied to game.exe.\r\nUndo patch: fix-undo.ov", "the message: " + said);
+            Check(said == "Patch applied to longfile two.exe.\r\nUndo patch: fix-undo.ov", "the message: " + said);
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         }
         Sleep(300);
@@ -95,7 +97,8 @@ int main(int argc, char** argv)
     }
     Check(WaitForSingleObject(process.hProcess, 5000) == WAIT_OBJECT_0, "Close ends the program");
     TerminateProcess(process.hProcess, 1);
-    Check(Read(folder + "game.exe") == std::string("\x00\xAA\x22\xBB", 4), "game.exe holds the patched bytes");
+    Check(Read(folder + "longfile two.exe") == std::string("\x00\xAA\x22\xBB", 4), "the file holds the patched bytes");
+    Check(Read(folder + "longfile one.exe") == std::string("\x00\x11\x22\x33", 4), "the other file is as it was");
     Check(Read(folder + "fix-undo.ov") == head + std::string("\x01\0\0\0\x01\x11\x03\0\0\0\x01\x33", 12) + "undoes fix.ov",
           "fix-undo.ov holds the undo patch");
     std::error_code ignored;
