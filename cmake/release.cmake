@@ -4,6 +4,7 @@
 set(MORVEX_GENERATED ${PROJECT_BINARY_DIR}/generated)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/version.h.in ${MORVEX_GENERATED}/morvex_version.h @ONLY)
 include_directories(${MORVEX_GENERATED})
+include(${CMAKE_CURRENT_LIST_DIR}/source_date.cmake)
 
 add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
 
