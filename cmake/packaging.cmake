@@ -41,14 +41,19 @@ if(WIN32)
 else()
   include(GNUInstallDirs)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/morvexc.1)
-  execute_process(COMMAND gzip -9n INPUT_FILE ${PROJECT_SOURCE_DIR}/docs/morvexc.1
+  # The man page's header gets the release date and the version.
+  set(build_time_epoch "$ENV{SOURCE_DATE_EPOCH}")
+  set(ENV{SOURCE_DATE_EPOCH} ${MORVEX_SOURCE_DATE_EPOCH})
+  string(TIMESTAMP man_date "%Y-%m-%d" UTC)
+  string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  set(ENV{SOURCE_DATE_EPOCH} "${build_time_epoch}")
+  file(READ ${PROJECT_SOURCE_DIR}/docs/morvexc.1 man)
+  string(REGEX REPLACE "^\\.TH MORVEXC 1 \"\" \"Morvex\"" ".TH MORVEXC 1 \"${man_date}\" \"Morvex ${PROJECT_VERSION}\"" man "${man}")
+  file(WRITE ${MORVEX_GENERATED}/morvexc.1 "${man}")
+  execute_process(COMMAND gzip -9n INPUT_FILE ${MORVEX_GENERATED}/morvexc.1
     OUTPUT_FILE ${MORVEX_GENERATED}/morvexc.1.gz COMMAND_ERROR_IS_FATAL ANY)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "the Morvex developers <morvex@example.org>")
   # A native Debian package needs a changelog, dated with the release date.
-  set(build_time_epoch "$ENV{SOURCE_DATE_EPOCH}")
-  set(ENV{SOURCE_DATE_EPOCH} ${MORVEX_SOURCE_DATE_EPOCH})
-  string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
-  set(ENV{SOURCE_DATE_EPOCH} "${build_time_epoch}")
   file(WRITE ${MORVEX_GENERATED}/changelog "morvexc (${PROJECT_VERSION}) unstable; urgency=medium
 
   * Release ${PROJECT_VERSION}.
