@@ -3,6 +3,8 @@
 
 SHELL := /bin/bash
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
+# sudo drops DEBIAN_FRONTEND unless it is set on its far side.
+APT := $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300
 export WINEPREFIX := $(CURDIR)/build/wineprefix
 export WINEDLLOVERRIDES := mscoree=;mshtml=
 export WINEDEBUG := -all
@@ -26,8 +28,7 @@ deps:
 		dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q 'ok installed' || echo "$$p"; done); \
 	if [ -n "$$missing" ]; then \
 		echo "Installing:" $$missing; \
-		$(SUDO) apt-get update && \
-		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+		$(APT) update && $(APT) install -y --no-install-recommends $$missing; \
 	fi
 
 build: deps
@@ -36,7 +37,7 @@ build: deps
 
 # A private Wine prefix; windows draw their own frames, since a virtual
 # display has no window manager to do it.
-build/wineprefix/system.reg:
+build/wineprefix/system.reg: | deps
 	xvfb-run -a tools/wine wineboot -i >/dev/null 2>&1 || true
 	tools/wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 	wineserver -w
@@ -76,30 +77,45 @@ bench: deps
 	bash bench/compare_with_cmp.sh build/native/cli/morvexc
 	bash bench/apply_bench.sh build/native/cli/morvexc
 
-# Release packages in build/dist: the same commit gives the same bytes.
+# Release packages in build/dist, built afresh from the release presets in
+# folders of their own under umask 022: the same source gives the same bytes.
+# The source archive is made only from a git checkout.
+VERSION := $(shell awk '/^project/ {print $$3; exit}' CMakeLists.txt)
+# The tree of HEAD with the release date in it, entries dated by the commit.
+SOURCE_ARCHIVE = git -c tar.umask=022 archive --format=tar --prefix=morvex-$(VERSION)/ \
+	--add-virtual-file=morvex-$(VERSION)/cmake/source-date-epoch:"$$SOURCE_DATE_EPOCH"$$'\n' HEAD | gzip -9n
 dist: deps
-	rm -rf build/dist && mkdir -p build/dist
-	export SOURCE_DATE_EPOCH=$$(git log -1 --format=%ct) && \
-	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc) --target morvexc && \
-	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc) --target morvex morvexc && \
-	for preset in native windows; do \
-		rm -rf build/$$preset/package && (cd build/$$preset && cpack -B package >/dev/null) && \
-		find build/$$preset/package -maxdepth 1 -type f -exec cp {} build/dist/ \; || exit 1; \
-	done
-	bash tests/package/check_dist.sh build/dist $$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/native/CMakeCache.txt)
+	@set -e; umask 022; \
+	export SOURCE_DATE_EPOCH=$$(cmake -P cmake/source_date.cmake); \
+	rm -rf build/dist build/release-native build/release-windows; mkdir -p build/dist; \
+	for preset in release-native release-windows; do \
+		cmake --preset $$preset >/dev/null; \
+		cmake --build --preset $$preset -j$$(nproc) --target $$([ $$preset = release-windows ] && echo morvex) morvexc >/dev/null; \
+		(cd build/$$preset && cpack -B package >/dev/null); \
+		find build/$$preset/package -maxdepth 1 -type f -exec cp {} build/dist/ \; ; \
+	done; \
+	if [ -e .git ]; then \
+		$(SOURCE_ARCHIVE) >build/dist/morvex-$(VERSION).tar.gz; \
+	fi; \
+	bash tests/package/check_dist.sh build/dist $(VERSION)
 
-# Builds the packages from two fresh clones of HEAD in different folders
-# and compares them byte for byte.
+# Builds the packages a second time from the source archive of a fresh
+# clone, under another umask, time zone and locale, and compares the bytes.
 dist-check:
 	@set -e; top=$$(mktemp -d); trap 'rm -rf "$$top"' EXIT; \
-	for clone in one second-clone; do \
-		git clone -q . "$$top/$$clone" && $(MAKE) --no-print-directory -C "$$top/$$clone" dist >/dev/null; \
+	git clone -q . "$$top/clone"; \
+	$(MAKE) --no-print-directory -C "$$top/clone" dist >/dev/null; \
+	mkdir "$$top/unpacked"; \
+	(umask 077; export TZ=XYZ-14 LC_ALL=C.UTF-8 LANG=C.UTF-8; \
+	 tar -xzf "$$top/clone/build/dist/morvex-$(VERSION).tar.gz" --no-same-permissions -C "$$top/unpacked"; \
+	 $(MAKE) --no-print-directory -C "$$top/unpacked/morvex-$(VERSION)" dist >/dev/null; \
+	 cd "$$top/clone" && SOURCE_DATE_EPOCH=$$(cmake -P cmake/source_date.cmake) && \
+	 $(SOURCE_ARCHIVE) >"$$top/unpacked/morvex-$(VERSION)/build/dist/morvex-$(VERSION).tar.gz"); \
+	for f in $$(cd "$$top/clone/build/dist" && ls); do \
+		cmp "$$top/clone/build/dist/$$f" "$$top/unpacked/morvex-$(VERSION)/build/dist/$$f"; \
+		(cd "$$top/clone/build/dist" && sha256sum "$$f"); \
 	done; \
-	for f in $$(cd "$$top/one/build/dist" && ls); do \
-		cmp "$$top/one/build/dist/$$f" "$$top/second-clone/build/dist/$$f"; \
-		sha256sum "$$top/one/build/dist/$$f" "$$top/second-clone/build/dist/$$f" | sed "s|$$top/||"; \
-	done; \
-	echo "dist-check: both clones gave the same packages"
+	echo "dist-check: the clone and its source archive gave the same packages"
 
 clean:
 	rm -rf build

@@ -2,8 +2,10 @@
 # read, the icon, and the flags that let two builds of the same commit in
 # different folders give the same bytes.
 set(MORVEX_GENERATED ${PROJECT_BINARY_DIR}/generated)
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE MORVEX_COPYRIGHT REGEX "^Copyright " LIMIT_COUNT 1)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/version.h.in ${MORVEX_GENERATED}/morvex_version.h @ONLY)
 include_directories(${MORVEX_GENERATED})
+include(${CMAKE_CURRENT_LIST_DIR}/source_date.cmake)
 
 add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
 

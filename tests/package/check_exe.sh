@@ -28,6 +28,7 @@ both|24|<supportedOS Id="{1f676c76-80e1-4239-95bb-83d0f6d0da78}"/>
 both|24|<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>
 gui|24|name="Microsoft.Windows.Common-Controls" version="6.0.0.0"
 both|16|$version
+both|16|Copyright (c) 2026 the Morvex developers
 gui|5|Byte patch maker, version $version
 EOF
 
