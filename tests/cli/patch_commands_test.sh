@@ -51,6 +51,8 @@ rows=(
 "undo only what changes|$P2|$partly|apply --force --undo u p game.exe o|0|f=$partly,o=$patched,u=${G// /}0100030000000133$(printf 'undoes p' | xxd -p)"
 "undo over the file|$P2|$orig|apply --undo ./game.exe p game.exe|1|./game.exe: is the file being patched or its result"
 "undo over the output|$P2|$orig|apply --undo ./o p game.exe o|1|./o: is the file being patched or its result"
+"undo over a new output|$P2|$orig|apply --undo ./n p game.exe n|1|./n: is the file being patched or its result"
+"undo over a new output, path|$P2|$orig|apply --undo ../row/n p game.exe n|1|../row/n: is the file being patched or its result"
 "nothing to undo|$P2|$patched|apply --undo u p game.exe|1|u: nothing to undo: the file is already patched"
 "wrong arguments|$P2|$orig|apply --bogus p game.exe|2|"
 )
