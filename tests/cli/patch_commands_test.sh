@@ -123,6 +123,8 @@ if [ -n "$runner" ]; then
     check "backslash check" "not applied" "$(morvexc check "$p" "$f" | head -1)"
     morvexc apply "$p" "$f" > /dev/null
     check "backslash apply" "$patched" "$(hex "$work/game.exe")"
+    morvexc apply --undo 'NEW.EXE.' "$p" "$f" new.exe > /dev/null
+    check "undo over a new output, case and dot" "NEW.EXE.: is the file being patched or its result" "$(tr -d '\r' < "$work/err")"
 fi
 
 report
