@@ -281,8 +281,8 @@ int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const c
         FileInfo others[2] = {fileInfo, destExists ? destInfo : fileInfo};
         problemPath = undoPath;
         problem = TargetProblem(undoPath, patchInfo, others, 2, &undoInfo, &undoExists);
-        // A result not there yet has no identity: its spelling must do.
-        if (!problem && !destExists && strcmp(undoPath, destPath) == 0)
+        // A result not there yet is known by its folder and its name.
+        if (!problem && !destExists && SameDestination(undoPath, destPath))
             problem = "is the file being patched or its result";
         if (!problem && fit->state == FIT_APPLIED)
             problem = "nothing to undo: the file is already patched";

@@ -39,6 +39,11 @@ FILE* OpenInputFile(const char* path, FileInfo* info);
 // says whether something is there; `info` is filled when it is.
 int ProbeWritablePath(const char* path, FileInfo* info, int* exists);
 
+// Whether two paths name one place, whether or not a file is there yet: the
+// same folder and the same final name (on Windows without regard to case and
+// to the trailing dots and spaces it drops).
+int SameDestination(const char* a, const char* b);
+
 // Creates an empty file with a fresh name in the folder of `path` and opens it
 // for binary writing; its name goes to `tempPath` (TEMP_PATH_SIZE bytes).
 // Returns NULL when that folder cannot take a new file. Until it is moved

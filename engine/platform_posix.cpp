@@ -68,14 +68,19 @@ int ProbeWritablePath(const char* path, FileInfo* info, int* exists)
 {
     struct stat status;
     *exists = stat(path, &status) == 0;
-    if (!*exists)
-        return 1;
+    // Only "nothing there" lets the checks pass; a failure to look is refused.
+    if (!*exists) {
+        NoteFailure();
+        return errno == ENOENT;
+    }
     FillInfo(status, info);
     if (!info->regular)
         return 0;
     int fd = open(path, O_WRONLY);
-    if (fd < 0)
+    if (fd < 0) {
+        NoteFailure();
         return 0;
+    }
     close(fd);
     return 1;
 }
@@ -146,11 +151,17 @@ void RemoveTempsOnInterrupt()
     struct sigaction action = {};
     action.sa_handler = RemovePendingAndReraise;
     sigemptyset(&action.sa_mask);
-    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
     for (int signalNumber : signals)
         sigaddset(&action.sa_mask, signalNumber);
-    for (int signalNumber : signals)
-        sigaction(signalNumber, &action, NULL);
+    // A signal ignored at start (nohup, trap '') stays ignored.
+    for (int signalNumber : signals) {
+        struct sigaction before;
+        if (sigaction(signalNumber, NULL, &before) == 0 && before.sa_handler != SIG_IGN)
+            sigaction(signalNumber, &action, NULL);
+    }
+    // Past a file-size limit a write fails with EFBIG and is reported.
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 FILE* CreateTempBeside(const char* path, char* tempPath)
@@ -166,18 +177,19 @@ FILE* CreateTempBeside(const char* path, char* tempPath)
     size_t folderLength = slash ? static_cast<size_t>(slash - target) + 1 : 0;
     if (folderLength + sizeof tempName > TEMP_PATH_SIZE)
         return NULL;
-    char* name = PendingNames[slot];
+    char name[TEMP_PATH_SIZE];
     memcpy(name, target, folderLength);
     memcpy(name + folderLength, tempName, sizeof tempName);
 
-    // The template's X's are replaced in place; until then an unlink of the
-    // template itself finds nothing.
-    PendingInUse[slot] = 1;
+    // The name is published to the signal handler only once the file exists,
+    // so the handler never removes a name this process did not create.
     int fd = mkstemp(name);
     if (fd < 0) {
-        PendingInUse[slot] = 0;
+        NoteFailure();
         return NULL;
     }
+    strcpy(PendingNames[slot], name);
+    PendingInUse[slot] = 1;
     strcpy(tempPath, name);
     FILE* file = NULL;
     if (fchmod(fd, ModeFor(target)) == 0)

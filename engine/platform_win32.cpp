@@ -69,8 +69,12 @@ int ProbeWritablePath(const char* path, FileInfo* info, int* exists)
 {
     DWORD attributes = GetFileAttributesA(path);
     *exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (!*exists)
-        return 1;
+    // Only "nothing there" lets the checks pass; a failure to look is refused.
+    if (!*exists) {
+        DWORD error = GetLastError();
+        NoteFailure();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
     // Backup semantics let a folder be opened too, so that it can be told apart.
     HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);

@@ -73,11 +73,14 @@ else
         "$(cat "$work/big.ov")|$(cd "$work" && ls -A big* .morvex-* 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
     # An interrupted apply removes the temporary file it was writing.
     printf 'X\0\0\0\0\0\0\0\0\0\0\0\0\x01\x00\x00\x00\x00\x00\x01\x07' > "$work/one.ov"
-    "$exe" apply --any-name "$work/one.ov" "$work/big1" "$work/big.out" & pid=$!
+    (trap '' TERM; exec "$exe" apply --any-name "$work/one.ov" "$work/big1" "$work/big.out") & pid=$!
     sleep 0.5
     kill -TERM $pid
+    sleep 0.2
+    check "a signal ignored at start stays ignored" 0 "$(kill -0 $pid 2>&1; echo $?)"
+    kill -QUIT $pid
     wait $pid
-    check "apply's exit status after SIGTERM" 143 $?
+    check "apply's exit status after SIGQUIT" 131 $?
     check "no output, no temporary file" "" "$(cd "$work" && ls -A big.out .morvex-* 2>/dev/null)"
 fi
 

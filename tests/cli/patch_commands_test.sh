@@ -51,6 +51,8 @@ rows=(
 "undo only what changes|$P2|$partly|apply --force --undo u p game.exe o|0|f=$partly,o=$patched,u=${G// /}0100030000000133$(printf 'undoes p' | xxd -p)"
 "undo over the file|$P2|$orig|apply --undo ./game.exe p game.exe|1|./game.exe: is the file being patched or its result"
 "undo over the output|$P2|$orig|apply --undo ./o p game.exe o|1|./o: is the file being patched or its result"
+"undo over a new output|$P2|$orig|apply --undo ./n p game.exe n|1|./n: is the file being patched or its result"
+"undo over a new output, path|$P2|$orig|apply --undo ../row/n p game.exe n|1|../row/n: is the file being patched or its result"
 "nothing to undo|$P2|$patched|apply --undo u p game.exe|1|u: nothing to undo: the file is already patched"
 "wrong arguments|$P2|$orig|apply --bogus p game.exe|2|"
 )
@@ -105,7 +107,7 @@ done
 if [ -z "$runner" ]; then
     head -c 4096 /dev/zero > game.exe && unhex <<< "$P2" > p && printf '\xff' > o
     for target in o game.exe; do
-        (trap '' XFSZ; ulimit -f 1; morvexc apply p game.exe $target > /dev/null)
+        (ulimit -f 1; morvexc apply p game.exe $target > /dev/null)
         check "size limit, $target: exit" 1 $?
         check "size limit, $target: files kept" "$(hex p) 4096 ff" "$(hex p) $(cmp -s game.exe /dev/zero -n 4096 && stat -c %s game.exe) $(hex o)"
         check "size limit, $target: no temporary file" "" "$(ls -A | grep morvex)"
@@ -121,6 +123,8 @@ if [ -n "$runner" ]; then
     check "backslash check" "not applied" "$(morvexc check "$p" "$f" | head -1)"
     morvexc apply "$p" "$f" > /dev/null
     check "backslash apply" "$patched" "$(hex "$work/game.exe")"
+    morvexc apply --undo 'NEW.EXE.' "$p" "$f" new.exe > /dev/null
+    check "undo over a new output, case and dot" "NEW.EXE.: is the file being patched or its result" "$(tr -d '\r' < "$work/err")"
 fi
 
 report
