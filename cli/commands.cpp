@@ -4,21 +4,11 @@
 #include "patch_builder.h"
 #include "patch_format.h"
 #include "path_arguments.h"
+#include "platform.h"
+#include "warning.h"
 
 #include <cstdio>
 #include <cstring>
-
-static const char MakeUsage[] = "usage: morvexc ORIGINAL MODIFIED PATCH [COMMENT]\n";
-static const char ShowUsage[] = "usage: morvexc show PATCH\n";
-static const char CheckUsage[] = "usage: morvexc check PATCH FILE\n";
-static const char ApplyUsage[] =
-    "usage: morvexc apply [--force] [--any-name] [--undo UNDO_PATCH] PATCH FILE [OUTPUT]\n";
-
-static int WrongArguments(const char* usage)
-{
-    fputs(usage, stderr);
-    return 2;
-}
 
 // Readies `count` path arguments from argv[first] on (see path_arguments.h).
 static int TakePaths(char** argv, int first, int count)
@@ -29,18 +19,20 @@ static int TakePaths(char** argv, int first, int count)
     return 1;
 }
 
-int MakeCommand(int argc, char** argv)
+int MakeCommand(Arguments* args)
 {
-    if (argc < 3 || argc > 4)
-        return WrongArguments(MakeUsage);
+    char** argv = args->operands;
     if (!TakePaths(argv, 0, 3))
         return 1;
     // The engine cuts the comment to 255 bytes, as the comment dialog does.
-    const char* comment = argc == 4 ? argv[3] : "";
+    const char* comment = args->count == 4 ? argv[3] : "";
     if (!CheckSameSize(NULL, argv[0], argv[1]))
         return 1;
+    int shown = WarningsShown;
     if (!BuildPatch(NULL, argv[0], argv[1], argv[2], comment)) {
-        fputs("Error writing patch!\n", stderr);
+        // A message that said what failed stands alone.
+        if (WarningsShown == shown)
+            ShowWarning(NULL, argv[2], "Error writing patch!", SystemReason());
         return 1;
     }
     puts("Patch Complete!");
@@ -58,16 +50,20 @@ static void PrintEscaped(const unsigned char* text, size_t length)
     }
 }
 
-int ShowCommand(int argc, char** argv)
+int ShowCommand(Arguments* args)
 {
-    if (argc != 1)
-        return WrongArguments(ShowUsage);
+    char** argv = args->operands;
     if (!TakePaths(argv, 0, 1))
         return 1;
     PatchContents patch;
     if (!LoadPatch(NULL, argv[0], &patch))
         return 1;
-    printf("target: %s\nrecords: %u\ncomment: ", patch.name.bytes, patch.count);
+    fputs("target: ", stdout);
+    PrintEscaped(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
+    printf("\nrecords: %u", patch.count);
+    if (patch.distinct != patch.count)
+        printf(" (%u positions)", patch.distinct);
+    fputs("\ncomment: ", stdout);
     PrintEscaped(patch.comment, patch.commentLength);
     putchar('\n');
     if (patch.commentLength > MAX_COMMENT_LENGTH)
@@ -78,10 +74,9 @@ int ShowCommand(int argc, char** argv)
     return 0;
 }
 
-int CheckCommand(int argc, char** argv)
+int CheckCommand(Arguments* args)
 {
-    if (argc != 2)
-        return WrongArguments(CheckUsage);
+    char** argv = args->operands;
     if (!TakePaths(argv, 0, 2))
         return 1;
     PatchContents patch;
@@ -89,36 +84,22 @@ int CheckCommand(int argc, char** argv)
     if (!CheckPatch(NULL, argv[0], argv[1], 0, 0, &patch, &fit))
         return 1;
     puts(fit.state == FIT_APPLIED ? "already applied" : "not applied");
-    printf("%u of %u records hold their new value; target %s; file %lld bytes\n", fit.applied,
-           patch.distinct, patch.name.bytes, fit.fileSize);
+    printf("%u of %u positions hold their new value; target ", fit.applied, patch.distinct);
+    PrintEscaped(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
+    printf("; file %lld bytes\n", fit.fileSize);
     return 0;
 }
 
-int ApplyCommand(int argc, char** argv)
+int ApplyCommand(Arguments* args)
 {
-    int force = 0, anyName = 0, undoAt = 0;
-    int at = 0;
-    for (; at < argc && strncmp(argv[at], "--", 2) == 0; at++) {
-        if (strcmp(argv[at], "--force") == 0)
-            force = 1;
-        else if (strcmp(argv[at], "--any-name") == 0)
-            anyName = 1;
-        else if (strcmp(argv[at], "--undo") == 0 && at + 1 < argc)
-            undoAt = ++at;
-        else if (strcmp(argv[at], "--") == 0) {
-            at++;
-            break;
-        } else
-            return WrongArguments(ApplyUsage);
-    }
-    if (argc - at < 2 || argc - at > 3)
-        return WrongArguments(ApplyUsage);
-    if ((undoAt && !TakePaths(argv, undoAt, 1)) || !TakePaths(argv, at, argc - at))
+    char** argv = args->operands;
+    if ((args->undo && !TakePathArgument(&args->undo)) || !TakePaths(argv, 0, args->count))
         return 1;
-    const char* undoPath = undoAt ? argv[undoAt] : NULL;
-    const char* patchPath = argv[at];
-    const char* filePath = argv[at + 1];
-    const char* outputPath = argc - at == 3 ? argv[at + 2] : NULL;
+    const char* undoPath = args->undo;
+    const char* patchPath = argv[0];
+    const char* filePath = argv[1];
+    const char* outputPath = args->count == 3 ? argv[2] : NULL;
+    int anyName = args->anyName, force = args->force;
 
     PatchFit fit;
     if (!ApplyPatch(NULL, patchPath, filePath, outputPath, undoPath, anyName, force, &fit))
@@ -131,22 +112,5 @@ int ApplyCommand(int argc, char** argv)
         printf("applied: %s written\n", outputPath ? outputPath : filePath);
     if (undoPath && fit.state != FIT_APPLIED)
         printf("undo patch: %s\n", undoPath);
-    return 0;
-}
-
-int HelpCommand(int, char**)
-{
-    printf("%s", MakeUsage);
-    printf("       morvexc make ORIGINAL MODIFIED PATCH [COMMENT]\n"
-           "       morvexc show PATCH\n"
-           "       morvexc check PATCH FILE\n"
-           "       morvexc apply [--force] [--any-name] [--undo UNDO_PATCH] PATCH FILE [OUTPUT]\n"
-           "       morvexc --help | --version\n");
-    return 0;
-}
-
-int VersionCommand(int, char**)
-{
-    puts("morvexc " MORVEX_VERSION);
     return 0;
 }

@@ -1,13 +1,27 @@
 #ifndef MORVEXC_COMMANDS_H
 #define MORVEXC_COMMANDS_H
 
-// One function per command word. Each takes the arguments after the word
-// and returns the exit status: 0 done, 1 refused or failed, 2 wrong arguments.
-int MakeCommand(int argc, char** argv);
-int ShowCommand(int argc, char** argv);
-int CheckCommand(int argc, char** argv);
-int ApplyCommand(int argc, char** argv);
-int HelpCommand(int argc, char** argv);
-int VersionCommand(int argc, char** argv);
+// The words after the command word, options taken out (GNU style: anywhere
+// before "--").
+struct Arguments {
+    int force;
+    int anyName;
+    char* undo;
+    char* operands[4];
+    int count;
+};
+
+// Reads argv for `command` ("make", "show", "check", "apply") into *args.
+// Returns -1 to go on, or the exit status after --help, --version or a misuse.
+int ReadArguments(const char* command, int argc, char** argv, Arguments* args);
+
+// One function per command. Each returns the exit status: 0 done, 1 refused or failed.
+int MakeCommand(Arguments* args);
+int ShowCommand(Arguments* args);
+int CheckCommand(Arguments* args);
+int ApplyCommand(Arguments* args);
+
+// How many warnings the engine has shown (console_warning.cpp).
+extern int WarningsShown;
 
 #endif

@@ -3,11 +3,13 @@
 #include "commands.h"
 #include "platform.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 struct Command {
     const char* word;
-    int (*run)(int argc, char** argv);
+    int (*run)(Arguments* args);
 };
 
 static const Command Commands[] = {
@@ -15,16 +17,30 @@ static const Command Commands[] = {
     {"show", ShowCommand},
     {"check", CheckCommand},
     {"apply", ApplyCommand},
-    {"--help", HelpCommand},
-    {"--version", VersionCommand},
 };
+
+static int Run(int argc, char** argv)
+{
+    // A command word counts only in the first place; anything else makes a patch.
+    const Command* command = &Commands[0];
+    int skip = 1;
+    for (const Command& each : Commands)
+        if (argc > 1 && strcmp(argv[1], each.word) == 0)
+            command = &each, skip = 2;
+    Arguments args;
+    int status = ReadArguments(command->word, argc - skip, argv + skip, &args);
+    return status >= 0 ? status : command->run(&args);
+}
 
 int main(int argc, char** argv)
 {
     RemoveTempsOnInterrupt();
-    // A command word counts only in the first place; anything else makes a patch.
-    for (const Command& command : Commands)
-        if (argc > 1 && strcmp(argv[1], command.word) == 0)
-            return command.run(argc - 2, argv + 2);
-    return MakeCommand(argc - 1, argv + 1);
+    int status = Run(argc, argv);
+    // Output that never reached its file is a failure, as in coreutils.
+    errno = 0;
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fprintf(stderr, "morvexc: write error%s%s\n", errno ? ": " : "", errno ? strerror(errno) : "");
+        return 1;
+    }
+    return status;
 }

@@ -23,14 +23,13 @@ static const char* LastComponent(const char* path)
     return name ? name + 1 : path;
 }
 
-TargetName DeriveTargetName(const char* originalPath)
+// The upper-cased name, shortened when longer than 12 characters.
+static TargetName ShortName(const char* name, size_t length)
 {
     static const char shortTail[] = "~1.EXE";
     TargetName field;
     memset(field.bytes, 0, sizeof field.bytes);
 
-    const char* name = LastComponent(originalPath);
-    size_t length = strlen(name);
     size_t kept = length <= TARGET_NAME_SIZE - 1 ? length : 6;
     for (size_t i = 0; i < kept; i++)
         field.bytes[i] = UpperAscii(name[i]);
@@ -39,9 +38,38 @@ TargetName DeriveTargetName(const char* originalPath)
     return field;
 }
 
+TargetName DeriveTargetName(const char* originalPath)
+{
+    const char* name = LastComponent(originalPath);
+    return ShortName(name, strlen(name));
+}
+
+// The last component as the system opening the path sees it. Linux splits only
+// at '/', a backslash being part of a name. Windows splits at '\\' and '/' (or a
+// drive's ':' without either), and drops the trailing dots and spaces it ignores when opening.
+static TargetName SystemTargetName(const char* path)
+{
+#ifdef _WIN32
+    const char* name = NULL;
+    for (const char* at = path; *at; at++)
+        if (*at == '\\' || *at == '/')
+            name = at + 1;
+    if (!name)
+        name = LastComponent(path);
+    size_t length = strlen(name);
+    while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' '))
+        length--;
+    return ShortName(name, length);
+#else
+    const char* slash = strrchr(path, '/');
+    const char* name = slash ? slash + 1 : path;
+    return ShortName(name, strlen(name));
+#endif
+}
+
 TargetName StoredTargetName(const char* path)
 {
     static char stored[4096];
     ToPatchText(path, stored, sizeof stored);
-    return DeriveTargetName(stored);
+    return SystemTargetName(stored);
 }

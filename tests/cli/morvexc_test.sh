@@ -10,6 +10,7 @@ morvexc() { # runs it with the given files; prints stdout+stderr and the exit co
     local out rc
     out=$($runner "$exe" "${args[@]}" 2>&1)
     rc=$?
+    out=${out//"$(path "$work")"/W}
     echo "$(printf '%s' "$out" | tr -d '\r' | tr '\n' '|')|$rc"
 }
 hex() { od -An -v -tx1 "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }
@@ -31,16 +32,35 @@ check "comment cut at a whole character" "$((15 + 18 + ${runner:+255}${runner:-2
     "$(stat -c %s "$work/long.ov")|$(tail -c1 "$work/long.ov" | od -An -tx1 | tr -d ' ')"
 
 printf '12345' > "$work/five"
-check "missing original" "Error opening original file!|1" "$(morvexc "$work/absent.exe" "$work/game.new" "$work/x.ov")"
-check "different lengths" "Files don't appear to be the same size!|1" "$(morvexc "$work/game.exe" "$work/five" "$work/x.ov")"
-check "patch over the original" \
-    "The patch can't be written over one of the files being compared!|Error writing patch!|1" \
-    "$(morvexc "$work/game.exe" "$work/game.new" "$work/game.exe")"
-check "missing folder" "Error opening file to write patch to!|Error writing patch!|1" \
-    "$(morvexc "$work/game.exe" "$work/game.new" "$work/none/x.ov")"
+# words|exit and output: every refusal is one line naming the file (Wine's
+# reasons are its own, so only what precedes them is compared there).
+sep=/; [ -n "$runner" ] && sep='\\'
+rows=(
+"$work/absent.exe $work/game.new $work/x.ov|morvexc: W${sep}absent.exe: Error opening original file!: No such file or directory|1"
+"$work/game.exe $work/five $work/x.ov|morvexc: W${sep}five: Files don't appear to be the same size!|1"
+"$work/game.exe $work/game.new $work/game.exe|morvexc: W${sep}game.exe: The patch can't be written over one of the files being compared!|1"
+"$work/game.exe $work/game.new $work/none/x.ov|morvexc: W${sep}none${sep}x.ov: Error opening file to write patch to!|1"
+"show --forse|morvexc: unknown option '--forse'|Try 'morvexc --help'.|2"
+"check $work/fix.ov|morvexc: missing operand|Try 'morvexc --help'.|2"
+"show a b|morvexc: extra operand 'b'|Try 'morvexc --help'.|2"
+"$work/game.exe $work/game.new $work/dash.ov -- -c|Patch Complete!|0"
+"show $work/dash.ov -h|usage: morvexc [make] ORIGINAL MODIFIED PATCH [COMMENT]|"
+)
+for row in "${rows[@]}"; do
+    # shellcheck disable=SC2086
+    out=$(morvexc ${row%%|*})
+    expected=${row#*|}
+    [ -n "$runner" ] && [[ $expected == *"!: "* ]] && out=${out%%!*}\|${out##*|} expected=${expected%%!*}\|${expected##*|}
+    check "${row%%|*}" "$expected" "${out:0:${#expected}}"
+done
+esc=$work/$'\x1b[2J\\a'
+cp "$work/game.exe" "$esc"
+morvexc "$esc" "$work/game.new" "$work/esc.ov" > /dev/null
+[ -z "$runner" ] && check "name escaped" 'target: \x1B[2J\x5CA' "$(morvexc show "$work/esc.ov" | cut -d'|' -f1)"
+out=$($runner "$exe" --help 2>&1 >/dev/full)
+check "write error" "morvexc: write error: No space left on device|1" "${out//$'\r'/}|$?"
 check "nothing written on refusal" "no" "$([ -e "$work/x.ov" ] && echo yes || echo no)"
 check "original untouched" "0a 0d 1a 00 0d 0a" "$(hex "$work/game.exe")"
-check "usage" "usage: morvexc ORIGINAL MODIFIED PATCH [COMMENT]|2" "$(morvexc "$work/game.exe")"
 
 if [ -n "$runner" ]; then
     # Names outside the ANSI code page reach the file system unchanged; the

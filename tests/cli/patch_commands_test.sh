@@ -22,7 +22,7 @@ long=$(printf 'c%.0s' {1..300})
 # or stderr for exit 1, or f=HEX,o=HEX,u=HEX for the files afterwards
 rows=(
 "show|$P2|$orig|show p|0|target: GAME.EXE|records: 2|comment: hi|00000001 AA|00000003 BB"
-"show out of order, same twice|$G 0300 $R3 $R1 $R3|$orig|show p|0|target: GAME.EXE|records: 3|comment: |00000003 BB|00000001 AA|00000003 BB"
+"show out of order, same twice|$G 0300 $R3 $R1 $R3|$orig|show p|0|target: GAME.EXE|records: 3 (2 positions)|comment: |00000003 BB|00000001 AA|00000003 BB"
 "show long comment|$G 0000 $(printf %s "$long" | xxd -p | tr -d '\n')|$orig|show p|0|target: GAME.EXE|records: 0|comment: $long|note: the comment is 300 bytes, longer than the 255 bytes Morvex writes"
 "check clean|$P2|$orig|check p game.exe|0|not applied"
 "check patched|$P2|$patched|check p game.exe|0|already applied"
@@ -40,7 +40,7 @@ rows=(
 "apply out of order, same twice|$G 0300 $R3 $R1 $R3|$orig|apply p game.exe|0|f=$patched"
 "apply already applied|$P2|$patched|apply p game.exe|0|already applied: game.exe not rewritten"
 "apply partly|$P2|$partly|apply p game.exe o|1|$neither"
-"apply --force|$P2|$partly|apply --force p game.exe|0|f=$patched"
+"apply --force|$P2|$partly|apply p game.exe --force|0|f=$patched"
 "apply other name|$O 0100 $R1|$orig|apply --force p game.exe|1|game.exe: the patch is for OTHER.EXE, this file's name gives GAME.EXE"
 "apply --any-name|$O 0100 $R1|$orig|apply --any-name p game.exe|0|f=00aa2233"
 "apply past the end|$G 0100 04000000 01 aa|$orig|apply --force --any-name p game.exe|1|game.exe: offset 0x00000004 is past the end of the file (4 bytes)"
@@ -54,7 +54,7 @@ rows=(
 "undo over a new output|$P2|$orig|apply --undo ./n p game.exe n|1|./n: is the file being patched or its result"
 "undo over a new output, path|$P2|$orig|apply --undo ../row/n p game.exe n|1|../row/n: is the file being patched or its result"
 "nothing to undo|$P2|$patched|apply --undo u p game.exe|1|u: nothing to undo: the file is already patched"
-"wrong arguments|$P2|$orig|apply --bogus p game.exe|2|"
+"a patch named -p|$P2|$orig|show -- -p|1|-p: cannot be opened as a file"
 )
 
 for row in "${rows[@]}"; do
@@ -73,7 +73,7 @@ for row in "${rows[@]}"; do
     done
     check "$name: exit" "$status" "$rc"
     case $status:$expected in
-    1:*) check "$name: message" "$expected" "$(tr -d '\r' < "$work/err")"
+    1:*) check "$name: message" "morvexc: $expected" "$(tr -d '\r' < "$work/err")"
          check "$name: files kept" "$before" "$(hex p) $(hex game.exe) $(hex o) $(stat -c %i game.exe)" ;;
     0:?=*) IFS=',' read -ra files <<< "$expected"
          for f in "${files[@]}"; do
@@ -112,7 +112,7 @@ if [ -z "$runner" ]; then
         check "size limit, $target: files kept" "$(hex p) 4096 ff" "$(hex p) $(cmp -s game.exe /dev/zero -n 4096 && stat -c %s game.exe) $(hex o)"
         check "size limit, $target: no temporary file" "" "$(ls -A | grep morvex)"
     done
-    check "size limit: message" "game.exe: cannot be copied whole to game.exe" "$(cat "$work/err")"
+    check "size limit: message" "morvexc: game.exe: cannot be copied whole to game.exe" "$(cat "$work/err")"
 fi
 
 # Under Wine, the paths a Windows user types.
