@@ -28,7 +28,7 @@ if(WIN32)
   set_property(SOURCE ${PROJECT_SOURCE_DIR}/resources/morvex.rc DIRECTORY ui
     APPEND PROPERTY OBJECT_DEPENDS ${MORVEX_GENERATED}/morvex.ico)
   # The zip's files: its programs, then its texts from their sources.
-  set(zip_programs morvex morvexc)
+  set(zip_programs morvex morvex-apply morvexc)
   set(zip_texts README.txt docs/README-windows.txt.in LICENSE.txt LICENSE)
   install(TARGETS ${zip_programs} RUNTIME DESTINATION .)
   while(zip_texts)

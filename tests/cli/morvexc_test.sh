@@ -34,12 +34,12 @@ check "comment cut at a whole character" "$((15 + 18 + ${runner:+255}${runner:-2
 printf '12345' > "$work/five"
 # words|exit and output: every refusal is one line naming the file (Wine's
 # reasons are its own, so only what precedes them is compared there).
-sep=/; [ -n "$runner" ] && sep='\\'
+sep=/; [ -n "$runner" ] && sep='\'
 rows=(
 "$work/absent.exe $work/game.new $work/x.ov|morvexc: W${sep}absent.exe: Error opening original file!: No such file or directory|1"
 "$work/game.exe $work/five $work/x.ov|morvexc: W${sep}five: Files don't appear to be the same size!|1"
 "$work/game.exe $work/game.new $work/game.exe|morvexc: W${sep}game.exe: The patch can't be written over one of the files being compared!|1"
-"$work/game.exe $work/game.new $work/none/x.ov|morvexc: W${sep}none${sep}x.ov: Error opening file to write patch to!|1"
+"$work/game.exe $work/game.new $work/none/x.ov|morvexc: W${sep}none${sep}x.ov: Error opening file to write patch to!: No such file or directory|1"
 "show --forse|morvexc: unknown option '--forse'|Try 'morvexc --help'.|2"
 "check $work/fix.ov|morvexc: missing operand|Try 'morvexc --help'.|2"
 "show a b|morvexc: extra operand 'b'|Try 'morvexc --help'.|2"
@@ -58,7 +58,9 @@ cp "$work/game.exe" "$esc"
 morvexc "$esc" "$work/game.new" "$work/esc.ov" > /dev/null
 [ -z "$runner" ] && check "name escaped" 'target: \x1B[2J\x5CA' "$(morvexc show "$work/esc.ov" | cut -d'|' -f1)"
 out=$($runner "$exe" --help 2>&1 >/dev/full)
-check "write error" "morvexc: write error: No space left on device|1" "${out//$'\r'/}|$?"
+out="${out//$'\r'/}|$?"
+# Wine's C library gives no reason for /dev/full.
+check "write error" "morvexc: write error$([ -z "$runner" ] && echo ": No space left on device")|1" "$out"
 check "nothing written on refusal" "no" "$([ -e "$work/x.ov" ] && echo yes || echo no)"
 check "original untouched" "0a 0d 1a 00 0d 0a" "$(hex "$work/game.exe")"
 

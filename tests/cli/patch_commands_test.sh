@@ -124,7 +124,7 @@ if [ -n "$runner" ]; then
     morvexc apply "$p" "$f" > /dev/null
     check "backslash apply" "$patched" "$(hex "$work/game.exe")"
     morvexc apply --undo 'NEW.EXE.' "$p" "$f" new.exe > /dev/null
-    check "undo over a new output, case and dot" "NEW.EXE.: is the file being patched or its result" "$(tr -d '\r' < "$work/err")"
+    check "undo over a new output, case and dot" "morvexc: NEW.EXE.: is the file being patched or its result" "$(tr -d '\r' < "$work/err")"
 fi
 
 report
