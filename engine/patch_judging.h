@@ -1,0 +1,24 @@
+#ifndef MORVEX_PATCH_JUDGING_H
+#define MORVEX_PATCH_JUDGING_H
+
+// Shared by the check and the writing of results inside the engine; front
+// ends use patch_apply.h.
+#include "patch_apply.h"
+#include "platform.h"
+
+#include <cstdio>
+
+// The file's bytes at the loaded patch's positions, as OpenAndJudge read them.
+extern unsigned char OldBytes[MAX_PATCH_RECORDS];
+
+void WarnAbout(void* owner, const char* path, const char* problem);
+
+// Reads and validates the patch; `info` says what the patch file is.
+int LoadPatchFile(void* owner, const char* patchPath, PatchContents* patch, FileInfo* info);
+
+// Opens the file and judges the patch against it; the file stays open for
+// the caller on success.
+FILE* OpenAndJudge(void* owner, const char* filePath, const PatchContents& patch, int anyName, int force,
+                   PatchFit* fit, FileInfo* info);
+
+#endif
