@@ -3,6 +3,8 @@
 #include <cstring>
 #include <windows.h>
 
+#include "win32_files.h"
+
 // Fills the identity of the folder that holds `path` and puts its final name,
 // without the trailing dots and spaces Windows drops, in `name`.
 static int FolderOf(const char* path, FileInfo* folder, char* name)
@@ -17,12 +19,8 @@ static int FolderOf(const char* path, FileInfo* folder, char* name)
     while (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' '))
         name[--end] = '\0';
     *last = '\0';
-    HANDLE handle = CreateFileA(full, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     BY_HANDLE_FILE_INFORMATION status;
-    int known = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &status);
-    if (handle != INVALID_HANDLE_VALUE)
-        CloseHandle(handle);
+    int known = InspectPath(full, &status);
     if (known) {
         folder->volume = status.dwVolumeSerialNumber;
         folder->index = (static_cast<unsigned long long>(status.nFileIndexHigh) << 32) | status.nFileIndexLow;

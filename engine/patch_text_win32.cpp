@@ -1,20 +1,8 @@
 #include "patch_text.h"
 
-#include <windows.h>
+#include "win32_files.h"
 
 #include <cstring>
-
-// The code page of the user's locale for programs that are not Unicode, which
-// is the one patches are written in (as ToPatchText picks it).
-static UINT PatchCodePage()
-{
-    DWORD codePage = 0;
-    if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                        reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR))
-        || codePage == CP_ACP)
-        codePage = 1252;
-    return codePage;
-}
 
 size_t FromPatchText(const unsigned char* text, size_t length, char* out, size_t size)
 {

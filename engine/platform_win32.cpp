@@ -5,6 +5,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include "win32_files.h"
+
 static const char* Reason;
 
 // Keeps the system's words for the thread's last error, or `text` when the
@@ -26,6 +28,17 @@ static void NoteFailure(const char* text = NULL)
 const char* SystemReason()
 {
     return Reason;
+}
+
+// Backup semantics let a folder be opened too, so that it can be told apart.
+int InspectPath(const char* path, BY_HANDLE_FILE_INFORMATION* status)
+{
+    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    int known = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, status);
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    return known;
 }
 
 static void FillInfo(const BY_HANDLE_FILE_INFORMATION& status, FileInfo* info)
@@ -75,19 +88,13 @@ int ProbeWritablePath(const char* path, FileInfo* info, int* exists)
         NoteFailure();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
-    // Backup semantics let a folder be opened too, so that it can be told apart.
-    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     BY_HANDLE_FILE_INFORMATION status;
-    int known = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &status);
-    if (handle != INVALID_HANDLE_VALUE)
-        CloseHandle(handle);
-    if (!known)
+    if (!InspectPath(path, &status))
         return 0;
     FillInfo(status, info);
     if (!info->regular || (attributes & FILE_ATTRIBUTE_READONLY))
         return 0;
-    handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          NULL, OPEN_EXISTING, 0, NULL);
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
@@ -176,9 +183,7 @@ int MoveTempOver(const char* tempPath, const char* path)
     return 1;
 }
 
-// The code page of the user's locale for programs that are not Unicode,
-// which is what programs reading patches use.
-static UINT PatchCodePage()
+UINT PatchCodePage()
 {
     DWORD codePage = 0;
     if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
