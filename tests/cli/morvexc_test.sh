@@ -28,7 +28,8 @@ check "comment cut to 255 bytes" "Patch Complete!|0" \
 check "patch with cut comment" "$((15 + 18 + 255))" "$(stat -c %s "$work/long.ov")"
 # A two-byte UTF-8 character at the cut is left out whole (on Windows it is one ANSI byte and fits).
 morvexc "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..254})é" > /dev/null
-check "comment cut at a whole character" "$((15 + 18 + ${runner:+255}${runner:-254}))|$([ -n "$runner" ] && echo e9 || echo 63)" \
+if [ -n "$runner" ]; then cut="$((15 + 18 + 255))|e9"; else cut="$((15 + 18 + 254))|63"; fi
+check "comment cut at a whole character" "$cut" \
     "$(stat -c %s "$work/long.ov")|$(tail -c1 "$work/long.ov" | od -An -tx1 | tr -d ' ')"
 
 printf '12345' > "$work/five"
