@@ -7,15 +7,6 @@
 
 #ifndef IDC_STATIC
 #define IDC_STATIC -1
-/* Apply dialog (morvex-apply.exe) */
-#define IDC_APPLY_PATCH_PATH   1101
-#define IDC_APPLY_BROWSE_PATCH 1102
-#define IDC_APPLY_FILE_PATH    1103
-#define IDC_APPLY_BROWSE_FILE  1104
-#define IDC_APPLY_INFO         1105
-#define IDC_APPLY_KEEP_UNDO    1106
-#define IDC_APPLY_APPLY        1107
-
 #endif
 
 /* Icons */

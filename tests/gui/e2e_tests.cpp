@@ -1,7 +1,8 @@
-// The real morvex-apply.exe under Wine: started with a patch and a file on its
-// command line (quoted paths with a space), Apply pressed, the message read,
-// the patched file and the undo patch checked byte for byte.
-// Usage: morvex_apply_e2e_tests MORVEX_APPLY_EXE (a Unix path is taken as drive Z:)
+// The real programs under Wine. morvex-apply.exe: started with a patch and a
+// file on its command line (quoted paths with a space), Apply pressed, the
+// message read, the patched file and the undo patch checked byte for byte.
+// morvex.exe: started, Alt+X through its accelerators, Yes, exit status 0.
+// Usage: morvex_e2e_tests MORVEX_APPLY_EXE MORVEX_EXE (Unix paths are taken as drive Z:)
 
 #include <windows.h>
 
@@ -34,6 +35,7 @@ static std::string Text(HWND window)
 
 struct Search {
     const char* title;
+    bool message; // a message box, owned by its dialog
     HWND found;
 };
 
@@ -42,15 +44,16 @@ static BOOL CALLBACK Visit(HWND window, LPARAM argument)
     Search& search = *reinterpret_cast<Search*>(argument);
     DWORD owner;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == ProcessId && IsWindowVisible(window) && Text(window) == search.title)
+    if (owner == ProcessId && IsWindowVisible(window) && Text(window) == search.title
+        && search.message == (GetWindow(window, GW_OWNER) != NULL))
         search.found = window;
     return TRUE;
 }
 
 // Waits for the program's window titled `title`.
-static HWND WaitFor(const char* title)
+static HWND WaitFor(const char* title, bool message)
 {
-    Search search = {title, NULL};
+    Search search = {title, message, NULL};
     for (int i = 0; i < 200 && !search.found; i++, Sleep(50))
         EnumWindows(Visit, LPARAM(&search));
     Check(search.found != NULL, std::string("a window titled ") + title + " opens");
@@ -63,14 +66,50 @@ static std::string Read(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
+static std::string WindowsPath(const char* path)
+{
+    std::string exe = std::string(path[0] == '/' ? "Z:" : "") + path;
+    std::replace(exe.begin(), exe.end(), '/', '\\');
+    return exe;
+}
+
+static PROCESS_INFORMATION Start(std::string command)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    Check(CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process), "start " + command);
+    ProcessId = process.dwProcessId;
+    return process;
+}
+
+// Alt+X asks whether to quit; Yes ends the program with status 0.
+static void QuitMorvex(const std::string& exe)
+{
+    PROCESS_INFORMATION process = Start("\"" + exe + "\"");
+    if (HWND dialog = WaitFor("Morvex", false)) {
+        SetForegroundWindow(dialog);
+        Sleep(200);
+        for (int i = 0; i < 4; i++) // Alt down, X down, X up, Alt up
+            keybd_event(i == 0 || i == 3 ? VK_MENU : 'X', 0, i >= 2 ? KEYEVENTF_KEYUP : 0, 0);
+        if (HWND box = WaitFor("Morvex", true)) {
+            Check(Text(GetDlgItem(box, MESSAGE_TEXT)) == "Do you really want to quit?", "Alt+X asks to quit");
+            PostMessageA(box, WM_COMMAND, IDYES, 0);
+        }
+    }
+    DWORD status = 1;
+    Check(WaitForSingleObject(process.hProcess, 5000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &status)
+              && status == 0, "Yes ends morvex.exe with status 0");
+    TerminateProcess(process.hProcess, 1);
+}
+
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        fputs("usage: morvex_apply_e2e_tests MORVEX_APPLY_EXE\n", stderr);
+    if (argc != 3) {
+        fputs("usage: morvex_e2e_tests MORVEX_APPLY_EXE MORVEX_EXE\n", stderr);
         return 2;
     }
-    std::string exe = std::string(argv[1][0] == '/' ? "Z:" : "") + argv[1];
-    std::replace(exe.begin(), exe.end(), '/', '\\');
+    std::string exe = WindowsPath(argv[1]);
     std::string folder = (std::filesystem::temp_directory_path() / ("morvex apply " + std::to_string(GetCurrentProcessId()))).string() + "\\";
     std::filesystem::create_directories(folder);
     const std::string head("LONGFI~1.EXE\0\x02\x00", 15);
@@ -79,15 +118,10 @@ int main(int argc, char** argv)
     std::ofstream(folder + "longfile one.exe", std::ios::binary) << std::string("\x00\x11\x22\x33", 4);
     std::ofstream(folder + "longfile two.exe", std::ios::binary) << std::string("\x00\x11\x22\x33", 4);
 
-    std::string command = "\"" + exe + "\" \"" + folder + "fix.ov\" \"" + folder + "longfile two.exe\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    Check(CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process), "start " + exe);
-    ProcessId = process.dwProcessId;
-    if (HWND dialog = WaitFor("Morvex Apply")) {
+    PROCESS_INFORMATION process = Start("\"" + exe + "\" \"" + folder + "fix.ov\" \"" + folder + "longfile two.exe\"");
+    if (HWND dialog = WaitFor("Morvex Apply", false)) {
         PostMessageA(GetDlgItem(dialog, IDC_APPLY_APPLY), BM_CLICK, 0, 0);
-        if (HWND box = WaitFor("Morvex")) {
+        if (HWND box = WaitFor("Morvex", true)) {
             std::string said = Text(GetDlgItem(box, MESSAGE_TEXT));
             Check(said == "Patch applied to longfile two.exe.\r\nUndo patch: fix-undo.ov", "the message: " + said);
             PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -101,6 +135,7 @@ int main(int argc, char** argv)
     Check(Read(folder + "longfile one.exe") == std::string("\x00\x11\x22\x33", 4), "the other file is as it was");
     Check(Read(folder + "fix-undo.ov") == head + std::string("\x01\0\0\0\x01\x11\x03\0\0\0\x01\x33", 12) + "undoes fix.ov",
           "fix-undo.ov holds the undo patch");
+    QuitMorvex(WindowsPath(argv[2]));
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     printf("%d failed\n", Failed);

@@ -1,0 +1,273 @@
+// The main dialog hosted in-process. Each command row fills the fields, sends
+// one command and answers the windows it opens (message boxes, the comment
+// dialog, the About box, the platform's file dialogs) from a list, through a
+// CBT hook; the windows seen, the fields and the patch written are compared.
+// Drops are handed to the dialog as the shell builds them: an HDROP is memory
+// of the process that receives it.
+
+#include "app_state.h"
+#include "dialogs.h"
+#include "resource.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+enum { MESSAGE_TEXT = 0xFFFF, FILE_NAME_BOX = 0x47C };
+
+static HWND Main;
+static std::string Here; // ends with a backslash
+static std::string Seen;
+static std::vector<std::string> Answers;
+static std::set<HWND> Answered, Pending;
+static int Failed;
+
+static std::string Text(HWND window)
+{
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+static std::string Read(const std::string& name)
+{
+    std::ifstream file(Here + name, std::ios::binary);
+    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "(none)";
+}
+
+static void Expect(const std::string& got, const std::string& expected, const std::string& what)
+{
+    if (got != expected) {
+        Failed++;
+        printf("FAIL %s:\n  expected \"%s\"\n  got      \"%s\"\n", what.c_str(), expected.c_str(), got.c_str());
+    }
+}
+
+// A message box by its text (and " [No]" when No has the focus, which makes it
+// the default), the program's two dialogs by what they hold, a file dialog by
+// its title and the name it offers.
+static std::string Describe(HWND window)
+{
+    if (GetDlgItem(window, IDC_COMMENT_TEXT))
+        return "comment";
+    if (FindWindowExA(window, NULL, "Static", "Updated for Windows 98"))
+        return "about";
+    if (HWND name = GetDlgItem(window, FILE_NAME_BOX))
+        return Text(window) + " (" + Text(name) + ")";
+    return Text(GetDlgItem(window, MESSAGE_TEXT)) + (GetFocus() == GetDlgItem(window, IDNO) ? " [No]" : "");
+}
+
+// The comment dialog and the About box hold on: Escape, the close box and
+// every command of the main dialog leave them open, and open nothing else.
+static void HoldOn(HWND window)
+{
+    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    for (int id : {IDC_MAKE_PATCH, IDC_BROWSE_ORIGINAL, IDC_BROWSE_MODIFIED, IDC_ABOUT, IDC_EXIT, IDCANCEL})
+        PostMessageA(Main, WM_COMMAND, id, 0);
+}
+
+// Answers with the next of Answers: "ok", "yes", "no", "cancel", "comment:TEXT"
+// (pasted), "file:NAME" (a name in Here). Without one, the mildest answer.
+static void Answer(HWND window)
+{
+    std::string answer = Answers.empty() ? "" : Answers.front();
+    if (!Answers.empty())
+        Answers.erase(Answers.begin());
+    Seen += (Seen.empty() ? "" : "; ") + Describe(window);
+    int button = IDOK;
+    if (HWND comment = GetDlgItem(window, IDC_COMMENT_TEXT)) {
+        HoldOn(window);
+        if (answer.compare(0, 8, "comment:") == 0)
+            SendMessageA(comment, EM_REPLACESEL, 0, LPARAM(answer.c_str() + 8));
+        button = IDC_COMMENT_OK;
+    } else if (answer.compare(0, 5, "file:") == 0) {
+        SetDlgItemTextA(window, FILE_NAME_BOX, (Here + answer.substr(5)).c_str());
+    } else if (answer == "yes" || answer == "no" || answer.empty()) {
+        button = answer == "yes" ? IDYES : GetDlgItem(window, IDNO) ? IDNO : GetDlgItem(window, IDCANCEL) ? IDCANCEL : IDOK;
+    } else if (answer == "cancel") {
+        button = IDCANCEL;
+    } else if (FindWindowExA(window, NULL, "Static", "Updated for Windows 98")) {
+        HoldOn(window);
+    }
+    PostMessageA(window, WM_COMMAND, button, 0);
+}
+
+// A window is answered once it is up and has its focus: from a timer that
+// the open dialog's message loop runs.
+static void CALLBACK AnswerPending(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(NULL, timer);
+    std::set<HWND> windows = Pending;
+    Pending.clear();
+    for (HWND window : windows)
+        if (window != Main && IsWindow(window) && Answered.insert(window).second)
+            Answer(window);
+}
+
+static LRESULT CALLBACK WatchWindows(int code, WPARAM wParam, LPARAM lParam)
+{
+    HWND window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE && !Answered.count(window) && Pending.insert(window).second)
+        SetTimer(NULL, 0, 10, AnswerPending);
+    if (code == HCBT_DESTROYWND)
+        Answered.erase(window);
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+static std::string Field(int id)
+{
+    char text[TEXT_BUFFER_SIZE];
+    GetDlgItemTextA(Main, id, text, sizeof text);
+    return text;
+}
+
+static void Commands()
+{
+    const std::string demoPatch("DEMO.EXE\0\0\0\0\0\x02\x00\x01\x00\x00\x00\x01\xAA\x03\x00\x00\x00\x01\xBB", 27);
+    const std::string longComment(300, 'c'), quoted = " \"" + Here + "demo.exe\" ";
+    const std::string sizes = "Files don't appear to be the same size!", overwrite = "File already exists.\nDo you want to replace it?";
+    const std::string quit = "Do you really want to quit? [No]", onInput = "The patch can't be written over one of the files being compared!";
+    const struct {
+        std::string original, modified;
+        int command;
+        std::vector<std::string> answers;
+        std::string seen, fields, patch;
+    } rows[] = {
+        {"", "", IDC_MAKE_PATCH, {}, "You must select the unmodified file first!", "|", "(none)"},
+        {"demo.exe", "", IDC_MAKE_PATCH, {}, "You must select the modified file first!", "demo.exe|", "(none)"},
+        {"demo.exe", "short.new", IDC_MAKE_PATCH, {}, sizes, "demo.exe|short.new", "(none)"},
+        {"absent.exe", "demo.new", IDC_MAKE_PATCH, {}, "Error opening original file!", "absent.exe|demo.new", "(none)"},
+        // Paths pasted in quotes and blanks are taken as the path inside.
+        {quoted, Here + "demo.new", IDC_MAKE_PATCH, {"comment:hi", "file:first.ov", "ok"},
+         "comment; Select name for patch (); Patch Complete!", quoted + "|" + Here + "demo.new", demoPatch + "hi"},
+        // The save dialog offers the last patch; cancelling it writes nothing.
+        {Here + "demo.exe", Here + "demo.new", IDC_MAKE_PATCH, {"comment:x", "cancel"},
+         "comment; Select name for patch (first.ov)", "", demoPatch + "hi"},
+        {Here + "demo.exe", Here + "demo.new", IDC_MAKE_PATCH, {"comment:" + longComment, "ok", "yes", "ok"},
+         "comment; Select name for patch (first.ov); " + overwrite + "; Patch Complete!", "", demoPatch + longComment.substr(0, 255)},
+        {Here + "demo.exe", Here + "demo.new", IDC_MAKE_PATCH, {"comment:", "file:demo.exe", "yes", "ok", "ok"},
+         "comment; Select name for patch (first.ov); " + overwrite + "; " + onInput + "; Error writing patch!", "", demoPatch + longComment.substr(0, 255)},
+        {"", "", IDC_BROWSE_ORIGINAL, {"file:demo.exe"}, "Select unmodified file (demo.exe)", Here + "demo.exe|", ""},
+        // Typed text gives way to the buffer's when the dialog is cancelled.
+        {"typed", "", IDC_BROWSE_MODIFIED, {"cancel"}, "Select modified file (demo.new)", "typed|" + Here + "demo.new", ""},
+        {"", "", IDC_ABOUT, {"ok"}, "about", "|", ""},
+        {"one", "two", IDC_EXIT, {"no"}, quit, "one|two", ""},
+        {"one", "two", IDCANCEL, {"no"}, quit, "one|two", ""},
+        {"one", "two", IDOK, {"yes"}, quit + " (quits)", "one|two", ""},
+    };
+    for (const auto& row : rows) {
+        SetDlgItemTextA(Main, IDC_ORIGINAL_PATH, row.original.c_str());
+        SetDlgItemTextA(Main, IDC_MODIFIED_PATH, row.modified.c_str());
+        Seen.clear();
+        Answers = row.answers;
+        SendMessageA(Main, WM_COMMAND, row.command, 0);
+        MSG quitMessage;
+        if (PeekMessageA(&quitMessage, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) && !IsWindowVisible(Main))
+            Seen += " (quits)";
+        std::string what = "command " + std::to_string(row.command) + " on \"" + row.original + "\"";
+        Expect(Seen, row.seen, what);
+        if (!row.fields.empty())
+            Expect(Field(IDC_ORIGINAL_PATH) + "|" + Field(IDC_MODIFIED_PATH), row.fields, what + ": fields");
+        if (!row.patch.empty())
+            Expect(Read("first.ov") + (Read("demo.exe").size() == 4 ? "" : " (demo.exe replaced)"), row.patch, what + ": patch");
+    }
+}
+
+// The centre of the control with id `id`, or of the label that reads `label`.
+static POINT PointAt(int id, const char* label)
+{
+    RECT area;
+    GetWindowRect(label ? FindWindowExA(Main, NULL, "Static", label) : GetDlgItem(Main, id), &area);
+    MapWindowPoints(NULL, Main, reinterpret_cast<POINT*>(&area), 2);
+    return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+}
+
+// A drop as the shell makes it: the point, then the names, each ended by a
+// zero, and one more zero at the end.
+static HGLOBAL Drop(POINT point, const std::vector<std::string>& files)
+{
+    std::string names;
+    for (const std::string& file : files)
+        names += file + '\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() + 1);
+    DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->pt = point;
+    memcpy(drop + 1, names.data(), names.size());
+    GlobalUnlock(memory);
+    return memory;
+}
+
+// Each field's text, then its buffer's, after each drop.
+static void Drops()
+{
+    const std::string a = "C:\\in\\a.exe", b = "C:\\in\\b.exe", tooLong(TEXT_BUFFER_SIZE, 'x');
+    const struct {
+        int id;
+        const char* label;
+        std::string original, modified;
+        std::vector<std::string> files;
+        bool subDialogOpen;
+        std::string expected;
+    } drops[] = {
+        {IDC_ORIGINAL_PATH, NULL, "x", "", {a}, false, a + "|" + a + "||"},
+        {0, "Original unmodified file:", "x", "", {a}, false, a + "|" + a + "||"},
+        {IDC_BROWSE_ORIGINAL, NULL, "x", "", {a}, false, a + "|" + a + "||"},
+        {IDC_MODIFIED_PATH, NULL, "", "", {a}, false, "||" + a + "|" + a},
+        {0, "File to make patch with:", "", "", {a}, false, "||" + a + "|" + a},
+        {IDC_BROWSE_MODIFIED, NULL, "", "", {a}, false, "||" + a + "|" + a},
+        {IDC_MAKE_PATCH, NULL, "", "", {a}, false, a + "|" + a + "||"},
+        {IDC_ABOUT, NULL, "x", "", {a}, false, "x|x|" + a + "|" + a},
+        {IDC_EXIT, NULL, "x", "y", {a}, false, a + "|" + a + "|y|y"},
+        {IDC_MODIFIED_PATH, NULL, "x", "y", {a, b}, false, a + "|" + a + "|" + b + "|" + b},
+        {IDC_MODIFIED_PATH, NULL, "", "", {b, a, "C:\\third"}, false, b + "|" + b + "|" + a + "|" + a},
+        {IDC_ORIGINAL_PATH, NULL, "x", "y", {a}, true, "x|x|y|y"},
+        {IDC_ORIGINAL_PATH, NULL, "x", "y", {tooLong}, false, "x|x|y|y"},
+    };
+    for (const auto& row : drops) {
+        strcpy(OriginalPath, row.original.c_str());
+        strcpy(ModifiedPath, row.modified.c_str());
+        SetDlgItemTextA(Main, IDC_ORIGINAL_PATH, OriginalPath);
+        SetDlgItemTextA(Main, IDC_MODIFIED_PATH, ModifiedPath);
+        OpenSubDialog = row.subDialogOpen ? Main : NULL;
+        HGLOBAL drop = Drop(PointAt(row.id, row.label), row.files);
+        SendMessageA(Main, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        std::string got = Field(IDC_ORIGINAL_PATH) + "|" + OriginalPath + "|" + Field(IDC_MODIFIED_PATH) + "|"
+                          + ModifiedPath + (GlobalSize(drop) ? " (drop not finished)" : "");
+        Expect(got, row.expected, "drop of " + std::to_string(row.files.size()) + " file(s) on " + std::to_string(row.id));
+    }
+}
+
+int main()
+{
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    Here = std::string(folder) + "morvex dialog " + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(Here.c_str(), NULL);
+    SetCurrentDirectoryA(Here.c_str());
+    std::ofstream("demo.exe", std::ios::binary) << std::string("\x00\x11\x22\x33", 4);
+    std::ofstream("demo.new", std::ios::binary) << std::string("\x00\xAA\x22\xBB", 4);
+    std::ofstream("short.new", std::ios::binary) << "abc";
+
+    InstanceHandle = GetModuleHandleA(NULL);
+    SetWindowsHookExA(WH_CBT, WatchWindows, NULL, GetCurrentThreadId());
+    Main = CreateDialogParamA(InstanceHandle, "PATCH", NULL, MainDialogProc, 0);
+    ShowWindow(Main, SW_SHOW);
+    Expect(std::to_string(SendMessageA(Main, WM_GETICON, ICON_SMALL, 0) != 0) + std::to_string(SendMessageA(Main, WM_GETICON, ICON_BIG, 0) != 0),
+           "11", "the small and the big icon are set");
+    Drops();
+    Commands();
+    for (const char* name : {"demo.exe", "demo.new", "short.new", "first.ov"})
+        DeleteFileA((Here + name).c_str());
+    SetCurrentDirectoryA(folder);
+    RemoveDirectoryA(Here.c_str());
+    printf("%d failed\n", Failed);
+    return Failed ? 1 : 0;
+}
