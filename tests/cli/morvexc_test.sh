@@ -3,6 +3,7 @@
 # Usage: morvexc_test.sh MORVEXC [wine]
 set -u
 source "$(dirname "$0")/harness.sh"
+export LC_ALL=C.UTF-8 # the texts below are UTF-8
 path() { if [ -n "$runner" ]; then $runner winepath -w "$1" 2>/dev/null; else echo "$1"; fi; }
 morvexc() { # runs it with the given files; prints stdout+stderr and the exit code
     local args=()
@@ -58,7 +59,7 @@ rows=(
 "show a b|morvexc: extra operand 'b'|Try 'morvexc --help'.|2"
 "$work/game.exe $work/game.new $work/dash.ov -- -c|Patch Complete!|0"
 "show $work/dash.ov -h|usage: morvexc [make] [--code-page N] ORIGINAL MODIFIED PATCH [COMMENT]|"
-"--code-page 99 show $work/fix.ov|morvexc: unknown code page '99'|Try 'morvexc --help'.|2"
+"show --code-page 99 $work/fix.ov|morvexc: unknown code page '99'|Try 'morvexc --help'.|2"
 "show $(printf 'a%.0s' {1..300})|morvexc: $(printf 'a%.0s' {1..300}): path too long|1"
 )
 for row in "${rows[@]}"; do
