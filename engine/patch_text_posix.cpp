@@ -103,6 +103,10 @@ size_t FromPatchText(const unsigned char* text, size_t length, char* out, size_t
 {
     size_t count = ToWide(CodePageName(codePage), reinterpret_cast<const char*>(text),
                           length < MostWide ? length : MostWide, Wide, MostWide);
+    // A C1 control could drive a terminal as an escape does; no code page means one.
+    for (size_t i = 0; i < count; i++)
+        if (Wide[i] >= 0x80 && Wide[i] <= 0x9F)
+            Wide[i] = L'?';
     return FromWide(LocaleCharset(), Wide, count, out, size);
 }
 

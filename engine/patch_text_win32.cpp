@@ -77,6 +77,11 @@ size_t ToPatchText(const char* text, char* out, size_t size, unsigned codePage)
 size_t FromPatchText(const unsigned char* text, size_t length, char* out, size_t size, unsigned codePage)
 {
     int count = ToWide(Resolved(codePage), reinterpret_cast<const char*>(text), length);
+    // A C1 control (a byte 1252 leaves undefined gives one) could drive a
+    // terminal as an escape does.
+    for (int i = 0; i < count; i++)
+        if (Wide[i] >= 0x80 && Wide[i] <= 0x9F)
+            Wide[i] = L'?';
     return FromWide(GetACP(), Wide, count, out, size);
 }
 
