@@ -1,16 +1,26 @@
 #include "commands.h"
 
+#include "patch_text.h"
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 static const char Help[] =
-    "usage: morvexc [make] ORIGINAL MODIFIED PATCH [COMMENT]\n"
-    "       morvexc show PATCH\n"
-    "       morvexc check PATCH FILE\n"
-    "       morvexc apply [--force] [--any-name] [--undo UNDO_PATCH] PATCH FILE [OUTPUT]\n"
+    "usage: morvexc [make] [--code-page N] ORIGINAL MODIFIED PATCH [COMMENT]\n"
+    "       morvexc show [--code-page N] PATCH\n"
+    "       morvexc check [--code-page N] PATCH FILE\n"
+    "       morvexc apply [--code-page N] [--force] [--any-name] [--undo UNDO_PATCH] PATCH FILE [OUTPUT]\n"
     "       morvexc -h | --help | -V | --version\n"
     "Options may come anywhere before '--'; everything after '--' is an operand,\n"
-    "so a COMMENT that begins with '-' needs '--' before it.\n";
+    "so a COMMENT that begins with '-' needs '--' before it.\n"
+    "--code-page N names the Windows code page of the patch's target name and\n"
+    "comment (1250, 1251, 932, ...); the default is "
+#ifdef _WIN32
+    "the user's ANSI code page.\n";
+#else
+    "1252.\n";
+#endif
 
 static int Misuse(const char* problem, const char* word)
 {
@@ -27,6 +37,17 @@ static int Misuse(const char* problem, const char* word)
     }
     fputs("\nTry 'morvexc --help'.\n", stderr);
     return 2;
+}
+
+// Selects the code page a --code-page option names.
+static int TakeCodePage(const char* value)
+{
+    char* end = NULL;
+    unsigned long codePage = value[0] >= '1' && value[0] <= '9' ? strtoul(value, &end, 10) : 0;
+    if (!end || *end || codePage > 65535 || !KnownCodePage(static_cast<unsigned>(codePage)))
+        return Misuse("unknown code page", value);
+    SelectCodePage(static_cast<unsigned>(codePage));
+    return -1;
 }
 
 static int IsHelp(const char* word)
@@ -63,7 +84,14 @@ int ReadArguments(const char* command, int argc, char** argv, Arguments* args)
             puts("morvexc " MORVEX_VERSION);
             return 0;
         } else if (options && word[0] == '-' && word[1] != '\0') {
-            if (apply && strcmp(word, "--force") == 0)
+            int status = -1;
+            if (strcmp(word, "--code-page") == 0) {
+                if (++i == argc)
+                    return Misuse("option requires an argument", word);
+                status = TakeCodePage(argv[i]);
+            } else if (strncmp(word, "--code-page=", 12) == 0)
+                status = TakeCodePage(word + 12);
+            else if (apply && strcmp(word, "--force") == 0)
                 args->force = 1;
             else if (apply && strcmp(word, "--any-name") == 0)
                 args->anyName = 1;
@@ -75,6 +103,8 @@ int ReadArguments(const char* command, int argc, char** argv, Arguments* args)
                 args->undo = word + 7;
             else
                 return Misuse("unknown option", word);
+            if (status >= 0)
+                return status;
         } else if (args->count < most) {
             args->operands[args->count++] = word;
         } else if (!extra) {

@@ -3,6 +3,7 @@
 #include "patch_apply.h"
 #include "patch_builder.h"
 #include "patch_format.h"
+#include "patch_text.h"
 #include "path_arguments.h"
 #include "platform.h"
 #include "warning.h"
@@ -39,9 +40,13 @@ int MakeCommand(Arguments* args)
     return 0;
 }
 
-// Control bytes would break the one-line layout, so they show as \xHH.
-static void PrintEscaped(const unsigned char* text, size_t length)
+// Text from a patch, converted from its code page; control bytes would
+// break the one-line layout, so they show as \xHH.
+static void PrintEscaped(const unsigned char* patchText, size_t patchLength)
 {
+    static char shown[4 << 20];
+    size_t length = FromPatchText(patchText, patchLength, shown, sizeof shown, SelectedCodePage());
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(shown);
     for (size_t i = 0; i < length; i++) {
         if (text[i] < 0x20 || text[i] == 0x7F || text[i] == '\\')
             printf("\\x%02X", text[i]);

@@ -4,6 +4,7 @@
 #include "platform.h"
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 
@@ -35,6 +36,8 @@ static int Run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     RemoveTempsOnInterrupt();
+    // Names and comments are read and shown in the locale's character set.
+    setlocale(LC_CTYPE, "");
     int status = Run(argc, argv);
     // Output that never reached its file is a failure, as in coreutils.
     errno = 0;

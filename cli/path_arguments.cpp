@@ -1,5 +1,9 @@
 #include "path_arguments.h"
 
+#include "warning.h"
+
+#include <algorithm>
+
 #ifdef _WIN32
 #include "path_text.h"
 
@@ -24,6 +28,16 @@ static int PassedIntact(const char* narrow, int index)
     return intact;
 }
 
+// The narrow file functions take a full path of fewer than MAX_PATH characters.
+static int FitsSystem(const char* path)
+{
+    static WCHAR wide[32768], full[32768];
+    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, 32768))
+        return 0;
+    DWORD length = GetFullPathNameW(wide, 32768, full, NULL);
+    return length > 0 && length < MAX_PATH;
+}
+
 int TakePathArgument(char** argument)
 {
     if (GetACP() != CP_UTF8 && !PassedIntact(*argument, static_cast<int>(argument - __argv))) {
@@ -31,15 +45,35 @@ int TakePathArgument(char** argument)
         return 0;
     }
     TrimPastedPath(*argument);
+    if (!FitsSystem(*argument)) {
+        ShowWarning(NULL, *argument, "path too long", NULL);
+        return 0;
+    }
     return 1;
 }
 
 #else
 
-// POSIX passes names as bytes, and a quote or blank may be part of one.
-int TakePathArgument(char**)
+#include "platform.h"
+
+#include <climits>
+#include <cstring>
+
+// POSIX passes names as bytes, and a quote or blank may be part of one. The
+// system takes names of at most NAME_MAX bytes; the engine takes paths that
+// leave room in TEMP_PATH_SIZE for a temporary name beside them, fewer bytes
+// than PATH_MAX.
+int TakePathArgument(char** argument)
 {
-    return 1;
+    static const char tempName[] = ".morvex-XXXXXX";
+    const char* path = *argument;
+    size_t longest = 0;
+    for (const char* name = path; *name; name += strcspn(name, "/"), name += *name == '/')
+        longest = std::max(longest, strcspn(name, "/"));
+    if (strlen(path) + sizeof tempName <= TEMP_PATH_SIZE && longest <= NAME_MAX)
+        return 1;
+    ShowWarning(NULL, path, "path too long", NULL);
+    return 0;
 }
 
 #endif

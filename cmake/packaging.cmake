@@ -67,6 +67,8 @@ else()
   install(CODE "execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
     \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/morvexc COMMAND_ERROR_IS_FATAL ANY)")
   install(FILES ${MORVEX_GENERATED}/morvexc.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/morvexc.bash DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions
+    RENAME morvexc)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/morvexc RENAME copyright)
   install(FILES ${MORVEX_GENERATED}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/morvexc)
   set(CPACK_GENERATOR DEB)

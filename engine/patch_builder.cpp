@@ -2,6 +2,7 @@
 
 #include "platform.h"
 #include "patch_format.h"
+#include "patch_text.h"
 #include "target_name.h"
 #include "warning.h"
 
@@ -207,7 +208,7 @@ static int WritePatchFile(const char* patchPath, const char* originalPath, unsig
     if (!patch)
         return 0;
     // The comment is stored in the code page patch readers use, as the name is.
-    ToPatchText(comment, StoredComment, sizeof StoredComment);
+    ToPatchText(comment, StoredComment, sizeof StoredComment, SelectedCodePage());
     size_t length = EncodePatch(PatchBytes, StoredTargetName(originalPath), Differences, count, StoredComment);
     int written = fwrite(PatchBytes, 1, length, patch) == length;
     if (CommitFile(patch) && written && MoveTempOver(tempPath, patchPath))

@@ -3,10 +3,30 @@
 
 #include <cstddef>
 
-// Puts `length` bytes of text in the code page patches use (a target name, a
-// comment) into `out` (room for `size` bytes with the terminator) in the code
-// page this process reads and writes, cut at a whole character: the reverse
-// of ToPatchText. A zero byte in the text stays one. Returns the bytes put.
-size_t FromPatchText(const unsigned char* text, size_t length, char* out, size_t size);
+// Patches store their text (the target name, the comment) in a Windows code
+// page. 0 names the default: on Windows the user's ANSI code page, elsewhere 1252.
+
+// 1 when the system can convert to and from `codePage`, and the code page
+// keeps ASCII as it is (so '?', '~' and ".EXE" mean what they say).
+int KnownCodePage(unsigned codePage);
+
+// Puts `text`, in the character set this process reads and writes, into `out`
+// (room for `size` bytes with the terminator) in `codePage`: one '?' for each
+// character the code page lacks, cut before a character that would not fit
+// whole. Returns the bytes put.
+size_t ToPatchText(const char* text, char* out, size_t size, unsigned codePage);
+
+// The reverse: `length` bytes of text in `codePage` put into `out` in this
+// process's character set, a byte the code page does not map (or a character
+// this process cannot show) becoming '?'. Returns the bytes put.
+size_t FromPatchText(const unsigned char* text, size_t length, char* out, size_t size, unsigned codePage);
+
+// The bytes (1 or 2) of the character that `text` begins with in `codePage`.
+size_t PatchCharLength(const char* text, unsigned codePage);
+
+// The code page this process's patches use from now on; morvexc's
+// --code-page sets it. Until then it is 0, the default.
+void SelectCodePage(unsigned codePage);
+unsigned SelectedCodePage();
 
 #endif

@@ -43,7 +43,7 @@ static const char* BaseName(const char* path)
 // A target name in this process's code page.
 static const char* ShownName(const TargetName& name, char* out, size_t size)
 {
-    FromPatchText(reinterpret_cast<const unsigned char*>(name.bytes), strnlen(name.bytes, TARGET_NAME_SIZE), out, size);
+    FromPatchText(reinterpret_cast<const unsigned char*>(name.bytes), strnlen(name.bytes, TARGET_NAME_SIZE), out, size, SelectedCodePage());
     return out;
 }
 
@@ -59,7 +59,7 @@ static void Append(char* out, const char* text)
 static void AppendComment(char* out, const PatchContents& patch)
 {
     static char converted[VERDICT_SIZE];
-    size_t length = FromPatchText(patch.comment, patch.commentLength, converted, sizeof converted);
+    size_t length = FromPatchText(patch.comment, patch.commentLength, converted, sizeof converted, SelectedCodePage());
     char piece[8];
     for (size_t i = 0; i < length; i++) {
         unsigned char ch = static_cast<unsigned char>(converted[i]);

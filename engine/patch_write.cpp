@@ -1,6 +1,7 @@
 // Writing the results of an apply: the patched copy and the undo patch.
 #include "patch_apply.h"
 #include "patch_judging.h"
+#include "patch_text.h"
 
 #include "platform.h"
 #include "warning.h"
@@ -74,7 +75,7 @@ static size_t EncodeUndo(const char* patchPath, const PatchContents& patch)
             name = p + 1;
     char comment[TEMP_PATH_SIZE], stored[MAX_COMMENT_LENGTH + 1];
     snprintf(comment, sizeof comment, "undoes %s", name);
-    ToPatchText(comment, stored, sizeof stored);
+    ToPatchText(comment, stored, sizeof stored, SelectedCodePage());
     return EncodePatch(UndoBytes, patch.name, UndoRecords, count, stored);
 }
 

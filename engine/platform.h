@@ -70,12 +70,6 @@ int MoveTempOver(const char* tempPath, const char* path);
 // a read error.
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset);
 
-// Puts `text` into `out` (room for `size` bytes with the terminator) in the
-// code page that patch readers expect, cut at a whole character. On Windows
-// that is the user's ANSI code page, whatever the process's own, and a
-// character it lacks becomes '?'; elsewhere the bytes are kept as they are.
-void ToPatchText(const char* text, char* out, size_t size);
-
 // Appends `length` bytes of `from`, starting at `offset`, to `to`, letting the
 // system copy them without passing them through this process where it can.
 // Returns 0 on a read or write error, or when `from` ends early.

@@ -1,6 +1,5 @@
 #include "platform.h"
 
-#include <algorithm>
 #include <cstring>
 #include <io.h>
 #include <windows.h>
@@ -181,48 +180,6 @@ int MoveTempOver(const char* tempPath, const char* path)
         return 0;
     ForgetPending(tempPath);
     return 1;
-}
-
-UINT PatchCodePage()
-{
-    DWORD codePage = 0;
-    if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                        reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR))
-        || codePage == CP_ACP)
-        codePage = 1252;
-    return codePage;
-}
-
-void ToPatchText(const char* text, char* out, size_t size)
-{
-    // No ANSI character takes more than three UTF-8 bytes, so the first
-    // 3 * size bytes of the text are all that can reach `out`.
-    static const size_t MostRead = 3 * 4096;
-    static WCHAR wide[MostRead];
-    static char converted[2 * MostRead + 1];
-    UINT codePage = GetACP();
-    // Under the UTF-8 code page the text is UTF-8; otherwise it is already ANSI.
-    if (codePage == CP_UTF8) {
-        codePage = PatchCodePage();
-        size_t read = strnlen(text, std::min(size * 3, MostRead));
-        while (read > 0 && (static_cast<unsigned char>(text[read]) & 0xC0) == 0x80)
-            read--; // not into the middle of a character
-        int wideLength = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(read), wide, static_cast<int>(MostRead));
-        int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, wideLength, converted,
-                                         sizeof converted - 1, "?", NULL);
-        converted[length] = '\0';
-        text = converted;
-    }
-    // Cut before a double-byte character that would not fit whole.
-    size_t length = 0;
-    while (text[length]) {
-        size_t width = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(text[length])) && text[length + 1] ? 2 : 1;
-        if (length + width > size - 1)
-            break;
-        length += width;
-    }
-    memcpy(out, text, length);
-    out[length] = '\0';
 }
 
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset)

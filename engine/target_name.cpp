@@ -1,6 +1,6 @@
 #include "target_name.h"
 
-#include "platform.h"
+#include "patch_text.h"
 
 #include <cstring>
 
@@ -23,16 +23,26 @@ static const char* LastComponent(const char* path)
     return name ? name + 1 : path;
 }
 
-// The upper-cased name, shortened when longer than 12 characters.
+// The upper-cased name, shortened when longer than 12 bytes, whole characters
+// of the selected code page kept (the second byte of a double-byte character
+// is neither cut off nor upper-cased).
 static TargetName ShortName(const char* name, size_t length)
 {
     static const char shortTail[] = "~1.EXE";
     TargetName field;
     memset(field.bytes, 0, sizeof field.bytes);
 
-    size_t kept = length <= TARGET_NAME_SIZE - 1 ? length : 6;
-    for (size_t i = 0; i < kept; i++)
-        field.bytes[i] = UpperAscii(name[i]);
+    size_t most = length <= TARGET_NAME_SIZE - 1 ? length : 6;
+    size_t kept = 0;
+    while (kept < most) {
+        size_t width = PatchCharLength(name + kept, SelectedCodePage());
+        if (kept + width > most)
+            break;
+        field.bytes[kept] = width == 1 ? UpperAscii(name[kept]) : name[kept];
+        if (width == 2)
+            field.bytes[kept + 1] = name[kept + 1];
+        kept += width;
+    }
     if (length > TARGET_NAME_SIZE - 1)
         memcpy(field.bytes + kept, shortTail, sizeof shortTail - 1);
     return field;
@@ -70,6 +80,6 @@ static TargetName SystemTargetName(const char* path)
 TargetName StoredTargetName(const char* path)
 {
     static char stored[4096];
-    ToPatchText(path, stored, sizeof stored);
+    ToPatchText(path, stored, sizeof stored, SelectedCodePage());
     return SystemTargetName(stored);
 }

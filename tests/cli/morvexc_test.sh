@@ -3,6 +3,7 @@
 # Usage: morvexc_test.sh MORVEXC [wine]
 set -u
 source "$(dirname "$0")/harness.sh"
+export LC_ALL=C.UTF-8 # the texts below are UTF-8
 path() { if [ -n "$runner" ]; then $runner winepath -w "$1" 2>/dev/null; else echo "$1"; fi; }
 morvexc() { # runs it with the given files; prints stdout+stderr and the exit code
     local args=()
@@ -26,11 +27,23 @@ check "patch bytes" \
 check "comment cut to 255 bytes" "Patch Complete!|0" \
     "$(morvexc "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..9000})")"
 check "patch with cut comment" "$((15 + 18 + 255))" "$(stat -c %s "$work/long.ov")"
-# A two-byte UTF-8 character at the cut is left out whole (on Windows it is one ANSI byte and fits).
-morvexc "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..254})é" > /dev/null
-if [ -n "$runner" ]; then cut="$((15 + 18 + 255))|e9"; else cut="$((15 + 18 + 254))|63"; fi
-check "comment cut at a whole character" "$cut" \
+# A two-byte character of code page 932 at the cut is left out whole.
+morvexc --code-page 932 "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..254})あ" > /dev/null
+check "comment cut at a whole character" "$((15 + 18 + 254))|63" \
     "$(stat -c %s "$work/long.ov")|$(tail -c1 "$work/long.ov" | od -An -tx1 | tr -d ' ')"
+# name|comment|options|stored name and comment, the same bytes on either system:
+# converted before the 12-byte rule, one '?' per missing character, never half of one.
+for row in "café.exe|é||43 41 46 e9 2e 45 58 45 00 00 00 00 00|e9" \
+    "éééééééé.exe|😀x||e9 e9 e9 e9 e9 e9 e9 e9 2e 45 58 45 00|3f 78" \
+    "aaaaaあaaaaaa|é|--code-page 932|41 41 41 41 41 7e 31 2e 45 58 45 00 00|3f"; do
+    IFS='|' read -r name comment options expected <<< "$row"
+    cp "$work/game.exe" "$work/$name"
+    # shellcheck disable=SC2086
+    morvexc $options "$work/$name" "$work/game.new" "$work/text.ov" "$comment" > /dev/null
+    check "text of $name" "$expected" "$(head -c13 "$work/text.ov" > "$work/n"; hex "$work/n")|$(tail -c +34 "$work/text.ov" > "$work/c"; hex "$work/c")"
+done
+check "café.exe's patch checked" "not applied|0 of 3 positions hold their new value; target CAFé.EXE; file 6 bytes|0" \
+    "$(morvexc "$work/café.exe" "$work/game.new" "$work/text.ov" > /dev/null; morvexc check "$work/text.ov" "$work/café.exe")"
 
 printf '12345' > "$work/five"
 # words|exit and output: every refusal is one line naming the file (Wine's
@@ -45,7 +58,9 @@ rows=(
 "check $work/fix.ov|morvexc: missing operand|Try 'morvexc --help'.|2"
 "show a b|morvexc: extra operand 'b'|Try 'morvexc --help'.|2"
 "$work/game.exe $work/game.new $work/dash.ov -- -c|Patch Complete!|0"
-"show $work/dash.ov -h|usage: morvexc [make] ORIGINAL MODIFIED PATCH [COMMENT]|"
+"show $work/dash.ov -h|usage: morvexc [make] [--code-page N] ORIGINAL MODIFIED PATCH [COMMENT]|"
+"show --code-page 99 $work/fix.ov|morvexc: unknown code page '99'|Try 'morvexc --help'.|2"
+"show $(printf 'a%.0s' {1..300})|morvexc: $(printf 'a%.0s' {1..300}): path too long|1"
 )
 for row in "${rows[@]}"; do
     # shellcheck disable=SC2086

@@ -12,7 +12,7 @@ same() { [ "$2" = "$3" ] || fail "$1: got '$2', want '$3'"; }
 same "dist folder" "$(ls "$dist" | grep -v '\.tar\.gz$' | tr '\n' ' ')" "$(basename "$zip") $(basename "$deb") "
 same "zip entries" "$(zipinfo -1 "$zip" | tr '\n' ' ')" "LICENSE.txt README.txt morvex-apply.exe morvex.exe morvexc.exe "
 same "deb files" "$(dpkg-deb -c "$deb" | awk '!/\/$/ {print $6}' | tr '\n' ' ')" \
-    "./usr/bin/morvexc ./usr/share/doc/morvexc/changelog.gz ./usr/share/doc/morvexc/copyright ./usr/share/man/man1/morvexc.1.gz "
+    "./usr/bin/morvexc ./usr/share/bash-completion/completions/morvexc ./usr/share/doc/morvexc/changelog.gz ./usr/share/doc/morvexc/copyright ./usr/share/man/man1/morvexc.1.gz "
 same "deb entries of other modes" "$(dpkg-deb -c "$deb" | awk '$1 !~ /^(drwxr-xr-x|-rw-r--r--|-rwxr-xr-x)$/')" ""
 same "README.txt lines without CRLF" "$(unzip -p "$zip" README.txt | grep -c $'[^\r]$')" 0
 
