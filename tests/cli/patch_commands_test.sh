@@ -112,7 +112,7 @@ if [ -z "$runner" ]; then
         check "size limit, $target: files kept" "$(hex p) 4096 ff" "$(hex p) $(cmp -s game.exe /dev/zero -n 4096 && stat -c %s game.exe) $(hex o)"
         check "size limit, $target: no temporary file" "" "$(ls -A | grep morvex)"
     done
-    check "size limit: message" "morvexc: game.exe: cannot be copied whole to game.exe" "$(cat "$work/err")"
+    check "size limit: message" "morvexc: game.exe: cannot be written: File too large" "$(cat "$work/err")"
 fi
 
 # Under Wine, the paths a Windows user types.
