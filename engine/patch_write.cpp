@@ -110,11 +110,6 @@ static const char* TargetProblem(const Replacement& target, const FileInfo& patc
     return NULL;
 }
 
-static void WarnWithReason(void* owner, const char* path, const char* problem, const char* reason)
-{
-    ShowWarning(owner, path, problem, reason);
-}
-
 int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const char* outputPath,
                const char* undoPath, int anyName, int force, PatchFit* fit)
 {
@@ -131,7 +126,7 @@ int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const c
     const char* destPath = outputPath ? outputPath : filePath;
     if (!BeginReplace(destPath, &dest)) {
         fclose(file);
-        WarnWithReason(owner, destPath, "cannot be written", SystemReason());
+        ShowWarning(owner, destPath, "cannot be written", SystemReason());
         return 0;
     }
     const char* problem = TargetProblem(dest, patchInfo, NULL, 0);
@@ -160,7 +155,7 @@ int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const c
         if (undoBegun)
             AbandonReplace(&undo);
         if (problem)
-            WarnWithReason(owner, problemPath, problem, reason);
+            ShowWarning(owner, problemPath, problem, reason);
         return !problem;
     }
 
@@ -175,9 +170,9 @@ int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const c
         if (undoPath)
             AbandonReplace(&undo);
         if (copied == COPY_READ_FAILED)
-            WarnWithReason(owner, filePath, "cannot be read", reason);
+            ShowWarning(owner, filePath, "cannot be read", reason);
         else
-            WarnWithReason(owner, copied == COPY_DONE ? undoPath : destPath, "cannot be written", reason);
+            ShowWarning(owner, copied == COPY_DONE ? undoPath : destPath, "cannot be written", reason);
         return 0;
     }
     long otherNames = dest.otherNames;
@@ -185,9 +180,9 @@ int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const c
     if (!CommitReplace(&dest, undoPath ? &undo : NULL, &failed)) {
         const char* path = failed == &dest ? destPath : undoPath;
         if (failed->changed)
-            WarnWithReason(owner, path, SystemReason(), NULL);
+            ShowWarning(owner, path, SystemReason(), NULL);
         else
-            WarnWithReason(owner, path, "cannot be written", SystemReason());
+            ShowWarning(owner, path, "cannot be written", SystemReason());
         return 0;
     }
     fit->otherNames = otherNames;
