@@ -13,7 +13,7 @@ PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
             wine wine32:i386 wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
             mingw-w64-x86-64-dev xvfb xauth x11-utils imagemagick \
-            clang libclang-rt-dev xxd
+            clang libclang-rt-dev xxd strace attr
 # Release packages: the icon script, reading resources, the Debian package.
 PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
 
@@ -59,7 +59,7 @@ test: build build/wineprefix/system.reg
 # from the three presets. New inputs it finds stay in build/fuzz/corpus.
 FUZZ_SECONDS ?= 60
 FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp $(addprefix engine/,patch_reader.cpp patch_apply.cpp patch_write.cpp \
-                patch_format.cpp target_name.cpp patch_text_posix.cpp platform_posix.cpp destination_posix.cpp)
+                patch_format.cpp target_name.cpp patch_text_posix.cpp platform_posix.cpp replace_posix.cpp destination_posix.cpp)
 
 build/fuzz/fuzz_patch: $(FUZZ_SOURCES) $(wildcard engine/*.h)
 	mkdir -p build/fuzz/corpus

@@ -117,5 +117,12 @@ int ApplyCommand(Arguments* args)
         printf("applied: %s written\n", outputPath ? outputPath : filePath);
     if (undoPath && fit.state != FIT_APPLIED)
         printf("undo patch: %s\n", undoPath);
+    // The file got a new inode; its other hard links still hold the old bytes.
+    if (fit.otherNames > 0) {
+        char note[64];
+        snprintf(note, sizeof note, "%ld other name%s the old contents", fit.otherNames,
+                 fit.otherNames == 1 ? " keeps" : "s keep");
+        ShowWarning(NULL, outputPath ? outputPath : filePath, note, NULL);
+    }
     return 0;
 }

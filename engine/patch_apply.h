@@ -17,6 +17,7 @@ struct PatchFit {
     unsigned applied;   // positions that already hold their new value
     long long fileSize;
     TargetName fileName; // the target name that the file's own path gives
+    long otherNames;     // after an apply: other hard links to the replaced file, which keep the old contents
 };
 
 // How the patch meets a file, from the file's bytes at the patch's positions

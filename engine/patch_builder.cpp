@@ -1,5 +1,6 @@
 #include "patch_builder.h"
 
+#include "file_replace.h"
 #include "platform.h"
 #include "patch_format.h"
 #include "patch_text.h"
@@ -183,58 +184,40 @@ static const char* CompareInputs(FILE* original, FILE* modified, long long size,
     return problem ? problem : TrailingProblem(modified, size, ErrorReadingModified);
 }
 
-// A path can take the patch when a plain open for writing would work there
-// and its folder can take a new file. Nothing is left behind by the look.
-static int PatchPathUsable(const char* patchPath, FileInfo* existing, int* exists)
+// Writes the finished patch into the file begun beside `patchPath` and moves
+// it into place.
+static int WritePatchFile(Replacement* patch, const char* originalPath, unsigned count, const char* comment)
 {
-    char tempPath[TEMP_PATH_SIZE];
-    if (!ProbeWritablePath(patchPath, existing, exists))
-        return 0;
-    FILE* probe = CreateTempBeside(patchPath, tempPath);
-    if (!probe)
-        return 0;
-    fclose(probe);
-    RemoveTemp(tempPath);
-    return 1;
-}
-
-// Writes the finished patch beside `patchPath` and moves it into place. The
-// temporary file exists only now, after the comparison, so an interrupted
-// comparison leaves nothing behind.
-static int WritePatchFile(const char* patchPath, const char* originalPath, unsigned count, const char* comment)
-{
-    char tempPath[TEMP_PATH_SIZE];
-    FILE* patch = CreateTempBeside(patchPath, tempPath);
-    if (!patch)
-        return 0;
     // The comment is stored in the code page patch readers use, as the name is.
     ToPatchText(comment, StoredComment, sizeof StoredComment, SelectedCodePage());
     size_t length = EncodePatch(PatchBytes, StoredTargetName(originalPath), Differences, count, StoredComment);
-    int written = fwrite(PatchBytes, 1, length, patch) == length;
-    if (CommitFile(patch) && written && MoveTempOver(tempPath, patchPath))
-        return 1;
-    RemoveTemp(tempPath);
-    return 0;
+    // A failed write fails the commit, which gives its reason.
+    fwrite(PatchBytes, 1, length, patch->file);
+    Replacement* failed;
+    return CommitReplace(patch, NULL, &failed);
 }
 
 int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath,
                const char* patchPath, const char* comment)
 {
-    FileInfo existing;
-    int patchExists;
-    if (!PatchPathUsable(patchPath, &existing, &patchExists)) {
+    // The patch's file is begun first, so that a path that cannot take it is
+    // told before the inputs are opened; an interrupt removes it.
+    static Replacement patch;
+    if (!BeginReplace(patchPath, &patch)) {
         ShowWarning(owner, patchPath, ErrorOpeningPatch, SystemReason());
         return 0;
     }
 
     FILE *original, *modified;
     FileInfo originalInfo, modifiedInfo;
-    if (!OpenInputs(owner, originalPath, modifiedPath, &original, &originalInfo, &modified, &modifiedInfo))
+    if (!OpenInputs(owner, originalPath, modifiedPath, &original, &originalInfo, &modified, &modifiedInfo)) {
+        AbandonReplace(&patch);
         return 0;
+    }
 
     const char* problem = NULL;
     unsigned count = 0;
-    if (patchExists && (SameFile(existing, originalInfo) || SameFile(existing, modifiedInfo)))
+    if (patch.exists && (SameFile(patch.info, originalInfo) || SameFile(patch.info, modifiedInfo)))
         problem = ErrorPatchOverInput;
     if (!problem)
         problem = SizeProblem(originalInfo, modifiedInfo);
@@ -244,9 +227,10 @@ int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath,
     fclose(modified);
 
     if (problem) {
+        AbandonReplace(&patch);
         ShowWarning(owner, ProblemPath(problem, originalPath, modifiedPath, patchPath), problem, NULL);
         return 0;
     }
     // A failed write is not reported here: the caller says "Error writing patch!".
-    return WritePatchFile(patchPath, originalPath, count, comment);
+    return WritePatchFile(&patch, originalPath, count, comment);
 }

@@ -4,8 +4,7 @@
 #include <cstdio>
 
 // What the engine needs of the system beyond C streams: 64-bit sizes, file
-// identity, reads at an offset, writing a file in full before it replaces
-// another, and a second thread for the comparison.
+// identity, reads at an offset, and a second thread for the comparison.
 // One implementation for POSIX, one for Win32 (kernel32 only).
 
 struct FileInfo {
@@ -34,35 +33,15 @@ int InspectOpenFile(FILE* file, FileInfo* info);
 // folder, a device, a FIFO) is refused at once, without waiting on it.
 FILE* OpenInputFile(const char* path, FileInfo* info);
 
-// Looks at what `path` names before anything is written there. Returns 0 when
-// a plain open for writing would fail (a folder, a read-only file). `*exists`
-// says whether something is there; `info` is filled when it is.
-int ProbeWritablePath(const char* path, FileInfo* info, int* exists);
-
 // Whether two paths name one place, whether or not a file is there yet: the
 // same folder and the same final name (on Windows without regard to case and
 // to the trailing dots and spaces it drops).
 int SameDestination(const char* a, const char* b);
 
-// Creates an empty file with a fresh name in the folder of `path` and opens it
-// for binary writing; its name goes to `tempPath` (TEMP_PATH_SIZE bytes).
-// Returns NULL when that folder cannot take a new file. Until it is moved
-// into place or removed, an interrupt removes it (RemoveTempsOnInterrupt).
-FILE* CreateTempBeside(const char* path, char* tempPath);
-
-// Deletes a temporary file that will not be moved into place.
-void RemoveTemp(const char* tempPath);
-
 // Makes an interrupt (Ctrl+C, SIGTERM, SIGHUP, a closed console) remove the
-// temporary files in flight before the process ends with the usual status.
+// temporary files in flight (see file_replace.h) before the process ends
+// with the usual status.
 void RemoveTempsOnInterrupt();
-
-// Flushes the stream to the disk and closes it. Returns 0 if any step failed;
-// the stream is closed either way.
-int CommitFile(FILE* file);
-
-// Moves `tempPath` over `path` in one step, replacing what is there.
-int MoveTempOver(const char* tempPath, const char* path);
 
 // Reads up to `length` bytes at `offset` of an open file, without using or
 // moving the stream's position, so two threads may read one file at once.

@@ -12,8 +12,11 @@
 
 static const char* Reason;
 
+void RemoveTempsInFlight();
+void NoteFailure(const char* text = NULL);
+
 // Keeps the system's words for errno, or `text` when the failure is ours.
-static void NoteFailure(const char* text = NULL)
+void NoteFailure(const char* text)
 {
     Reason = text ? text : strerror(errno);
 }
@@ -64,84 +67,9 @@ FILE* OpenInputFile(const char* path, FileInfo* info)
     return file;
 }
 
-int ProbeWritablePath(const char* path, FileInfo* info, int* exists)
+static void RemoveTempsAndReraise(int signalNumber)
 {
-    struct stat status;
-    *exists = stat(path, &status) == 0;
-    // Only "nothing there" lets the checks pass; a failure to look is refused.
-    if (!*exists) {
-        NoteFailure();
-        return errno == ENOENT;
-    }
-    FillInfo(status, info);
-    if (!info->regular)
-        return 0;
-    int fd = open(path, O_WRONLY);
-    if (fd < 0) {
-        NoteFailure();
-        return 0;
-    }
-    close(fd);
-    return 1;
-}
-
-// Follows a chain of symbolic links from `path` to the name that a plain
-// open for writing would write to, so that the patch replaces the link's
-// target and the link stays a link. Returns 0 for a loop or a name too long.
-static int FollowLinks(const char* path, char* target)
-{
-    if (strlen(path) >= TEMP_PATH_SIZE)
-        return 0;
-    strcpy(target, path);
-    for (int hops = 0; hops < 40; hops++) {
-        char link[TEMP_PATH_SIZE];
-        ssize_t length = readlink(target, link, sizeof link);
-        if (length < 0)
-            return errno == EINVAL || errno == ENOENT; // not a link, or nothing there yet
-        if (length == static_cast<ssize_t>(sizeof link))
-            return 0;
-        link[length] = '\0';
-        // A relative link is relative to the folder that holds it.
-        const char* slash = link[0] == '/' ? NULL : strrchr(target, '/');
-        size_t folderLength = slash ? static_cast<size_t>(slash - target) + 1 : 0;
-        if (folderLength + static_cast<size_t>(length) >= TEMP_PATH_SIZE)
-            return 0;
-        memcpy(target + folderLength, link, static_cast<size_t>(length) + 1);
-    }
-    return 0;
-}
-
-// A new file gets the mode of the one it will replace, or the usual mode
-// for a new file under the current umask.
-static mode_t ModeFor(const char* path)
-{
-    struct stat status;
-    if (stat(path, &status) == 0)
-        return status.st_mode & 0777; // never the setuid, setgid or sticky bit
-    mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
-// Temporary files not yet moved into place, for the signal handler. A slot
-// is marked in use while mkstemp fills in its name; an unlink of the name
-// half filled in finds nothing.
-enum { PENDING_SLOTS = 2 };
-static char PendingNames[PENDING_SLOTS][TEMP_PATH_SIZE];
-static volatile sig_atomic_t PendingInUse[PENDING_SLOTS];
-
-static void ForgetPending(const char* tempPath)
-{
-    for (int slot = 0; slot < PENDING_SLOTS; slot++)
-        if (PendingInUse[slot] && strcmp(PendingNames[slot], tempPath) == 0)
-            PendingInUse[slot] = 0;
-}
-
-static void RemovePendingAndReraise(int signalNumber)
-{
-    for (int slot = 0; slot < PENDING_SLOTS; slot++)
-        if (PendingInUse[slot])
-            unlink(PendingNames[slot]);
+    RemoveTempsInFlight();
     signal(signalNumber, SIG_DFL);
     raise(signalNumber);
 }
@@ -149,7 +77,7 @@ static void RemovePendingAndReraise(int signalNumber)
 void RemoveTempsOnInterrupt()
 {
     struct sigaction action = {};
-    action.sa_handler = RemovePendingAndReraise;
+    action.sa_handler = RemoveTempsAndReraise;
     sigemptyset(&action.sa_mask);
     const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
     for (int signalNumber : signals)
@@ -164,62 +92,15 @@ void RemoveTempsOnInterrupt()
     signal(SIGXFSZ, SIG_IGN);
 }
 
-FILE* CreateTempBeside(const char* path, char* tempPath)
+void ToPatchText(const char* text, char* out, size_t size)
 {
-    static const char tempName[] = ".morvex-XXXXXX";
-    char target[TEMP_PATH_SIZE];
-    int slot = 0;
-    while (slot < PENDING_SLOTS && PendingInUse[slot])
-        slot++;
-    if (slot == PENDING_SLOTS || !FollowLinks(path, target))
-        return NULL;
-    const char* slash = strrchr(target, '/');
-    size_t folderLength = slash ? static_cast<size_t>(slash - target) + 1 : 0;
-    if (folderLength + sizeof tempName > TEMP_PATH_SIZE)
-        return NULL;
-    char name[TEMP_PATH_SIZE];
-    memcpy(name, target, folderLength);
-    memcpy(name + folderLength, tempName, sizeof tempName);
-
-    // The name is published to the signal handler only once the file exists,
-    // so the handler never removes a name this process did not create.
-    int fd = mkstemp(name);
-    if (fd < 0) {
-        NoteFailure();
-        return NULL;
-    }
-    strcpy(PendingNames[slot], name);
-    PendingInUse[slot] = 1;
-    strcpy(tempPath, name);
-    FILE* file = NULL;
-    if (fchmod(fd, ModeFor(target)) == 0)
-        file = fdopen(fd, "wb");
-    if (!file) {
-        close(fd);
-        RemoveTemp(tempPath);
-    }
-    return file;
-}
-
-void RemoveTemp(const char* tempPath)
-{
-    unlink(tempPath);
-    ForgetPending(tempPath);
-}
-
-int CommitFile(FILE* file)
-{
-    int ok = fflush(file) == 0 && fsync(fileno(file)) == 0;
-    return fclose(file) == 0 && ok;
-}
-
-int MoveTempOver(const char* tempPath, const char* path)
-{
-    char target[TEMP_PATH_SIZE];
-    if (!FollowLinks(path, target) || rename(tempPath, target) != 0)
-        return 0;
-    ForgetPending(tempPath);
-    return 1;
+    size_t length = strnlen(text, size - 1);
+    // Cut before a UTF-8 character that would not fit whole.
+    if (text[length] != '\0')
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            length--;
+    memcpy(out, text, length);
+    out[length] = '\0';
 }
 
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset)

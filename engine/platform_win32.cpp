@@ -8,9 +8,12 @@
 
 static const char* Reason;
 
+void RemoveTempsInFlight();
+void NoteFailure(const char* text = NULL);
+
 // Keeps the system's words for the thread's last error, or `text` when the
 // failure is ours.
-static void NoteFailure(const char* text = NULL)
+void NoteFailure(const char* text)
 {
     static char words[256];
     Reason = text;
@@ -77,48 +80,9 @@ FILE* OpenInputFile(const char* path, FileInfo* info)
     return file;
 }
 
-int ProbeWritablePath(const char* path, FileInfo* info, int* exists)
+static BOOL WINAPI RemoveTempsAndExit(DWORD event)
 {
-    DWORD attributes = GetFileAttributesA(path);
-    *exists = attributes != INVALID_FILE_ATTRIBUTES;
-    // Only "nothing there" lets the checks pass; a failure to look is refused.
-    if (!*exists) {
-        DWORD error = GetLastError();
-        NoteFailure();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    }
-    BY_HANDLE_FILE_INFORMATION status;
-    if (!InspectPath(path, &status))
-        return 0;
-    FillInfo(status, info);
-    if (!info->regular || (attributes & FILE_ATTRIBUTE_READONLY))
-        return 0;
-    HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         NULL, OPEN_EXISTING, 0, NULL);
-    if (handle == INVALID_HANDLE_VALUE)
-        return 0;
-    CloseHandle(handle);
-    return 1;
-}
-
-// Temporary files not yet moved into place, removed by the console's
-// control handler, which runs on a thread of its own.
-enum { PENDING_SLOTS = 2 };
-static char PendingNames[PENDING_SLOTS][TEMP_PATH_SIZE];
-static volatile LONG PendingInUse[PENDING_SLOTS];
-
-static void ForgetPending(const char* tempPath)
-{
-    for (int slot = 0; slot < PENDING_SLOTS; slot++)
-        if (PendingInUse[slot] && strcmp(PendingNames[slot], tempPath) == 0)
-            InterlockedExchange(&PendingInUse[slot], 0);
-}
-
-static BOOL WINAPI RemovePendingAndExit(DWORD event)
-{
-    for (int slot = 0; slot < PENDING_SLOTS; slot++)
-        if (PendingInUse[slot])
-            DeleteFileA(PendingNames[slot]);
+    RemoveTempsInFlight();
     // The statuses a POSIX shell gives for SIGINT and SIGHUP.
     ExitProcess(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 130 : 129);
     return TRUE;
@@ -126,60 +90,7 @@ static BOOL WINAPI RemovePendingAndExit(DWORD event)
 
 void RemoveTempsOnInterrupt()
 {
-    SetConsoleCtrlHandler(RemovePendingAndExit, TRUE);
-}
-
-FILE* CreateTempBeside(const char* path, char* tempPath)
-{
-    int slot = 0;
-    while (slot < PENDING_SLOTS && PendingInUse[slot])
-        slot++;
-    if (slot == PENDING_SLOTS)
-        return NULL;
-
-    char folder[TEMP_PATH_SIZE];
-    const char* end = path;
-    for (const char* p = path; *p; p++)
-        if (*p == '\\' || *p == '/' || *p == ':')
-            end = p + 1;
-    size_t folderLength = static_cast<size_t>(end - path);
-    if (folderLength >= sizeof folder)
-        return NULL;
-    memcpy(folder, path, folderLength);
-    folder[folderLength] = '\0';
-    if (folderLength == 0)
-        strcpy(folder, ".");
-
-    // GetTempFileNameA creates the file, so the name cannot be taken twice.
-    if (GetTempFileNameA(folder, "mvx", 0, tempPath) == 0)
-        return NULL;
-    strcpy(PendingNames[slot], tempPath);
-    InterlockedExchange(&PendingInUse[slot], 1);
-    FILE* file = fopen(tempPath, "wb");
-    if (!file)
-        RemoveTemp(tempPath);
-    return file;
-}
-
-void RemoveTemp(const char* tempPath)
-{
-    DeleteFileA(tempPath);
-    ForgetPending(tempPath);
-}
-
-int CommitFile(FILE* file)
-{
-    int ok = fflush(file) == 0
-             && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))));
-    return fclose(file) == 0 && ok;
-}
-
-int MoveTempOver(const char* tempPath, const char* path)
-{
-    if (!MoveFileExA(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return 0;
-    ForgetPending(tempPath);
-    return 1;
+    SetConsoleCtrlHandler(RemoveTempsAndExit, TRUE);
 }
 
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset)

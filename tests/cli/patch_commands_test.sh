@@ -112,7 +112,34 @@ if [ -z "$runner" ]; then
         check "size limit, $target: files kept" "$(hex p) 4096 ff" "$(hex p) $(cmp -s game.exe /dev/zero -n 4096 && stat -c %s game.exe) $(hex o)"
         check "size limit, $target: no temporary file" "" "$(ls -A | grep morvex)"
     done
-    check "size limit: message" "morvexc: game.exe: cannot be copied whole to game.exe" "$(cat "$work/err")"
+    check "size limit: message" "morvexc: game.exe: cannot be written: File too large" "$(cat "$work/err")"
+fi
+
+# Faults injected into real runs, and what a replaced file keeps: each row
+# is an apply --undo u over game.exe (owned by nobody when run as root, with
+# an extended attribute and a second hard link g2) and an old undo patch u.
+if [ -z "$runner" ]; then
+    rows=(
+    "second move fails|renameat:error=EIO:when=1|1|u: cannot be written: Input/output error"
+    "flush fails|fsync:error=EIO:when=2|1|u: cannot be written: Input/output error"
+    "owner not settable|fchown:error=EPERM|0|game.exe: 1 other name keeps the old contents"
+    "kept|none|0|game.exe: 1 other name keeps the old contents"
+    )
+    for row in "${rows[@]}"; do
+        IFS='|' read -r name inject status expected <<< "$row"
+        rm -rf "$work/fault" && mkdir "$work/fault" && cd "$work/fault" || exit 1
+        unhex <<< "$P2" > p && unhex <<< "$orig" > game.exe && echo old > u && ln game.exe g2 && chmod 640 game.exe
+        owner=$(id -un):$(id -gn)
+        [ "$(id -u)" == 0 ] && [ "$inject" == none ] && chown nobody:nogroup game.exe && owner=nobody:nogroup
+        python3 -c 'import os; os.setxattr("game.exe", "user.mark", b"kept")'
+        strace -f -o /dev/null -e inject="${inject/none/getppid:retval=1}" "$exe" apply --undo u p game.exe > /dev/null 2> "$work/err"
+        check "$name: exit" "$status" $?
+        check "$name: message" "morvexc: $expected" "$(cat "$work/err")"
+        [ "$status" == 1 ] && check "$name: files kept" "$orig old" "$(hex game.exe) $(cat u)"
+        [ "$status" == 0 ] && check "$name: kept" "$patched $owner 640 kept" \
+            "$(hex game.exe) $(stat -c %U:%G game.exe) $(stat -c %a game.exe) $(python3 -c 'import os; print(os.getxattr("game.exe", "user.mark").decode())')"
+        check "$name: no temporary file" "g2 game.exe p u" "$(ls -A | tr '\n' ' ' | sed 's/ $//')"
+    done
 fi
 
 # Under Wine, the paths a Windows user types.

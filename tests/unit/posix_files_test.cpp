@@ -1,5 +1,6 @@
 // What only a POSIX system can show: links, modes, and writes that fail or
 // are refused in a restricted child process.
+#include "file_replace.h"
 #include "patch_builder.h"
 #include "test_files.h"
 
@@ -64,6 +65,42 @@ TEST_F(PosixFilesTest, WritesThroughLinks)
     EXPECT_EQ(ReadBytes(Path("b")), "1x34");
     EXPECT_EQ(Listing(), (Messages{"a", "b", "d", "dangling", "dangling-nowhere", "hard", "loop1", "loop2", "third",
                                    "to-a", "to-third"}));
+
+    // In a sticky, world-writable folder only a link of the caller or of the
+    // folder's owner is followed, whatever the machine's own setting.
+    const passwd* nobody = getpwnam("nobody");
+    if (geteuid() != 0 || !nobody)
+        return;
+    std::string shared = Path("shared") + "/";
+    ASSERT_EQ(mkdir(shared.c_str(), 0777) | chmod(shared.c_str(), 01777) | chown(shared.c_str(), nobody->pw_uid, 0), 0);
+    for (const char* name : {"theirs", "mine"})
+        ASSERT_EQ(symlink("../third", (shared + name).c_str()), 0);
+    ASSERT_EQ(lchown((shared + "theirs").c_str(), nobody->pw_uid + 1, 0), 0);
+    Warnings.clear();
+    EXPECT_EQ(Build(shared + "theirs"), 0);
+    EXPECT_EQ(Build(shared + "mine"), 1);
+    EXPECT_EQ(Warnings, Messages{OpeningPatch});
+}
+
+// A name that comes to name another file, or a file where there was none,
+// between begin and commit is refused, and both files stay as they are.
+TEST_F(PosixFilesTest, ChangedBeforeTheMoveIsRefused)
+{
+    for (const char* before : {"old", ""}) {
+        std::string target = Path("target");
+        unlink(target.c_str());
+        if (*before)
+            WriteBytes(target, before);
+        Replacement replacement, *failed = nullptr;
+        ASSERT_EQ(BeginReplace(target.c_str(), &replacement), 1);
+        fputs("new", replacement.file);
+        WriteBytes(Path("swapped"), "swapped");
+        ASSERT_EQ(rename(Path("swapped").c_str(), target.c_str()), 0);
+        EXPECT_EQ(CommitReplace(&replacement, nullptr, &failed), 0) << before;
+        EXPECT_TRUE(failed == &replacement && replacement.changed) << before;
+        EXPECT_EQ(ReadBytes(target), "swapped");
+        EXPECT_EQ(Listing(), (Messages{"a", "b", "target"}));
+    }
 }
 
 // A new patch gets the usual mode; a replaced one keeps its permission bits

@@ -1,0 +1,214 @@
+#include "file_replace.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include "win32_files.h"
+
+void NoteFailure(const char* text);
+
+// Temporary files in flight, for the console's control handler, which runs
+// on a thread of its own: a slot is published only once its file exists.
+enum { SLOTS = 4 };
+static char SlotName[SLOTS][TEMP_PATH_SIZE];
+static volatile LONG SlotInUse[SLOTS];
+
+// Each temporary file is open with delete sharing, so this works while the
+// main thread still writes it; the file goes when the process ends.
+void RemoveTempsInFlight()
+{
+    for (int slot = 0; slot < SLOTS; slot++)
+        if (SlotInUse[slot])
+            DeleteFileA(SlotName[slot]);
+}
+
+static void FillFrom(const BY_HANDLE_FILE_INFORMATION& status, Replacement* r)
+{
+    r->info.regular = !(status.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    r->info.size = static_cast<long long>((static_cast<unsigned long long>(status.nFileSizeHigh) << 32)
+                                          | status.nFileSizeLow);
+    r->info.volume = status.dwVolumeSerialNumber;
+    r->info.index = (static_cast<unsigned long long>(status.nFileIndexHigh) << 32) | status.nFileIndexLow;
+    r->otherNames = static_cast<long>(status.nNumberOfLinks) - 1;
+}
+
+// Where a link or junction leads; from Windows Vista on, so looked up here.
+static int FinalPath(HANDLE handle, char* path)
+{
+    typedef DWORD(WINAPI * FinalPathFunction)(HANDLE, LPSTR, DWORD, DWORD);
+    FinalPathFunction finalPath = reinterpret_cast<FinalPathFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    DWORD length = finalPath ? finalPath(handle, path, TEMP_PATH_SIZE, 0) : 0;
+    if (length == 0 || length >= TEMP_PATH_SIZE)
+        return NoteFailure(finalPath ? NULL : "The link cannot be followed"), 0;
+    if (strncmp(path, "\\\\?\\", 4) == 0 && path[5] == ':')
+        memmove(path, path + 4, strlen(path + 4) + 1); // a plain drive path again
+    return 1;
+}
+
+// ReplaceFileA wants a full path.
+static int FullPath(const char* path, char* full)
+{
+    DWORD length = GetFullPathNameA(path, TEMP_PATH_SIZE, full, NULL);
+    if (length == 0 || length >= TEMP_PATH_SIZE)
+        return NoteFailure(length ? "The file name is too long" : NULL), 0;
+    return 1;
+}
+
+// Looks at what `path` names, through a link or junction to where it leads,
+// which becomes the name replaced. Only "nothing there" lets it pass unseen.
+static int Look(const char* path, Replacement* r)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        NoteFailure(NULL);
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return 0;
+        return FullPath(path, r->name);
+    }
+    r->exists = 1;
+    HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    BY_HANDLE_FILE_INFORMATION status;
+    int ok = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &status);
+    if (!ok)
+        NoteFailure(NULL);
+    else if (FillFrom(status, r), !r->info.regular || GetFileType(handle) != FILE_TYPE_DISK)
+        ok = 0, NoteFailure("Not a regular file");
+    else if (attributes & FILE_ATTRIBUTE_READONLY)
+        ok = 0, NoteFailure("The file is read-only");
+    else if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        ok = FullPath(path, r->name);
+    else
+        ok = FinalPath(handle, r->name);
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    return ok;
+}
+
+int BeginReplace(const char* path, Replacement* r)
+{
+    memset(r, 0, sizeof *r);
+    r->slot = -1;
+    if (!Look(path, r))
+        return 0;
+    int slot = 0;
+    while (slot < SLOTS && SlotInUse[slot])
+        slot++;
+    char folder[TEMP_PATH_SIZE] = ".";
+    const char* end = r->name;
+    for (const char* p = r->name; *p; p++)
+        if (*p == '\\' || *p == '/' || *p == ':')
+            end = p + 1;
+    if (end > r->name) {
+        memcpy(folder, r->name, static_cast<size_t>(end - r->name));
+        folder[end - r->name] = '\0';
+    }
+    // GetTempFileNameA makes the file, so the name cannot be taken twice; it
+    // is opened once, with delete sharing, and written through that handle.
+    if (slot == SLOTS || GetTempFileNameA(folder, "mvx", 0, r->temp) == 0)
+        return NoteFailure(NULL), 0;
+    strcpy(SlotName[slot], r->temp);
+    InterlockedExchange(&SlotInUse[slot], 1);
+    r->slot = slot;
+    HANDLE handle = CreateFileA(r->temp, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, TRUNCATE_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, NULL);
+    int fd = handle == INVALID_HANDLE_VALUE ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (handle == INVALID_HANDLE_VALUE)
+        NoteFailure(NULL);
+    else if (fd < 0)
+        CloseHandle(handle);
+    else if (!(r->file = _fdopen(fd, "wb")))
+        _close(fd);
+    if (!r->file) {
+        AbandonReplace(r);
+        return 0;
+    }
+    return 1;
+}
+
+void AbandonReplace(Replacement* r)
+{
+    if (r->file)
+        fclose(r->file);
+    r->file = NULL;
+    if (r->slot >= 0) {
+        DeleteFileA(r->temp);
+        InterlockedExchange(&SlotInUse[r->slot], 0);
+        r->slot = -1;
+    }
+}
+
+static int Flush(Replacement* r)
+{
+    int ok = !ferror(r->file) && fflush(r->file) == 0
+             && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(r->file))));
+    if (!ok)
+        NoteFailure(NULL);
+    if (fclose(r->file) != 0 && ok)
+        ok = 0, NoteFailure("The file could not be written");
+    r->file = NULL;
+    return ok;
+}
+
+static int Unchanged(Replacement* r)
+{
+    BY_HANDLE_FILE_INFORMATION status;
+    int found = InspectPath(r->name, &status);
+    DWORD error = GetLastError();
+    Replacement now;
+    if (found)
+        FillFrom(status, &now);
+    if (r->exists ? found && SameFile(now.info, r->info)
+                  : !found && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
+        return 1;
+    r->changed = 1;
+    NoteFailure("changed while Morvex was working");
+    return 0;
+}
+
+// An existing file is replaced with ReplaceFileA, which keeps its attributes,
+// ACL and streams, the replaced file kept under `backup` when one is given.
+static int Move(Replacement* r, const char* backup)
+{
+    int moved = r->exists ? ReplaceFileA(r->name, r->temp, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)
+                          : MoveFileExA(r->temp, r->name, MOVEFILE_WRITE_THROUGH);
+    if (!moved)
+        NoteFailure(NULL);
+    return moved;
+}
+
+int CommitReplace(Replacement* first, Replacement* second, Replacement** failed)
+{
+    Replacement* all[2] = {first, second};
+    int count = second ? 2 : 1;
+    *failed = NULL;
+    for (int i = 0; i < count && !*failed; i++)
+        if (!Flush(all[i]))
+            *failed = all[i];
+    for (int i = 0; i < count && !*failed; i++)
+        if (!Unchanged(all[i]))
+            *failed = all[i];
+    // The first file's old contents wait under a backup name until the
+    // second is in place, and come back if it cannot be.
+    char backup[TEMP_PATH_SIZE];
+    strcpy(backup, first->temp);
+    strcat(backup, "~");
+    if (!*failed && !Move(first, second && first->exists ? backup : NULL))
+        *failed = first;
+    else if (!*failed && second && !Move(second, NULL)) {
+        *failed = second;
+        if (first->exists)
+            MoveFileExA(backup, first->name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        else
+            DeleteFileA(first->name);
+    }
+    if (second && first->exists)
+        DeleteFileA(backup);
+    for (int i = 0; i < count; i++)
+        AbandonReplace(all[i]);
+    return !*failed;
+}
