@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 # The page in headless Chromium, from file://, against morvexc: each case
 # chooses files, presses a button or none, and expects a text and exactly the
-# downloads named. No case may make the page fetch anything.
+# downloads named. No case may make the page fetch anything or log a fault.
 # Usage: web_test.py PAGE MORVEXC
 import os, shutil, subprocess, sys, tempfile, time
 
@@ -98,6 +98,7 @@ try:
             problems.append("downloads %s, want %s" % (sorted(got or {}), sorted(files)))
         if fetched:
             problems.append("fetched %s" % fetched)
+        problems += ["console: " + entry["message"][:200] for entry in driver.get_log("browser")]
         for problem in problems:
             print("FAIL %s %s: %s" % (button or "verdict", sorted(inputs), problem))
         failures += bool(problems)
