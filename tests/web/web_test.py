@@ -95,7 +95,7 @@ try:
         if not last.startswith(expected):
             problems.append("text %r, want %r" % (text, expected))
         if (got or {}) != files:
-            problems.append("downloads %s, want %s" % (sorted(got or {}), sorted(files)))
+            problems.append("downloads %s differ from %s" % (sorted(got or {}), sorted(files)))
         if fetched:
             problems.append("fetched %s" % fetched)
         problems += ["console: " + entry["message"][:200] for entry in driver.get_log("browser")]
