@@ -20,6 +20,8 @@ enum { SLICE_SIZE = 4 << 20, TEXT_SIZE = 1024 };
 
 static const char ErrorNoOriginal[] = "You must select the unmodified file first!";
 static const char ErrorNoModified[] = "You must select the modified file first!";
+static const char ErrorReadingOriginal[] = "Error reading original file!";
+static const char ErrorReadingModified[] = "Error reading modified file!";
 static const char ErrorSizesDiffer[] = "Files don't appear to be the same size!";
 static const char ErrorTooLarge[] = "Files of 2 GB or more are not supported!";
 static const char ErrorTooManyDifferences[] = "Too many differences to fit in one patch!";
@@ -55,6 +57,15 @@ WEB_CALL const char* WebSizeProblem(double originalSize, double modifiedSize)
     if (originalSize != modifiedSize)
         return ErrorSizesDiffer;
     return originalSize > MaxInputSize ? ErrorTooLarge : NULL;
+}
+
+// Why a slice of the original (0) or the modified file (1) could not be
+// read; a slice shorter than asked for is a file that changed its size.
+WEB_CALL const char* WebReadProblem(int which, int shorter)
+{
+    if (shorter)
+        return ErrorSizesDiffer;
+    return which == 0 ? ErrorReadingOriginal : ErrorReadingModified;
 }
 
 // Compares the two slices of `length` bytes found at `offset` in the files.

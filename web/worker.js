@@ -11,14 +11,15 @@ let engine = null;
 
 const call = (name, type, types, args) => engine.ccall(name, type, types, args);
 
+const readProblem = (which, shorter) => call("WebReadProblem", "string", ["number", "number"], [which, shorter]);
+
 // One slice of a file; a failed read becomes the program's text for it.
-function readSlice(file, at, length, problem) {
-    return file.slice(at, at + length).arrayBuffer().catch(() => Promise.reject(problem));
+function readSlice(file, at, length, which) {
+    return file.slice(at, at + length).arrayBuffer().catch(() => Promise.reject(readProblem(which, 0)));
 }
 
 function readPair(original, modified, at, length) {
-    return Promise.all([readSlice(original, at, length, "Error reading original file!"),
-                        readSlice(modified, at, length, "Error reading modified file!")]);
+    return Promise.all([readSlice(original, at, length, 0), readSlice(modified, at, length, 1)]);
 }
 
 // Compares the files and returns the patch; with `readOnly`, only reads them
@@ -33,7 +34,7 @@ async function make({ original, modified, comment, codePage, readOnly }) {
     for (let at = 0; at < size; at += sliceSize) {
         const [a, b] = await next;
         if (a.byteLength !== b.byteLength || a.byteLength !== Math.min(sliceSize, size - at))
-            return { problem: "Files don't appear to be the same size!" };
+            return { problem: readProblem(0, 1) };
         if (at + sliceSize < size)
             next = readPair(original, modified, at + sliceSize, sliceSize);
         if (!readOnly) {
