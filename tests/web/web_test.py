@@ -87,8 +87,9 @@ try:
             driver.find_element(By.ID, button).click()
         text = wait(lambda: driver.find_element(By.ID, result).text)
         last = text.split("\n")[-1]
+        # Chromium writes a download under a hidden or .crdownload name first.
         got = wait(lambda: len(os.listdir(downloads)) >= len(files)
-                   and not any(n.endswith(".crdownload") for n in os.listdir(downloads))
+                   and not any(n.startswith(".") or n.endswith(".crdownload") for n in os.listdir(downloads))
                    and {n: read(os.path.join(downloads, n)) for n in os.listdir(downloads)}, 10 if files else 1)
         fetched = driver.execute_script("return performance.getEntriesByType('resource').map(e => e.name)")
         problems = []
