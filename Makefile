@@ -16,8 +16,10 @@ PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             clang libclang-rt-dev xxd strace attr
 # Release packages: the icon script, reading resources, the Debian package.
 PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
+# The page: emscripten and its optimizer's parser; Chromium for its tests.
+PACKAGES += emscripten node-acorn chromium chromium-driver python3-selenium
 
-.PHONY: deps build run run-apply test bench fuzz dist dist-check clean
+.PHONY: deps build web run run-apply test bench fuzz dist dist-check clean
 
 deps:
 	@if ! dpkg --print-foreign-architectures | grep -qx i386; then \
@@ -34,6 +36,20 @@ deps:
 build: deps
 	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc)
 	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc)
+
+# The page in one file, the engine's WebAssembly inside it, so that it works
+# from file:// too. emcc's optimizer finds Debian's acorn through NODE_PATH.
+WEB_SOURCES := web/morvex_web.cpp web/web_text.cpp $(addprefix engine/,patch_compare.cpp patch_format.cpp \
+               target_name.cpp patch_reader.cpp patch_apply.cpp patch_verdict.cpp)
+WEB_FLAGS := -std=c++17 -O2 -Iengine -Iweb -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=MorvexEngine \
+             -sENVIRONMENT=worker -sDYNAMIC_EXECUTION=0 -sINITIAL_MEMORY=33554432 \
+             -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString
+web: build/web/index.html
+
+build/web/index.html: $(WEB_SOURCES) $(wildcard engine/*.h web/*) | deps
+	mkdir -p build/web
+	NODE_PATH=/usr/share/nodejs emcc $(WEB_FLAGS) $(WEB_SOURCES) -o build/web/engine.js
+	python3 web/assemble.py build/web/engine.js web $@
 
 # A private Wine prefix; windows draw their own frames, since a virtual
 # display has no window manager to do it.
@@ -54,6 +70,8 @@ test: build build/wineprefix/system.reg
 	ctest --preset sanitize
 	xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=15
+	$(MAKE) --no-print-directory web
+	/usr/bin/python3 tests/web/web_test.py build/web/index.html build/native/cli/morvexc
 
 # The patch reader and the check under libFuzzer, built with clang apart
 # from the three presets. New inputs it finds stay in build/fuzz/corpus.
@@ -76,6 +94,8 @@ bench: deps
 	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc) --target morvexc
 	bash bench/compare_with_cmp.sh build/native/cli/morvexc
 	bash bench/apply_bench.sh build/native/cli/morvexc
+	$(MAKE) --no-print-directory web
+	/usr/bin/python3 bench/web_bench.py build/web/index.html
 
 # Release packages in build/dist, built afresh from the release presets in
 # folders of their own under umask 022: the same source gives the same bytes.
@@ -94,6 +114,10 @@ dist: deps
 		(cd build/$$preset && cpack -B package >/dev/null); \
 		find build/$$preset/package -maxdepth 1 -type f -exec cp {} build/dist/ \; ; \
 	done; \
+	rm -rf build/web build/dist-web; $(MAKE) --no-print-directory web >/dev/null; \
+	mkdir build/dist-web; cp build/web/index.html build/dist-web/; cp LICENSE build/dist-web/LICENSE.txt; \
+	(cd build/dist-web && export TZ=UTC && touch -d @$$SOURCE_DATE_EPOCH * && \
+	 ls | LC_ALL=C sort | zip -q -X -D ../dist/morvex-$(VERSION)-web.zip -@); \
 	if [ -e .git ]; then \
 		$(SOURCE_ARCHIVE) >build/dist/morvex-$(VERSION).tar.gz; \
 	fi; \

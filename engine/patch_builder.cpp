@@ -2,6 +2,7 @@
 
 #include "file_replace.h"
 #include "platform.h"
+#include "patch_compare.h"
 #include "patch_format.h"
 #include "patch_text.h"
 #include "target_name.h"
@@ -97,34 +98,6 @@ int CheckSameSize(void* owner, const char* originalPath, const char* modifiedPat
     return 1;
 }
 
-// Appends a record for every differing byte in [begin, end) of the block
-// pair. The range is compared in spans of 4 KiB, a span that differs in
-// chunks of 64 bytes, and only a chunk that differs byte by byte, so equal
-// data is read once. Returns 0 when the list is full.
-static int CollectDifferences(CompareHalf* half, size_t begin, size_t end, int level, long long blockOffset)
-{
-    static const size_t SpanSizes[] = {4096, 64, 1};
-    const unsigned char* original = half->originalBlock;
-    const unsigned char* modified = half->modifiedBlock;
-    for (size_t at = begin; at < end; at += SpanSizes[level]) {
-        size_t spanEnd = std::min(end, at + SpanSizes[level]);
-        if (memcmp(original + at, modified + at, spanEnd - at) == 0)
-            continue;
-        if (SpanSizes[level] > 1) {
-            if (!CollectDifferences(half, at, spanEnd, level + 1, blockOffset))
-                return 0;
-            continue;
-        }
-        if (half->count == MAX_PATCH_RECORDS)
-            return 0;
-        PatchRecord& record = half->differences[half->count++];
-        record.offset = static_cast<uint32_t>(blockOffset + static_cast<long long>(at));
-        record.marker = PATCH_RECORD_MARKER;
-        record.value = modified[at];
-    }
-    return 1;
-}
-
 // Reads exactly `length` bytes; otherwise sets the reason: a read error, or
 // a file that is now shorter than it was measured.
 static int ReadBlock(FILE* file, unsigned char* block, size_t length, long long offset,
@@ -145,7 +118,8 @@ static void CompareRange(void* argument)
         if (!ReadBlock(half->original, half->originalBlock, length, position, ErrorReadingOriginal, &half->problem)
             || !ReadBlock(half->modified, half->modifiedBlock, length, position, ErrorReadingModified, &half->problem))
             return;
-        if (!CollectDifferences(half, 0, length, 0, position)) {
+        if (!CompareBlocks(half->originalBlock, half->modifiedBlock, length, position, half->differences,
+                           &half->count)) {
             half->problem = ErrorTooManyDifferences;
             return;
         }

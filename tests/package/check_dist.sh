@@ -4,13 +4,14 @@
 # Usage: check_dist.sh DIST_DIR VERSION
 set -u
 dist=$1 version=$2
-zip=$dist/morvex-$version-win32.zip deb=$dist/morvexc_${version}_amd64.deb
+zip=$dist/morvex-$version-win32.zip web=$dist/morvex-$version-web.zip deb=$dist/morvexc_${version}_amd64.deb
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 same() { [ "$2" = "$3" ] || fail "$1: got '$2', want '$3'"; }
 
-same "dist folder" "$(ls "$dist" | grep -v '\.tar\.gz$' | tr '\n' ' ')" "$(basename "$zip") $(basename "$deb") "
+same "dist folder" "$(ls "$dist" | grep -v '\.tar\.gz$' | tr '\n' ' ')" "$(basename "$web") $(basename "$zip") $(basename "$deb") "
 same "zip entries" "$(zipinfo -1 "$zip" | tr '\n' ' ')" "LICENSE.txt README.txt morvex-apply.exe morvex.exe morvexc.exe "
+same "web zip entries" "$(zipinfo -1 "$web" | tr '\n' ' ')" "LICENSE.txt index.html "
 same "deb files" "$(dpkg-deb -c "$deb" | awk '!/\/$/ {print $6}' | tr '\n' ' ')" \
     "./usr/bin/morvexc ./usr/share/bash-completion/completions/morvexc ./usr/share/doc/morvexc/changelog.gz ./usr/share/doc/morvexc/copyright ./usr/share/man/man1/morvexc.1.gz "
 same "deb entries of other modes" "$(dpkg-deb -c "$deb" | awk '$1 !~ /^(drwxr-xr-x|-rw-r--r--|-rwxr-xr-x)$/')" ""
