@@ -92,17 +92,6 @@ void RemoveTempsOnInterrupt()
     signal(SIGXFSZ, SIG_IGN);
 }
 
-void ToPatchText(const char* text, char* out, size_t size)
-{
-    size_t length = strnlen(text, size - 1);
-    // Cut before a UTF-8 character that would not fit whole.
-    if (text[length] != '\0')
-        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
-            length--;
-    memcpy(out, text, length);
-    out[length] = '\0';
-}
-
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
 {
     size_t total = 0;
