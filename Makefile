@@ -39,8 +39,8 @@ build: deps
 
 # The page in one file, the engine's WebAssembly inside it, so that it works
 # from file:// too. emcc's optimizer finds Debian's acorn through NODE_PATH.
-WEB_SOURCES := web/morvex_web.cpp web/web_text.cpp $(addprefix engine/,patch_compare.cpp patch_format.cpp \
-               target_name.cpp patch_reader.cpp patch_apply.cpp patch_verdict.cpp)
+WEB_SOURCES := web/morvex_web.cpp $(addprefix engine/,patch_compare.cpp patch_format.cpp \
+               target_name.cpp patch_text_posix.cpp patch_reader.cpp patch_apply.cpp patch_verdict.cpp)
 WEB_FLAGS := -std=c++17 -O2 -Iengine -Iweb -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=MorvexEngine \
              -sENVIRONMENT=worker -sDYNAMIC_EXECUTION=0 -sINITIAL_MEMORY=33554432 \
              -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString

@@ -19,20 +19,28 @@ unsigned SelectedCodePage()
     return Selected;
 }
 
-// iconv's name of a Windows code page.
+// iconv's name of a Windows code page. A C library without CP932 (musl, in
+// the browser) has Shift_JIS, which differs from it in a few symbols only.
 static const char* CodePageName(unsigned codePage)
 {
     static char name[16];
     snprintf(name, sizeof name, "CP%u", codePage ? codePage : 1252);
+    if (codePage == 932) {
+        iconv_t cd = iconv_open(name, "UTF-8");
+        if (cd == reinterpret_cast<iconv_t>(-1))
+            return "SHIFT_JIS";
+        iconv_close(cd);
+    }
     return name;
 }
 
-// The locale's character set; the C locale's is taken as UTF-8, which is
-// what a name typed there most likely is.
+// The locale's character set; the C locale's (glibc's ANSI_X3.4-1968,
+// musl's ASCII) is taken as UTF-8, which is what a name typed there most
+// likely is and what the browser hands over.
 static const char* LocaleCharset()
 {
     const char* charset = nl_langinfo(CODESET);
-    return !charset[0] || strcmp(charset, "ANSI_X3.4-1968") == 0 ? "UTF-8" : charset;
+    return !charset[0] || strcmp(charset, "ANSI_X3.4-1968") == 0 || strcmp(charset, "ASCII") == 0 ? "UTF-8" : charset;
 }
 
 // Converts into wide characters, one '?' for each byte that does not begin a
@@ -74,8 +82,9 @@ static size_t FromWide(const char* to, const wchar_t* wide, size_t count, char* 
             size_t left = sizeof(wchar_t);
             char* at = out + (size - 1 - room);
             size_t before = room;
-            if (iconv(cd, &in, &left, &at, &room) != static_cast<size_t>(-1)
-                && iconv(cd, NULL, NULL, &at, &room) != static_cast<size_t>(-1))
+            // musl puts '*' for a character it lacks and counts it as
+            // irreversible instead of failing: that is a missing one too.
+            if (iconv(cd, &in, &left, &at, &room) == 0 && iconv(cd, NULL, NULL, &at, &room) == 0)
                 continue;
             room = before;
             if (errno == E2BIG || room == 0)

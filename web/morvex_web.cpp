@@ -7,7 +7,6 @@
 #include "patch_text.h"
 #include "patch_verdict.h"
 #include "target_name.h"
-#include "web_text.h"
 
 #include <emscripten.h>
 
@@ -82,7 +81,7 @@ WEB_CALL const char* WebCompleteText() { return "Patch Complete!"; }
 WEB_CALL unsigned WebMakePatch(const char* originalName, const char* comment, unsigned codePage)
 {
     static char stored[MAX_COMMENT_LENGTH + 1];
-    UsePatchCodePage(codePage);
+    SelectCodePage(codePage);
     ToPatchText(comment, stored, sizeof stored, codePage);
     return EncodePatch(Output, StoredTargetName(originalName), Records, RecordCount, stored);
 }
@@ -92,7 +91,7 @@ WEB_CALL unsigned WebMakePatch(const char* originalName, const char* comment, un
 WEB_CALL int WebReadPatch(double size, unsigned codePage)
 {
     char refusal[REFUSAL_SIZE];
-    UsePatchCodePage(codePage);
+    SelectCodePage(codePage);
     if (size > MAX_READ_PATCH_SIZE)
         snprintf(refusal, sizeof refusal, "%s", "larger than 1 MiB: not a patch");
     else if (ReadPatchBytes(PatchFile, static_cast<size_t>(size), &Patch, refusal))

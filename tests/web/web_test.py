@@ -39,13 +39,13 @@ short = write("short/game.exe", original[:-1])
 not_patch = write("notes.txt", b"not a patch at all\n")
 made = os.path.join(work, "cli/game.ov")
 os.makedirs(os.path.dirname(made))
-subprocess.run([morvexc, "make", game, patched, made, "a comment"], check=True, stdout=subprocess.DEVNULL)
+subprocess.run([morvexc, "make", game, patched, made, "a comment é☃"], check=True, stdout=subprocess.DEVNULL)
 subprocess.run([morvexc, "apply", "--undo", os.path.join(work, "cli/game-undo.ov"), made, game,
                 os.path.join(work, "cli/out.exe")], check=True, stdout=subprocess.DEVNULL)
 
 # id: path or text to enter, button to press, id and last line of its text, downloads.
 cases = [
-    ({"original": game, "modified": patched, "comment": "a comment"}, "make", "make-result", "Patch Complete!",
+    ({"original": game, "modified": patched, "comment": "a comment é☃"}, "make", "make-result", "Patch Complete!",
      {"game.ov": read(made)}),
     ({"original": game, "modified": short}, "make", "make-result", "Files don't appear to be the same size!", {}),
     ({"patch": made, "target": game}, "apply", "apply-result", "Undo patch: game-undo.ov",
