@@ -118,6 +118,7 @@ fi
 # Faults injected into real runs, and what a replaced file keeps: each row
 # is an apply --undo u over game.exe (owned by nobody when run as root, with
 # an extended attribute and a second hard link g2) and an old undo patch u.
+# LeakSanitizer cannot run under strace, so it is off for these runs.
 if [ -z "$runner" ]; then
     rows=(
     "second move fails|renameat:error=EIO:when=1|1|u: cannot be written: Input/output error"
