@@ -77,7 +77,7 @@ test: build build/wineprefix/system.reg
 # from the three presets. New inputs it finds stay in build/fuzz/corpus.
 FUZZ_SECONDS ?= 60
 FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp $(addprefix engine/,patch_reader.cpp patch_apply.cpp patch_write.cpp \
-                patch_format.cpp target_name.cpp patch_text_posix.cpp platform_posix.cpp replace_posix.cpp destination_posix.cpp)
+                patch_format.cpp patch_verdict.cpp target_name.cpp patch_text_posix.cpp platform_posix.cpp replace_posix.cpp destination_posix.cpp)
 
 build/fuzz/fuzz_patch: $(FUZZ_SOURCES) $(wildcard engine/*.h)
 	mkdir -p build/fuzz/corpus

@@ -1,5 +1,6 @@
 #include "patch_verdict.h"
 
+#include "patch_format.h"
 #include "patch_text.h"
 #include "platform.h"
 #include "target_name.h"
@@ -139,6 +140,22 @@ int UndoPatchPath(const char* patchPath, const char* filePath, char* out, size_t
     int folder = static_cast<int>(BaseName(filePath) - filePath);
     int length = snprintf(out, size, "%.*s%.*s-undo%s", folder, filePath, static_cast<int>(stem), name, name + stem);
     return length >= 0 && static_cast<size_t>(length) < size;
+}
+
+size_t EncodeUndoPatch(const PatchContents& patch, const unsigned char* oldBytes, const char* patchPath, unsigned char* out)
+{
+    static PatchRecord undo[MAX_PATCH_RECORDS];
+    unsigned count = 0;
+    for (unsigned i = 0; i < patch.distinct; i++) {
+        if (oldBytes[i] == patch.positions[i].value)
+            continue;
+        undo[count] = patch.positions[i];
+        undo[count++].value = oldBytes[i];
+    }
+    char comment[TEMP_PATH_SIZE], stored[MAX_COMMENT_LENGTH + 1];
+    snprintf(comment, sizeof comment, "undoes %s", BaseName(patchPath));
+    ToPatchText(comment, stored, sizeof stored, SelectedCodePage());
+    return EncodePatch(out, patch.name, undo, count, stored);
 }
 
 void ReplaceUndoQuestion(const char* undoPath, char* out, size_t size)

@@ -34,6 +34,12 @@ void PartlyQuestion(const PatchContents& patch, const PatchFit& fit, char* out, 
 // in the folder of `filePath`. Returns 0 when it does not fit in `size`.
 int UndoPatchPath(const char* patchPath, const char* filePath, char* out, size_t size);
 
+// Lays out in `out` (MAX_PATCH_SIZE bytes) the patch that puts back the
+// bytes `patch` changes, `oldBytes` holding the file's bytes at its
+// positions, with the comment "undoes NAME" after the patch's file name.
+// Returns its length.
+size_t EncodeUndoPatch(const PatchContents& patch, const unsigned char* oldBytes, const char* patchPath, unsigned char* out);
+
 // The question before an existing undo patch is replaced.
 void ReplaceUndoQuestion(const char* undoPath, char* out, size_t size);
 

@@ -2,6 +2,7 @@
 #include "patch_apply.h"
 #include "patch_judging.h"
 #include "patch_text.h"
+#include "patch_verdict.h"
 
 #include "file_replace.h"
 #include "platform.h"
@@ -18,7 +19,6 @@ enum {
 };
 
 static unsigned char Block[BLOCK_SIZE];
-static PatchRecord UndoRecords[MAX_PATCH_RECORDS];
 static unsigned char UndoBytes[MAX_PATCH_SIZE];
 
 enum { COPY_WRITE_FAILED = -1, COPY_READ_FAILED = 0, COPY_DONE = 1 };
@@ -71,26 +71,6 @@ static int CopyPatched(FILE* file, long long size, FILE* out, const PatchContent
     }
     unsigned char extra;
     return ReadAt(file, &extra, 1, size) == 0 ? COPY_DONE : COPY_READ_FAILED;
-}
-
-// Lays out the patch that puts back the bytes the patch changes.
-static size_t EncodeUndo(const char* patchPath, const PatchContents& patch)
-{
-    unsigned count = 0;
-    for (unsigned i = 0; i < patch.distinct; i++) {
-        if (OldBytes[i] == patch.positions[i].value)
-            continue;
-        UndoRecords[count] = patch.positions[i];
-        UndoRecords[count++].value = OldBytes[i];
-    }
-    const char* name = patchPath;
-    for (const char* p = patchPath; *p; p++)
-        if (*p == '/' || *p == '\\')
-            name = p + 1;
-    char comment[TEMP_PATH_SIZE], stored[MAX_COMMENT_LENGTH + 1];
-    snprintf(comment, sizeof comment, "undoes %s", name);
-    ToPatchText(comment, stored, sizeof stored, SelectedCodePage());
-    return EncodePatch(UndoBytes, patch.name, UndoRecords, count, stored);
 }
 
 static int WriteAll(FILE* out, const void* bytes, size_t length)
@@ -164,7 +144,7 @@ int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const c
     const char* copyReason = strerror(errno);
     fclose(file);
     int written = copied == COPY_DONE
-                  && (!undoPath || WriteAll(undo.file, UndoBytes, EncodeUndo(patchPath, patch)));
+                  && (!undoPath || WriteAll(undo.file, UndoBytes, EncodeUndoPatch(patch, OldBytes, patchPath, UndoBytes)));
     if (!written) {
         const char* reason = copied == COPY_DONE ? strerror(errno) : copyReason;
         AbandonReplace(&dest);

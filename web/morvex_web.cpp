@@ -158,16 +158,6 @@ WEB_CALL const char* WebAppliedText(const char* fileName, const char* undoName)
 // the applier writes it; returns its length.
 WEB_CALL unsigned WebUndoPatch(const char* patchName, unsigned codePage)
 {
-    static PatchRecord undo[MAX_PATCH_RECORDS];
-    unsigned count = 0;
-    for (unsigned i = 0; i < Patch.distinct; i++) {
-        if (Old[i] == Patch.positions[i].value)
-            continue;
-        undo[count] = Patch.positions[i];
-        undo[count++].value = Old[i];
-    }
-    char comment[TEXT_SIZE], stored[MAX_COMMENT_LENGTH + 1];
-    snprintf(comment, sizeof comment, "undoes %s", patchName);
-    ToPatchText(comment, stored, sizeof stored, codePage);
-    return EncodePatch(Output, Patch.name, undo, count, stored);
+    SelectCodePage(codePage);
+    return EncodeUndoPatch(Patch, Old, patchName, Output);
 }
