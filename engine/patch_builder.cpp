@@ -3,6 +3,7 @@
 #include "file_replace.h"
 #include "platform.h"
 #include "patch_compare.h"
+#include "make_messages.h"
 #include "patch_format.h"
 #include "patch_text.h"
 #include "target_name.h"
@@ -12,15 +13,6 @@
 #include <cstdio>
 #include <cstring>
 
-static const char ErrorOpeningOriginal[] = "Error opening original file!";
-static const char ErrorOpeningModified[] = "Error opening modified file!";
-static const char ErrorReadingOriginal[] = "Error reading original file!";
-static const char ErrorReadingModified[] = "Error reading modified file!";
-static const char ErrorSizesDiffer[] = "Files don't appear to be the same size!";
-static const char ErrorTooLarge[] = "Files of 2 GB or more are not supported!";
-static const char ErrorOpeningPatch[] = "Error opening file to write patch to!";
-static const char ErrorPatchOverInput[] = "The patch can't be written over one of the files being compared!";
-static const char ErrorTooManyDifferences[] = "Too many differences to fit in one patch!";
 
 // Offsets are written as signed 32-bit positions, so inputs stay below 2 GiB.
 static const long long MaxInputSize = 0x7FFFFFFFLL;

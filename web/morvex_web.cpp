@@ -1,6 +1,7 @@
 // The engine's calls for the page's worker: the worker reads the files in
 // slices into the buffers here and gets back the patch, the verdict and the
 // texts, as the Windows programs show them.
+#include "make_messages.h"
 #include "patch_compare.h"
 #include "patch_format.h"
 #include "patch_reader.h"
@@ -19,11 +20,6 @@ enum { SLICE_SIZE = 4 << 20, TEXT_SIZE = 1024 };
 
 static const char ErrorNoOriginal[] = "You must select the unmodified file first!";
 static const char ErrorNoModified[] = "You must select the modified file first!";
-static const char ErrorReadingOriginal[] = "Error reading original file!";
-static const char ErrorReadingModified[] = "Error reading modified file!";
-static const char ErrorSizesDiffer[] = "Files don't appear to be the same size!";
-static const char ErrorTooLarge[] = "Files of 2 GB or more are not supported!";
-static const char ErrorTooManyDifferences[] = "Too many differences to fit in one patch!";
 static const double MaxInputSize = 2147483647.0;
 
 static unsigned char Slices[2][SLICE_SIZE];
