@@ -1,3 +1,4 @@
+#include "make_messages.h"
 #include "patch_builder.h"
 #include "test_files.h"
 
@@ -11,13 +12,6 @@
 #include <unistd.h>
 #endif
 
-static const char OpeningOriginal[] = "Error opening original file!";
-static const char OpeningModified[] = "Error opening modified file!";
-static const char SizesDiffer[] = "Files don't appear to be the same size!";
-static const char TooLarge[] = "Files of 2 GB or more are not supported!";
-static const char OpeningPatch[] = "Error opening file to write patch to!";
-static const char OverInput[] = "The patch can't be written over one of the files being compared!";
-static const char TooMany[] = "Too many differences to fit in one patch!";
 
 class PatchBuilderTest : public TempFolderTest {
 protected:
@@ -58,7 +52,7 @@ TEST_F(PatchBuilderTest, WritesByteExactPatches)
     const struct {
         std::string original, modified;
         const char* comment;
-        std::string patch; // empty: refused with TooMany, the earlier patch kept
+        std::string patch; // empty: refused with ErrorTooManyDifferences, the earlier patch kept
     } cases[] = {
         {std::string("\x00\x11\x22\x33", 4), std::string("\x00\xAA\x22\xBB", 4), "hi",
          DemoName + Count(2) + Record(1, '\xAA') + Record(3, '\xBB') + "hi"},
@@ -81,7 +75,7 @@ TEST_F(PatchBuilderTest, WritesByteExactPatches)
         Warnings.clear();
         ASSERT_EQ(Make(c.original, c.modified, c.comment), !c.patch.empty()) << c.modified.substr(0, 8);
         EXPECT_TRUE(Patch() == (c.patch.empty() ? "old patch" : c.patch)) << c.modified.substr(0, 8);
-        EXPECT_EQ(Warnings, c.patch.empty() ? Messages{TooMany} : Messages{});
+        EXPECT_EQ(Warnings, c.patch.empty() ? Messages{ErrorTooManyDifferences} : Messages{});
         EXPECT_EQ(Listing(), (Messages{"demo.exe", "demo.new", "demo.pat"}));
     }
 }
@@ -118,34 +112,34 @@ TEST_F(PatchBuilderTest, RefusalsLeaveThePatchPathAlone)
         std::string original, modified, patch; // no patch: the size check alone
         const char *check, *build;             // the message of each, if any
     } cases[] = {
-        {Path("four"), missing, out, OpeningModified, OpeningModified},
-        {missing, missing, out, OpeningOriginal, OpeningOriginal},
-        {folder, Path("four"), out, OpeningOriginal, OpeningOriginal},
-        {Path("four"), Path("five"), out, SizesDiffer, SizesDiffer},
+        {Path("four"), missing, out, ErrorOpeningModified, ErrorOpeningModified},
+        {missing, missing, out, ErrorOpeningOriginal, ErrorOpeningOriginal},
+        {folder, Path("four"), out, ErrorOpeningOriginal, ErrorOpeningOriginal},
+        {Path("four"), Path("five"), out, ErrorSizesDiffer, ErrorSizesDiffer},
         {Path("four"), Path("four"), "", passes, passes},
         {Path("max"), Path("max"), "", passes, passes},
-        {Path("huge"), Path("huge"), out, TooLarge, TooLarge},
-        {Path("wrap"), Path("wrap"), out, TooLarge, TooLarge},
-        {Path("wrap"), Path("sixteen"), out, SizesDiffer, SizesDiffer},
-        {Path("four"), Path("four"), Path("nowhere") + PathSeparator + "out.pat", passes, OpeningPatch},
-        {missing, missing, Path("sub"), OpeningOriginal, OpeningPatch},
-        {Path("four"), Path("four2"), Path("four"), passes, OverInput},
-        {Path("four"), Path("four2"), Path("four2"), passes, OverInput},
-        {Path("four"), Path("four2"), Path("sub") + PathSeparator + ".." + PathSeparator + "four", passes, OverInput},
+        {Path("huge"), Path("huge"), out, ErrorTooLarge, ErrorTooLarge},
+        {Path("wrap"), Path("wrap"), out, ErrorTooLarge, ErrorTooLarge},
+        {Path("wrap"), Path("sixteen"), out, ErrorSizesDiffer, ErrorSizesDiffer},
+        {Path("four"), Path("four"), Path("nowhere") + PathSeparator + "out.pat", passes, ErrorOpeningPatch},
+        {missing, missing, Path("sub"), ErrorOpeningOriginal, ErrorOpeningPatch},
+        {Path("four"), Path("four2"), Path("four"), passes, ErrorPatchOverInput},
+        {Path("four"), Path("four2"), Path("four2"), passes, ErrorPatchOverInput},
+        {Path("four"), Path("four2"), Path("sub") + PathSeparator + ".." + PathSeparator + "four", passes, ErrorPatchOverInput},
 #ifdef _WIN32
-        {Path("four"), Path("four2"), Path("FOUR"), passes, OverInput},
-        {Path("four"), Path("four2"), Path(".") + "\\.\\four2", passes, OverInput},
-        {Path("four"), Path("four"), "NUL", passes, OpeningPatch},
-        {"NUL", "NUL", out, OpeningOriginal, OpeningOriginal},
-        {Path("four"), Path("four"), Path("locked.pat"), passes, OpeningPatch},
+        {Path("four"), Path("four2"), Path("FOUR"), passes, ErrorPatchOverInput},
+        {Path("four"), Path("four2"), Path(".") + "\\.\\four2", passes, ErrorPatchOverInput},
+        {Path("four"), Path("four"), "NUL", passes, ErrorOpeningPatch},
+        {"NUL", "NUL", out, ErrorOpeningOriginal, ErrorOpeningOriginal},
+        {Path("four"), Path("four"), Path("locked.pat"), passes, ErrorOpeningPatch},
 #else
-        {Path("four"), Path("four"), "/proc/morvex.pat", passes, OpeningPatch},
-        {"/dev/null", "/dev/null", out, OpeningOriginal, OpeningOriginal},
-        {Path("fifo"), Path("four"), out, OpeningOriginal, OpeningOriginal},
-        {Path("four"), Path("fifo"), out, OpeningModified, OpeningModified},
+        {Path("four"), Path("four"), "/proc/morvex.pat", passes, ErrorOpeningPatch},
+        {"/dev/null", "/dev/null", out, ErrorOpeningOriginal, ErrorOpeningOriginal},
+        {Path("fifo"), Path("four"), out, ErrorOpeningOriginal, ErrorOpeningOriginal},
+        {Path("four"), Path("fifo"), out, ErrorOpeningModified, ErrorOpeningModified},
         // Files that hold more than their measured length, as if they grew.
-        {"/proc/self/status", Path("empty"), out, passes, SizesDiffer},
-        {Path("empty"), "/proc/self/status", out, passes, SizesDiffer},
+        {"/proc/self/status", Path("empty"), out, passes, ErrorSizesDiffer},
+        {Path("empty"), "/proc/self/status", out, passes, ErrorSizesDiffer},
 #endif
     };
     for (const auto& c : cases) {
