@@ -1,34 +1,12 @@
-#include "platform.h"
+#include "file_replace.h"
 
 #include <cstring>
 #include <sys/stat.h>
 
-// Fills the identity of the folder that holds `path` and points `name` at
-// its final name.
-static int FolderOf(const char* path, FileInfo* folder, const char** name)
+int SamePlace(const Replacement* a, const Replacement* b)
 {
-    const char* slash = strrchr(path, '/');
-    *name = slash ? slash + 1 : path;
-    char dir[TEMP_PATH_SIZE] = ".";
-    size_t length = slash ? (slash == path ? 1 : static_cast<size_t>(slash - path)) : 0;
-    if (length >= sizeof dir)
-        return 0;
-    if (length) {
-        memcpy(dir, path, length);
-        dir[length] = '\0';
-    }
-    struct stat status;
-    if (stat(dir, &status) != 0)
-        return 0;
-    folder->volume = static_cast<unsigned long long>(status.st_dev);
-    folder->index = static_cast<unsigned long long>(status.st_ino);
-    return 1;
-}
-
-int SameDestination(const char* a, const char* b)
-{
-    FileInfo folderA, folderB;
-    const char *nameA, *nameB;
-    return FolderOf(a, &folderA, &nameA) && FolderOf(b, &folderB, &nameB) &&
-           SameFile(folderA, folderB) && strcmp(nameA, nameB) == 0;
+    struct stat folderA, folderB;
+    if (fstat(a->folder, &folderA) != 0 || fstat(b->folder, &folderB) != 0)
+        return 1;
+    return folderA.st_dev == folderB.st_dev && folderA.st_ino == folderB.st_ino && strcmp(a->name, b->name) == 0;
 }

@@ -1,12 +1,12 @@
-#include "platform.h"
+#include "file_replace.h"
 
 #include <cstring>
 #include <windows.h>
 
 #include "win32_files.h"
 
-// Fills the identity of the folder that holds `path` and puts its final name,
-// without the trailing dots and spaces Windows drops, in `name`.
+// Fills the identity of the folder that holds the full path `path` and puts
+// its final name, without the trailing dots and spaces Windows drops, in `name`.
 static int FolderOf(const char* path, FileInfo* folder, char* name)
 {
     char full[TEMP_PATH_SIZE];
@@ -28,10 +28,11 @@ static int FolderOf(const char* path, FileInfo* folder, char* name)
     return known;
 }
 
-int SameDestination(const char* a, const char* b)
+int SamePlace(const Replacement* a, const Replacement* b)
 {
     static char nameA[TEMP_PATH_SIZE], nameB[TEMP_PATH_SIZE];
     FileInfo folderA, folderB;
-    return FolderOf(a, &folderA, nameA) && FolderOf(b, &folderB, nameB) &&
-           SameFile(folderA, folderB) && lstrcmpiA(nameA, nameB) == 0;
+    if (!FolderOf(a->name, &folderA, nameA) || !FolderOf(b->name, &folderB, nameB))
+        return 1;
+    return SameFile(folderA, folderB) && lstrcmpiA(nameA, nameB) == 0;
 }

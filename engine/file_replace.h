@@ -16,7 +16,7 @@ struct Replacement {
     int changed;             // commit found the name no longer names what was checked
     int folder;              // POSIX: the folder, held open
     int slot;                // the interrupt cleanup's slot for the temporary file
-    unsigned mode;           // POSIX: the permission bits the result gets
+    unsigned mode;           // the permission bits (Windows: attributes) the result gets
     char name[TEMP_PATH_SIZE]; // the final name (POSIX: in `folder`; Windows: a full path)
     char temp[TEMP_PATH_SIZE]; // the temporary file's name, likewise
 };
@@ -34,5 +34,11 @@ int CommitReplace(Replacement* first, Replacement* second, Replacement** failed)
 
 // Removes the temporary file; the destination stays as it was.
 void AbandonReplace(Replacement* replacement);
+
+// Whether two begun replacements name one place, whether or not a file is
+// there yet: the same folder and the same final name once links are followed
+// (on Windows without regard to case and to the trailing dots and spaces it
+// drops). When that cannot be told, they are taken as the same.
+int SamePlace(const Replacement* a, const Replacement* b);
 
 #endif

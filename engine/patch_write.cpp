@@ -122,7 +122,7 @@ int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const c
         else
             problem = TargetProblem(undo, patchInfo, others, 2);
         // A result not there yet is known by its folder and its name.
-        if (!problem && !dest.exists && SameDestination(undoPath, destPath))
+        if (!problem && !dest.exists && SamePlace(&undo, &dest))
             problem = "is the file being patched or its result";
         if (!problem && fit->state == FIT_APPLIED)
             problem = "nothing to undo: the file is already patched";

@@ -33,11 +33,6 @@ int InspectOpenFile(FILE* file, FileInfo* info);
 // folder, a device, a FIFO) is refused at once, without waiting on it.
 FILE* OpenInputFile(const char* path, FileInfo* info);
 
-// Whether two paths name one place, whether or not a file is there yet: the
-// same folder and the same final name (on Windows without regard to case and
-// to the trailing dots and spaces it drops).
-int SameDestination(const char* a, const char* b);
-
 // Makes an interrupt (Ctrl+C, SIGTERM, SIGHUP, a closed console) remove the
 // temporary files in flight (see file_replace.h) before the process ends
 // with the usual status.

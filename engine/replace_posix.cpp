@@ -232,9 +232,7 @@ static int MoveKeeping(Replacement* r, char* backup, int* how)
         if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
             return NoteFailure(NULL), 0;
         *how = MOVED_LINKED;
-        size_t length = strlen(r->temp); // a temporary name is short
-        memcpy(backup, r->temp, length);
-        strcpy(backup + length, "~");
+        strcat(strcpy(backup, r->temp), "~"); // a temporary name is short
         if (linkat(r->folder, r->name, r->folder, backup, 0) != 0)
             return NoteFailure(NULL), 0;
     }
@@ -265,7 +263,6 @@ int CommitReplace(Replacement* first, Replacement* second, Replacement** failed)
     for (int signalNumber : signals)
         sigaddset(&interrupts, signalNumber);
     sigprocmask(SIG_BLOCK, &interrupts, &before);
-
     Replacement* all[2] = {first, second};
     int count = second ? 2 : 1;
     *failed = NULL;
@@ -291,10 +288,13 @@ int CommitReplace(Replacement* first, Replacement* second, Replacement** failed)
             unlinkat(first->folder, backup, 0);
         }
     }
-    // What is left under a temporary name (a result not moved, or a replaced
-    // file swapped out) goes now.
-    for (int i = 0; i < count; i++)
+    // The new names are made durable too; what is left under a temporary
+    // name (a result not moved, or a replaced file swapped out) goes.
+    for (int i = 0; i < count; i++) {
+        if (!*failed)
+            fsync(all[i]->folder);
         AbandonReplace(all[i]);
+    }
     sigprocmask(SIG_SETMASK, &before, NULL);
     return !*failed;
 }

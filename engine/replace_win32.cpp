@@ -70,6 +70,7 @@ static int Look(const char* path, Replacement* r)
         return FullPath(path, r->name);
     }
     r->exists = 1;
+    r->mode = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     BY_HANDLE_FILE_INFORMATION status;
@@ -171,14 +172,22 @@ static int Unchanged(Replacement* r)
 }
 
 // An existing file is replaced with ReplaceFileA, which keeps its attributes,
-// ACL and streams, the replaced file kept under `backup` when one is given.
+// ACL and streams; the replaced file stays under `backup` until the caller
+// removes it. Where ReplaceFileA fails halfway, with the replaced file
+// already moved to the backup name, it is put back.
 static int Move(Replacement* r, const char* backup)
 {
     int moved = r->exists ? ReplaceFileA(r->name, r->temp, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)
                           : MoveFileExA(r->temp, r->name, MOVEFILE_WRITE_THROUGH);
-    if (!moved)
-        NoteFailure(NULL);
-    return moved;
+    if (moved && r->exists) // Wine's ReplaceFile leaves the attributes behind
+        SetFileAttributesA(r->name, r->mode ? r->mode : FILE_ATTRIBUTE_NORMAL);
+    if (moved)
+        return 1;
+    DWORD error = GetLastError();
+    NoteFailure(NULL);
+    if (r->exists && error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+        MoveFileExA(backup, r->name, MOVEFILE_WRITE_THROUGH);
+    return 0;
 }
 
 int CommitReplace(Replacement* first, Replacement* second, Replacement** failed)
@@ -192,23 +201,24 @@ int CommitReplace(Replacement* first, Replacement* second, Replacement** failed)
     for (int i = 0; i < count && !*failed; i++)
         if (!Unchanged(all[i]))
             *failed = all[i];
-    // The first file's old contents wait under a backup name until the
+    // The first file's old contents wait under its backup name until the
     // second is in place, and come back if it cannot be.
-    char backup[TEMP_PATH_SIZE];
-    strcpy(backup, first->temp);
-    strcat(backup, "~");
-    if (!*failed && !Move(first, second && first->exists ? backup : NULL))
+    char backup[2][TEMP_PATH_SIZE];
+    for (int i = 0; i < count; i++)
+        strcat(strcpy(backup[i], all[i]->temp), "~");
+    if (!*failed && !Move(first, backup[0]))
         *failed = first;
-    else if (!*failed && second && !Move(second, NULL)) {
+    else if (!*failed && second && !Move(second, backup[1])) {
         *failed = second;
         if (first->exists)
-            MoveFileExA(backup, first->name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+            MoveFileExA(backup[0], first->name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
         else
             DeleteFileA(first->name);
     }
-    if (second && first->exists)
-        DeleteFileA(backup);
-    for (int i = 0; i < count; i++)
+    for (int i = 0; i < count; i++) {
+        if (!*failed && all[i]->exists)
+            DeleteFileA(backup[i]);
         AbandonReplace(all[i]);
+    }
     return !*failed;
 }

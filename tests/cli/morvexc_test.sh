@@ -98,28 +98,36 @@ if [ -n "$runner" ]; then
         "$(morvexc check "$work/Папка/п.ov" "$work/Папка/исх.exe" | cut -d'|' -f1)"
     check "quoted paths" "Patch Complete!|0" \
         "$(morvexc " \"$(path "$work/game.exe")\" " "\"$(path "$work/game.new")\"" "$work/q.ov")"
+fi
+
+# Interrupts, each sent once the temporary file exists: the old destination
+# stays as it was and no temporary file is left.
+truncate -s $((2**31 - 1)) "$work/big1" "$work/big2"
+echo "old patch" > "$work/big.ov"
+printf 'X\0\0\0\0\0\0\0\0\0\0\0\0\x01\x00\x00\x00\x00\x00\x01\x07' > "$work/one.ov"
+temps() { (cd "$work" && ls -A .morvex-* mvx*.tmp big.out 2>/dev/null); }
+await_temp() { for _ in $(seq 500); do [ -n "$(temps)" ] && return; sleep 0.02; done; }
+if [ -n "$runner" ]; then
+    # Wine gives SIGINT to the console handler as Ctrl+C.
+    $runner "$exe" apply --any-name "$work/one.ov" "$work/big1" "$work/big.out" & pid=$!
+    await_temp
+    kill -INT $pid
+    wait $pid
+    check "Ctrl+C while applying: status, nothing left" "130|" "$?|$(temps)"
 else
-    # An interrupted comparison leaves the old patch and no temporary file.
-    truncate -s $((2**31 - 1)) "$work/big1" "$work/big2"
-    echo "old patch" > "$work/big.ov"
     "$exe" "$work/big1" "$work/big2" "$work/big.ov" & pid=$!
-    sleep 0.5
+    await_temp
     kill -TERM $pid
     wait $pid
-    check "exit status after SIGTERM" 143 $?
-    check "old patch kept, no temporary file" "old patch|big.ov big1 big2" \
-        "$(cat "$work/big.ov")|$(cd "$work" && ls -A big* .morvex-* 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
-    # An interrupted apply removes the temporary file it was writing.
-    printf 'X\0\0\0\0\0\0\0\0\0\0\0\0\x01\x00\x00\x00\x00\x00\x01\x07' > "$work/one.ov"
+    check "SIGTERM while comparing: status, old patch, nothing left" "143|old patch|" "$?|$(cat "$work/big.ov")|$(temps)"
     (trap '' TERM; exec "$exe" apply --any-name "$work/one.ov" "$work/big1" "$work/big.out") & pid=$!
-    sleep 0.5
+    await_temp
     kill -TERM $pid
     sleep 0.2
     check "a signal ignored at start stays ignored" 0 "$(kill -0 $pid 2>&1; echo $?)"
     kill -QUIT $pid
     wait $pid
-    check "apply's exit status after SIGQUIT" 131 $?
-    check "no output, no temporary file" "" "$(cd "$work" && ls -A big.out .morvex-* 2>/dev/null)"
+    check "SIGQUIT while applying: status, nothing left" "131|" "$?|$(temps)"
 fi
 
 report

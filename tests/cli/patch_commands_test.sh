@@ -121,26 +121,33 @@ fi
 # LeakSanitizer cannot run under strace, so it is off for these runs.
 if [ -z "$runner" ]; then
     rows=(
-    "second move fails|renameat:error=EIO:when=1|1|u: cannot be written: Input/output error"
-    "flush fails|fsync:error=EIO:when=2|1|u: cannot be written: Input/output error"
-    "owner not settable|fchown:error=EPERM|0|game.exe: 1 other name keeps the old contents"
-    "kept|none|0|game.exe: 1 other name keeps the old contents"
+    "second move fails|-e inject=renameat:error=EIO:when=1|1|u: cannot be written: Input/output error"
+    "flush fails|-e inject=fsync:error=EIO:when=2|1|u: cannot be written: Input/output error"
+    "look fails|-P u -e inject=newfstatat:error=EACCES|1|u: cannot be written: Permission denied"
+    "owner not settable|-e inject=fchown:error=EPERM|0|game.exe: 1 other name keeps the old contents"
+    "kept|-e trace=none|0|game.exe: 1 other name keeps the old contents"
     )
     for row in "${rows[@]}"; do
-        IFS='|' read -r name inject status expected <<< "$row"
+        IFS='|' read -r name faults status expected <<< "$row"
         rm -rf "$work/fault" && mkdir "$work/fault" && cd "$work/fault" || exit 1
         unhex <<< "$P2" > p && unhex <<< "$orig" > game.exe && echo old > u && ln game.exe g2 && chmod 640 game.exe
         owner=$(id -un):$(id -gn)
-        [ "$(id -u)" == 0 ] && [ "$inject" == none ] && chown nobody:nogroup game.exe && owner=nobody:nogroup
+        [ "$(id -u)" == 0 ] && [ "$name" == kept ] && chown nobody:nogroup game.exe && owner=nobody:nogroup
         python3 -c 'import os; os.setxattr("game.exe", "user.mark", b"kept")'
-        ASAN_OPTIONS=detect_leaks=0 strace -f -o /dev/null -e inject="${inject/none/getppid:retval=1}" "$exe" apply --undo u p game.exe > /dev/null 2> "$work/err"
+        # shellcheck disable=SC2086
+        ASAN_OPTIONS=detect_leaks=0 strace -f -o /dev/null $faults "$exe" apply --undo u p game.exe > /dev/null 2> "$work/err"
         check "$name: exit" "$status" $?
-        check "$name: message" "morvexc: $expected" "$(cat "$work/err")"
+        check "$name: message" "morvexc: $expected" "$(grep -v '^strace: ' "$work/err")"
         [ "$status" == 1 ] && check "$name: files kept" "$orig old" "$(hex game.exe) $(cat u)"
         [ "$status" == 0 ] && check "$name: kept" "$patched $owner 640 kept" \
             "$(hex game.exe) $(stat -c %U:%G game.exe) $(stat -c %a game.exe) $(python3 -c 'import os; print(os.getxattr("game.exe", "user.mark").decode())')"
         check "$name: no temporary file" "g2 game.exe p u" "$(ls -A | tr '\n' ' ' | sed 's/ $//')"
     done
+    # An undo patch named by a link to where the new output is to go.
+    cd "$work/fault" && rm -f u g2 && ln -s n u && unhex <<< "$orig" > game.exe
+    morvexc apply --undo u p game.exe n > /dev/null
+    check "undo through a link to the new output" "1|morvexc: u: is the file being patched or its result|game.exe p u" \
+        "$?|$(cat "$work/err")|$(ls -A | tr '\n' ' ' | sed 's/ $//')"
 fi
 
 # Under Wine, the paths a Windows user types.
@@ -149,8 +156,9 @@ if [ -n "$runner" ]; then
     p=$($runner winepath -w "$work/fix.ov") f=$($runner winepath -w "$work/game.exe")
     check "backslash show" "00000003 BB" "$(morvexc show "$p" | tail -1)"
     check "backslash check" "not applied" "$(morvexc check "$p" "$f" | head -1)"
+    $runner cmd /c attrib +s "$f" > /dev/null
     morvexc apply "$p" "$f" > /dev/null
-    check "backslash apply" "$patched" "$(hex "$work/game.exe")"
+    check "backslash apply, attributes kept" "$patched AS" "$(hex "$work/game.exe") $($runner cmd /c attrib "$f" | cut -c1-9 | tr -d ' \r')"
     morvexc apply --undo 'NEW.EXE.' "$p" "$f" new.exe > /dev/null
     check "undo over a new output, case and dot" "morvexc: NEW.EXE.: is the file being patched or its result" "$(tr -d '\r' < "$work/err")"
 fi
