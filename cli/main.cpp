@@ -1,6 +1,7 @@
 // morvexc: makes, shows, checks and applies patches from the command line
 // with the same engine as the dialog program.
 #include "commands.h"
+#include "path_arguments.h"
 #include "platform.h"
 
 #include <cerrno>
@@ -36,6 +37,7 @@ static int Run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     RemoveTempsOnInterrupt();
+    KeepMainArguments(argc, argv);
     // Names and comments are read and shown in the locale's character set.
     setlocale(LC_CTYPE, "");
     int status = Run(argc, argv);

@@ -15,13 +15,25 @@
 
 // Without the UTF-8 code page, narrow arguments are the wide command line
 // converted with best-fit look-alikes; convert again without them and compare.
-static int PassedIntact(const char* narrow, int index)
+static int MainCount;
+static char** MainArguments; // main's own copy: the C runtime's strings are copied before main
+
+void KeepMainArguments(int argc, char** argv)
+{
+    MainCount = argc;
+    MainArguments = argv;
+}
+
+static int PassedIntact(const char* narrow)
 {
     static char exact[4096];
+    int index = 0;
+    while (index < MainCount && MainArguments[index] != narrow)
+        index++;
     int count = 0;
     LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
     BOOL lossy = FALSE;
-    int intact = wide && index < count
+    int intact = wide && index < MainCount && index < count
                  && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide[index], -1, exact, sizeof exact, NULL, &lossy)
                  && !lossy && strcmp(exact, narrow) == 0;
     LocalFree(wide);
@@ -40,7 +52,7 @@ static int FitsSystem(const char* path)
 
 int TakePathArgument(char** argument)
 {
-    if (GetACP() != CP_UTF8 && !PassedIntact(*argument, static_cast<int>(argument - __argv))) {
+    if (GetACP() != CP_UTF8 && !PassedIntact(*argument)) {
         fputs("The file name holds characters this system can't pass on!\n", stderr);
         return 0;
     }
@@ -58,6 +70,8 @@ int TakePathArgument(char** argument)
 
 #include <climits>
 #include <cstring>
+
+void KeepMainArguments(int, char**) {}
 
 // POSIX passes names as bytes, and a quote or blank may be part of one. The
 // system takes names of at most NAME_MAX bytes; the engine takes paths that
