@@ -5,8 +5,9 @@
 
 #include "win32_files.h"
 
-// Fills the identity of the folder that holds the full path `path` and puts
-// its final name, without the trailing dots and spaces Windows drops, in `name`.
+// Fills the identity of the folder that holds `path` and puts its final name
+// in `name`; GetFullPathNameA has dropped its trailing dots and spaces, as
+// the file system would.
 static int FolderOf(const char* path, FileInfo* folder, char* name)
 {
     char full[TEMP_PATH_SIZE];
@@ -15,9 +16,6 @@ static int FolderOf(const char* path, FileInfo* folder, char* name)
     if (length == 0 || length >= sizeof full || !last)
         return 0;
     strcpy(name, last);
-    size_t end = strlen(name);
-    while (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' '))
-        name[--end] = '\0';
     *last = '\0';
     BY_HANDLE_FILE_INFORMATION status;
     int known = InspectPath(full, &status);

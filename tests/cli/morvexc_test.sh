@@ -1,6 +1,6 @@
 #!/bin/bash
 # morvexc as a user runs it: natively, or under Wine with backslash paths.
-# Usage: morvexc_test.sh MORVEXC [wine]
+# Usage: morvexc_test.sh MORVEXC [wine MORVEXC_WITHOUT_UTF8]
 set -u
 source "$(dirname "$0")/harness.sh"
 export LC_ALL=C.UTF-8 # the texts below are UTF-8
@@ -59,9 +59,14 @@ rows=(
 "show a b|morvexc: extra operand 'b'|Try 'morvexc --help'.|2"
 "$work/game.exe $work/game.new $work/dash.ov -- -c|Patch Complete!|0"
 "show $work/dash.ov -h|usage: morvexc [make] [--code-page N] ORIGINAL MODIFIED PATCH [COMMENT]|"
-"show --code-page 99 $work/fix.ov|morvexc: unknown code page '99'|Try 'morvexc --help'.|2"
+"show --code-page 65000 $work/fix.ov|morvexc: unknown code page '65000'|Try 'morvexc --help'.|2"
 "show $(printf 'a%.0s' {1..300})|morvexc: $(printf 'a%.0s' {1..300}): path too long|1"
+"check $(printf 'a%.0s' {1..300}) $work/five|morvexc: $(printf 'a%.0s' {1..300}): path too long|1"
 )
+# Control bytes in a message are escaped; a path may take up to 1,009 bytes.
+[ -z "$runner" ] && rows+=("show $work/"$'\x1f\x7f'"|morvexc: W/\\x1F\\x7F: cannot be opened as a file|1"
+    "show $(printf 'a/%.0s' {1..504})b|morvexc: $(printf 'a/%.0s' {1..504})b: cannot be opened as a file|1"
+    "show $(printf 'a/%.0s' {1..504})bc|morvexc: $(printf 'a/%.0s' {1..504})bc: path too long|1")
 for row in "${rows[@]}"; do
     # shellcheck disable=SC2086
     out=$(morvexc ${row%%|*})
@@ -73,6 +78,9 @@ esc=$work/$'\x1b[2J\\a'
 cp "$work/game.exe" "$esc"
 morvexc "$esc" "$work/game.new" "$work/esc.ov" > /dev/null
 [ -z "$runner" ] && check "name escaped" 'target: \x1B[2J\x5CA' "$(morvexc show "$work/esc.ov" | cut -d'|' -f1)"
+# A byte the code page leaves undefined shows as '?', and the name goes on.
+printf 'GAME\x81.EXE\0\0\0\0\0\0' > "$work/undefined.ov"
+[ -z "$runner" ] && check "undefined byte" "target: GAME?.EXE" "$(morvexc show "$work/undefined.ov" | cut -d'|' -f1)"
 out=$($runner "$exe" --help 2>&1 >/dev/full)
 out="${out//$'\r'/}|$?"
 # Wine's C library gives no reason for /dev/full.
@@ -86,6 +94,12 @@ if [ -n "$runner" ]; then
     echo c > "$work/c"
     check "fullwidth name" "Patch Complete!|0" "$(morvexc "$work/game.exe" "$work/game.new" "$work/ｃ")"
     check "look-alike untouched" "c" "$(cat "$work/c")"
+    # Without the UTF-8 code page, a name that would reach the system changed
+    # (a look-alike, or '?') is refused, and only such a name.
+    refused="The file name holds characters this system can't pass on!|1"
+    for row in "plain.ov|Patch Complete!|0" "ｃ|$refused" "あ|$refused"; do
+        check "without UTF-8, ${row%%|*}" "${row#*|}" "$(exe=$3 morvexc "$work/game.exe" "$work/game.new" "$work/${row%%|*}")"
+    done
     mkdir "$work/Папка"
     printf 'abc' > "$work/Папка/исх.exe"
     printf 'a\xc3\xa9' > "$work/Папка/мод.exe"

@@ -17,3 +17,12 @@ TEST(UndoPatchPath, PutsTheUndoPatchBesideThePatchedFile)
         EXPECT_STREQ(undo, row.undo);
     }
 }
+
+TEST(AppliedText, NamesTheUndoPatchOnlyWhenOneWasWritten)
+{
+    char text[64];
+    AppliedText("D:\\game\\game.exe", NULL, text, sizeof text);
+    EXPECT_STREQ(text, "Patch applied to game.exe.");
+    AppliedText("D:\\game\\game.exe", "D:\\game\\fix-undo.ov", text, sizeof text);
+    EXPECT_STREQ(text, "Patch applied to game.exe.\r\nUndo patch: fix-undo.ov");
+}

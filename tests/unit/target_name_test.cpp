@@ -1,7 +1,9 @@
+#include "path_text.h"
 #include "target_name.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 static std::string Field(const char* path)
@@ -42,4 +44,21 @@ TEST(DeriveTargetName, KeepsNothingOfAnEarlierName)
 {
     Field("C:\\a\\abcdefghijkl.exe");
     EXPECT_EQ(Field("C:\\a\\b.exe"), std::string("B.EXE\0\0\0\0\0\0\0\0", 13));
+}
+
+TEST(TrimPastedPath, TakesOffBlanksAndOnePairOfQuotes)
+{
+    const char* rows[][2] = {
+        {" \t\" C:\\a b\\x.exe \" \t", "C:\\a b\\x.exe"},
+        {"   ", ""},
+        {"\"\"", ""},
+        {"\"", "\""},
+        {"a\"", "a\""},
+    };
+    for (const auto& row : rows) {
+        char path[32];
+        strcpy(path, row[0]);
+        TrimPastedPath(path);
+        EXPECT_STREQ(path, row[1]) << row[0];
+    }
 }
