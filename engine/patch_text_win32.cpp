@@ -95,7 +95,8 @@ int KnownCodePage(unsigned codePage)
     static const char ascii[] = " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~";
     UINT page = Resolved(codePage);
     CPINFO info;
-    if (page == CP_UTF7 || page == CP_UTF8 || !IsValidCodePage(page) || !GetCPInfo(page, &info) || info.MaxCharSize > 2)
+    // Single- and double-byte pages only: UTF-7 and UTF-8 take more a character.
+    if (!IsValidCodePage(page) || !GetCPInfo(page, &info) || info.MaxCharSize > 2)
         return 0;
     WCHAR wide[sizeof ascii];
     for (size_t i = 0; i < sizeof ascii; i++)

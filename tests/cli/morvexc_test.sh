@@ -16,17 +16,10 @@ morvexc() { # runs it with the given files; prints stdout+stderr and the exit co
 }
 hex() { od -An -v -tx1 "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }
 
-# Bytes that text mode would translate must pass through unchanged.
+# Bytes that text mode would translate (the unit tests pin the patch's bytes).
 printf '\x0a\x0d\x1a\x00\x0d\x0a' > "$work/game.exe"
 printf '\x0d\x0a\x1a\x01\x0d\x0a' > "$work/game.new"
 check "made" "Patch Complete!|0" "$(morvexc "$work/game.exe" "$work/game.new" "$work/fix.ov" fix)"
-check "patch bytes" \
-    "47 41 4d 45 2e 45 58 45 00 00 00 00 00 03 00 00 00 00 00 01 0d 01 00 00 00 01 0a 03 00 00 00 01 01 66 69 78" \
-    "$(hex "$work/fix.ov")"
-
-check "comment cut to 255 bytes" "Patch Complete!|0" \
-    "$(morvexc "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..9000})")"
-check "patch with cut comment" "$((15 + 18 + 255))" "$(stat -c %s "$work/long.ov")"
 # A two-byte character of code page 932 at the cut is left out whole.
 morvexc --code-page 932 "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..254})あ" > /dev/null
 check "comment cut at a whole character" "$((15 + 18 + 254))|63" \
@@ -51,8 +44,6 @@ printf '12345' > "$work/five"
 sep=/; [ -n "$runner" ] && sep='\'
 rows=(
 "$work/absent.exe $work/game.new $work/x.ov|morvexc: W${sep}absent.exe: Error opening original file!: No such file or directory|1"
-"$work/game.exe $work/five $work/x.ov|morvexc: W${sep}five: Files don't appear to be the same size!|1"
-"$work/game.exe $work/game.new $work/game.exe|morvexc: W${sep}game.exe: The patch can't be written over one of the files being compared!|1"
 "$work/game.exe $work/game.new $work/none/x.ov|morvexc: W${sep}none${sep}x.ov: Error opening file to write patch to!: No such file or directory|1"
 "show --forse|morvexc: unknown option '--forse'|Try 'morvexc --help'.|2"
 "check $work/fix.ov|morvexc: missing operand|Try 'morvexc --help'.|2"

@@ -51,6 +51,7 @@ rows=(
 "undo only what changes|$P2|$partly|apply --force --undo u p game.exe o|0|f=$partly,o=$patched,u=${G// /}0100030000000133$(printf 'undoes p' | xxd -p)"
 "undo over the file|$P2|$orig|apply --undo ./game.exe p game.exe|1|./game.exe: is the file being patched or its result"
 "undo over the output|$P2|$orig|apply --undo ./o p game.exe o|1|./o: is the file being patched or its result"
+"undo beside a new output|$P2|$orig|apply --undo u p game.exe n|0|f=$orig,n=$patched"
 "undo over a new output|$P2|$orig|apply --undo ./n p game.exe n|1|./n: is the file being patched or its result"
 "undo over a new output, path|$P2|$orig|apply --undo ../row/n p game.exe n|1|../row/n: is the file being patched or its result"
 "nothing to undo|$P2|$patched|apply --undo u p game.exe|1|u: nothing to undo: the file is already patched"
@@ -85,17 +86,18 @@ for row in "${rows[@]}"; do
     [ -z "$runner" ] && check "$name: mode" 640 "$(stat -c %a game.exe)"
     [[ $out == "already applied: game.exe not rewritten"* ]] &&
         check "$name: same file" "${before##* }" "$(stat -c %i game.exe)"
-    check "$name: no temporary file" "game.exe o p" "$(ls | grep -vx u | tr '\n' ' ' | sed 's/ $//')"
+    check "$name: no temporary file" "game.exe o p" "$(ls | grep -vxE 'u|n' | tr '\n' ' ' | sed 's/ $//')"
 done
 
-# make, check, apply: the result is the modified file exactly.
+# make, check, apply: the result is the modified file exactly, for files of
+# fixed random bytes with 20 bytes changed (one apply copy chunk and several).
 cd "$work" || exit 1
 for size in 1 4099 3000000; do
-    head -c "$size" /dev/urandom > orig.bin
-    cp orig.bin mod.bin
-    for ((i = 0; i < 20; i++)); do
-        head -c 1 /dev/urandom | dd of=mod.bin bs=1 seek=$((RANDOM * size / 32768)) conv=notrunc 2>/dev/null
-    done
+    python3 -c 'import random, sys
+random.seed(int(sys.argv[1])); size = int(sys.argv[1]); data = bytearray(random.randbytes(size))
+open("orig.bin", "wb").write(data)
+for _ in range(20): data[random.randrange(size)] = random.randrange(256)
+open("mod.bin", "wb").write(data)' "$size"
     expected="not applied"; cmp -s orig.bin mod.bin && expected="already applied"
     morvexc orig.bin mod.bin rt.ov > /dev/null
     check "round trip $size: check" "$expected" "$(morvexc check rt.ov orig.bin | head -1)"
@@ -124,6 +126,7 @@ if [ -z "$runner" ]; then
     "second move fails|-e inject=renameat:error=EIO:when=1|1|u: cannot be written: Input/output error"
     "flush fails|-e inject=fsync:error=EIO:when=2|1|u: cannot be written: Input/output error"
     "look fails|-P u -e inject=newfstatat:error=EACCES|1|u: cannot be written: Permission denied"
+    "no swap, a link kept instead|-e inject=renameat2:error=EINVAL|0|game.exe: 1 other name keeps the old contents"
     "owner not settable|-e inject=fchown:error=EPERM|0|game.exe: 1 other name keeps the old contents"
     "kept|-e trace=none|0|game.exe: 1 other name keeps the old contents"
     )

@@ -86,6 +86,8 @@ static void Answer(HWND window)
         HoldOn(window);
         if (answer.compare(0, 8, "comment:") == 0)
             SendMessageA(comment, EM_REPLACESEL, 0, LPARAM(answer.c_str() + 8));
+        if (GetWindowTextLengthA(comment) > 255) // as typing would, a paste stops at the limit
+            Seen += " (over 255 characters)";
         button = IDC_COMMENT_OK;
     } else if (answer.compare(0, 5, "file:") == 0) {
         SetDlgItemTextA(window, FILE_NAME_BOX, (Here + answer.substr(5)).c_str());
