@@ -120,9 +120,11 @@ int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
         size_t step = static_cast<size_t>(std::min<long long>(end - at, 16 << 20));
         ssize_t copied = copy_file_range(fileno(from), &at, fileno(to), NULL, step, 0);
         // The disk starts on what is copied while the rest is copied, so
-        // that the final flush has less to wait for.
-        if (copied > 0 && sync_file_range(fileno(to), 0, 0, SYNC_FILE_RANGE_WRITE) >= 0)
+        // that the final flush has less to wait for; only a hint.
+        if (copied > 0) {
+            sync_file_range(fileno(to), 0, 0, SYNC_FILE_RANGE_WRITE);
             continue;
+        }
         if (copied == 0 || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP))
             return 0;
         // Where the system cannot copy between these two files, copy here.
