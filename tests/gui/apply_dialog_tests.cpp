@@ -4,22 +4,13 @@
 // and a drop of a patch and a file.
 
 #include "apply_dialog.h"
+#include "gui_checks.h"
 #include "resource.h"
 #include "win_shared.h"
-
-#include <shlobj.h>
-
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
 static HWND Dialog;
 static std::string Here; // ends with a backslash
 static std::vector<std::string> Boxes, Answers;
-static int Failed;
 
 static const char* const Icons[] = {"", " x", " ?", " !", " i", "", "", ""};
 
@@ -39,25 +30,11 @@ static void Write(const std::string& name, const std::string& bytes)
     std::ofstream(Here + name, std::ios::binary) << bytes;
 }
 
-static std::string Read(const std::string& name)
-{
-    std::ifstream file(Here + name, std::ios::binary);
-    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "(none)";
-}
-
 static std::string Field(int id)
 {
     char text[4096];
     GetDlgItemTextA(Dialog, id, text, sizeof text);
     return text;
-}
-
-static void Expect(const std::string& got, const std::string& expected, const std::string& what)
-{
-    if (got.compare(0, expected.size(), expected) != 0 || (expected.back() != ':' && got != expected)) {
-        Failed++;
-        printf("FAIL %s:\n  expected \"%s\"\n  got      \"%s\"\n", what.c_str(), expected.c_str(), got.c_str());
-    }
 }
 
 static std::string Joined(const std::vector<std::string>& texts)
@@ -169,22 +146,16 @@ static void Questions()
         SendMessageA(Dialog, WM_COMMAND, IDC_APPLY_APPLY, 0);
         std::string what = std::string(row.file) + " " + row.bytes + " answered " + row.answers[0];
         Expect(Joined(Boxes), Joined(row.boxes), what + ": messages");
-        Expect(Read(row.file) + "|" + Read("fix-undo.ov"), std::string(row.after) + "|" + row.undo, what + ": files");
+        Expect(ReadFile(Here + row.file) + "|" + ReadFile(Here + "fix-undo.ov"), std::string(row.after) + "|" + row.undo, what + ": files");
         if (!row.box.empty())
             Expect(Field(IDC_APPLY_INFO), row.box, what + ": box afterwards");
     }
 }
 
-// A drop as the shell makes it: the names, each ended by a zero, and one
-// more zero at the end.
+// A drop of a file and a patch, anywhere on the dialog.
 static void Drop()
 {
-    std::string names = Here + "game.exe" + '\0' + Here + "fix.ov" + '\0';
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() + 1);
-    DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    memcpy(drop + 1, names.data(), names.size());
-    GlobalUnlock(memory);
+    HGLOBAL memory = ShellDrop({0, 0}, {Here + "game.exe", Here + "fix.ov"});
     SetDlgItemTextA(Dialog, IDC_APPLY_PATCH_PATH, "");
     SetDlgItemTextA(Dialog, IDC_APPLY_FILE_PATH, "");
     SendMessageA(Dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);

@@ -4,19 +4,14 @@
 // morvex.exe: started, Alt+X through its accelerators, Yes, exit status 0.
 // Usage: morvex_e2e_tests MORVEX_APPLY_EXE MORVEX_EXE (Unix paths are taken as drive Z:)
 
-#include <windows.h>
+#include "gui_checks.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
 
 enum { IDC_APPLY_APPLY = 1107, MESSAGE_TEXT = 0xFFFF };
 
 static DWORD ProcessId;
-static int Failed;
 
 static void Check(bool ok, const std::string& what)
 {
@@ -24,13 +19,6 @@ static void Check(bool ok, const std::string& what)
         Failed++;
         printf("FAIL %s\n", what.c_str());
     }
-}
-
-static std::string Text(HWND window)
-{
-    char text[1024] = "";
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, LPARAM(text), SMTO_ABORTIFHUNG, 5000, NULL);
-    return text;
 }
 
 struct Search {
@@ -58,12 +46,6 @@ static HWND WaitFor(const char* title, bool message)
         EnumWindows(Visit, LPARAM(&search));
     Check(search.found != NULL, std::string("a window titled ") + title + " opens");
     return search.found;
-}
-
-static std::string Read(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 static std::string WindowsPath(const char* path)
@@ -131,9 +113,9 @@ int main(int argc, char** argv)
     }
     Check(WaitForSingleObject(process.hProcess, 5000) == WAIT_OBJECT_0, "Close ends the program");
     TerminateProcess(process.hProcess, 1);
-    Check(Read(folder + "longfile two.exe") == std::string("\x00\xAA\x22\xBB", 4), "the file holds the patched bytes");
-    Check(Read(folder + "longfile one.exe") == std::string("\x00\x11\x22\x33", 4), "the other file is as it was");
-    Check(Read(folder + "fix-undo.ov") == head + std::string("\x01\0\0\0\x01\x11\x03\0\0\0\x01\x33", 12) + "undoes fix.ov",
+    Check(ReadFile(folder + "longfile two.exe") == std::string("\x00\xAA\x22\xBB", 4), "the file holds the patched bytes");
+    Check(ReadFile(folder + "longfile one.exe") == std::string("\x00\x11\x22\x33", 4), "the other file is as it was");
+    Check(ReadFile(folder + "fix-undo.ov") == head + std::string("\x01\0\0\0\x01\x11\x03\0\0\0\x01\x33", 12) + "undoes fix.ov",
           "fix-undo.ov holds the undo patch");
     QuitMorvex(WindowsPath(argv[2]));
     std::error_code ignored;

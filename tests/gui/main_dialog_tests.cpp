@@ -7,17 +7,10 @@
 
 #include "app_state.h"
 #include "dialogs.h"
+#include "gui_checks.h"
 #include "resource.h"
 
-#include <shlobj.h>
-
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <set>
-#include <string>
-#include <vector>
 
 enum { MESSAGE_TEXT = 0xFFFF, FILE_NAME_BOX = 0x47C };
 
@@ -26,28 +19,6 @@ static std::string Here; // ends with a backslash
 static std::string Seen;
 static std::vector<std::string> Answers;
 static std::set<HWND> Answered, Pending;
-static int Failed;
-
-static std::string Text(HWND window)
-{
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-static std::string Read(const std::string& name)
-{
-    std::ifstream file(Here + name, std::ios::binary);
-    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "(none)";
-}
-
-static void Expect(const std::string& got, const std::string& expected, const std::string& what)
-{
-    if (got != expected) {
-        Failed++;
-        printf("FAIL %s:\n  expected \"%s\"\n  got      \"%s\"\n", what.c_str(), expected.c_str(), got.c_str());
-    }
-}
 
 // A message box by its text (and " [No]" when No has the focus, which makes it
 // the default), the program's two dialogs by what they hold, a file dialog by
@@ -178,7 +149,7 @@ static void Commands()
         if (!row.fields.empty())
             Expect(Field(IDC_ORIGINAL_PATH) + "|" + Field(IDC_MODIFIED_PATH), row.fields, what + ": fields");
         if (!row.patch.empty())
-            Expect(Read("first.ov") + (Read("demo.exe").size() == 4 ? "" : " (demo.exe replaced)"), row.patch, what + ": patch");
+            Expect(ReadFile(Here + "first.ov") + (ReadFile(Here + "demo.exe").size() == 4 ? "" : " (demo.exe replaced)"), row.patch, what + ": patch");
     }
 }
 
@@ -189,22 +160,6 @@ static POINT PointAt(int id, const char* label)
     GetWindowRect(label ? FindWindowExA(Main, NULL, "Static", label) : GetDlgItem(Main, id), &area);
     MapWindowPoints(NULL, Main, reinterpret_cast<POINT*>(&area), 2);
     return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
-}
-
-// A drop as the shell makes it: the point, then the names, each ended by a
-// zero, and one more zero at the end.
-static HGLOBAL Drop(POINT point, const std::vector<std::string>& files)
-{
-    std::string names;
-    for (const std::string& file : files)
-        names += file + '\0';
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() + 1);
-    DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->pt = point;
-    memcpy(drop + 1, names.data(), names.size());
-    GlobalUnlock(memory);
-    return memory;
 }
 
 // Each field's text, then its buffer's, after each drop.
@@ -221,7 +176,6 @@ static void Drops()
     } drops[] = {
         {IDC_ORIGINAL_PATH, NULL, "x", "", {a}, false, a + "|" + a + "||"},
         {0, "Original unmodified file:", "x", "", {a}, false, a + "|" + a + "||"},
-        {IDC_BROWSE_ORIGINAL, NULL, "x", "", {a}, false, a + "|" + a + "||"},
         {IDC_MODIFIED_PATH, NULL, "", "", {a}, false, "||" + a + "|" + a},
         {0, "File to make patch with:", "", "", {a}, false, "||" + a + "|" + a},
         {IDC_BROWSE_MODIFIED, NULL, "", "", {a}, false, "||" + a + "|" + a},
@@ -239,7 +193,7 @@ static void Drops()
         SetDlgItemTextA(Main, IDC_ORIGINAL_PATH, OriginalPath);
         SetDlgItemTextA(Main, IDC_MODIFIED_PATH, ModifiedPath);
         OpenSubDialog = row.subDialogOpen ? Main : NULL;
-        HGLOBAL drop = Drop(PointAt(row.id, row.label), row.files);
+        HGLOBAL drop = ShellDrop(PointAt(row.id, row.label), row.files);
         SendMessageA(Main, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
         std::string got = Field(IDC_ORIGINAL_PATH) + "|" + OriginalPath + "|" + Field(IDC_MODIFIED_PATH) + "|"
                           + ModifiedPath + (GlobalSize(drop) ? " (drop not finished)" : "");

@@ -17,14 +17,8 @@ while IFS='|' read -r which type text; do
         grep -qF -- "$text" <<<"$resource" || fail "$(basename "$exe") resource type $type lacks $text"
     done
 done <<EOF
-both|24|<requestedExecutionLevel level="asInvoker"
-both|24|>true/pm</dpiAware>
 both|24|>PerMonitorV2, PerMonitor</dpiAwareness>
 both|24|>UTF-8</activeCodePage>
-both|24|<supportedOS Id="{e2011457-1546-43c5-a5fe-008deee3d3f0}"/>
-both|24|<supportedOS Id="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"/>
-both|24|<supportedOS Id="{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"/>
-both|24|<supportedOS Id="{1f676c76-80e1-4239-95bb-83d0f6d0da78}"/>
 both|24|<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>
 gui|24|name="Microsoft.Windows.Common-Controls" version="6.0.0.0"
 both|16|$version

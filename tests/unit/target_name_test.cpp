@@ -27,7 +27,6 @@ TEST(DeriveTargetName, FollowsTheShortNameRules)
         {"C:\\x\\a.b.c.d.e.f", std::string("A.B.C.D.E.F\0\0", 13)},
         {"C:\\x\\[z]{`}@~.ex", std::string("[Z]{`}@~.EX\0\0", 13)},
         {"C:\\dir\\", std::string(13, '\0')},
-        {"", std::string(13, '\0')},
         // Only the backslash splits a path that has one.
         {"C:\\dir\\sub/f.exe", std::string("SUB/F.EXE\0\0\0\0", 13)},
         // Typed paths without a backslash.

@@ -4,6 +4,7 @@
 # downloads named. No case may make the page fetch anything or log a fault.
 # Usage: web_test.py PAGE MORVEXC
 import os, shutil, subprocess, sys, tempfile, time
+from pathlib import Path
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -20,11 +21,6 @@ def write(name, data):
     with open(path, "wb") as f:
         f.write(data)
     return path
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 # Differences at both ends and on both sides of the worker's 4 MiB slices.
@@ -46,10 +42,10 @@ subprocess.run([morvexc, "apply", "--undo", os.path.join(work, "cli/game-undo.ov
 # id: path or text to enter, button to press, id and last line of its text, downloads.
 cases = [
     ({"original": game, "modified": patched, "comment": "a comment é☃"}, "make", "make-result", "Patch Complete!",
-     {"game.ov": read(made)}),
+     {"game.ov": Path(made).read_bytes()}),
     ({"original": game, "modified": short}, "make", "make-result", "Files don't appear to be the same size!", {}),
     ({"patch": made, "target": game}, "apply", "apply-result", "Undo patch: game-undo.ov",
-     {"game.exe": bytes(modified), "game-undo.ov": read(os.path.join(work, "cli/game-undo.ov"))}),
+     {"game.exe": bytes(modified), "game-undo.ov": Path(work, "cli/game-undo.ov").read_bytes()}),
     ({"patch": made, "target": patched}, None, "verdict", "Already applied: nothing to do.", {}),
     ({"patch": not_patch}, None, "verdict", "Not a patch: ", {}),
 ]
@@ -90,7 +86,7 @@ try:
         # Chromium writes a download under a hidden or .crdownload name first.
         got = wait(lambda: len(os.listdir(downloads)) >= len(files)
                    and not any(n.startswith(".") or n.endswith(".crdownload") for n in os.listdir(downloads))
-                   and {n: read(os.path.join(downloads, n)) for n in os.listdir(downloads)}, 10 if files else 1)
+                   and {n: Path(downloads, n).read_bytes() for n in os.listdir(downloads)}, 10 if files else 1)
         fetched = driver.execute_script("return performance.getEntriesByType('resource').map(e => e.name)")
         problems = []
         if not last.startswith(expected):
