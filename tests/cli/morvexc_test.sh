@@ -50,7 +50,7 @@ rows=(
 "show a b|morvexc: extra operand 'b'|Try 'morvexc --help'.|2"
 "$work/game.exe $work/game.new $work/dash.ov -- -c|Patch Complete!|0"
 "show $work/dash.ov -h|usage: morvexc [make] [--code-page N] ORIGINAL MODIFIED PATCH [COMMENT]|"
-"show --code-page 65000 $work/fix.ov|morvexc: unknown code page '65000'|Try 'morvexc --help'.|2"
+"show --code-page 65001 $work/fix.ov|morvexc: unknown code page '65001'|Try 'morvexc --help'.|2"
 "show $(printf 'a%.0s' {1..300})|morvexc: $(printf 'a%.0s' {1..300}): path too long|1"
 "check $(printf 'a%.0s' {1..300}) $work/five|morvexc: $(printf 'a%.0s' {1..300}): path too long|1"
 )
@@ -140,6 +140,7 @@ if [ -z "$runner" ]; then
     opening="Error opening file to write patch to!" over="The patch can't be written over one of the files being compared!"
     for row in "to-third|third|third|Patch Complete!|0" "d/chain|../to-third|third|Patch Complete!|0" \
         "dangling|d/new.ov|d/new.ov|Patch Complete!|0" "loop1|loop2||morvexc: loop1: $opening: Too many levels of symbolic links|1" \
+        "long|$(printf 'a/%.0s' {1..511})b||morvexc: long: $opening: No such file or directory|1" \
         "to-game|game.exe||morvexc: to-game: $over|1" "d/to-to-game|../to-game||morvexc: d/to-to-game: $over|1"; do
         IFS='|' read -r link target written expected <<< "$row"
         ln -s "$target" "$link"

@@ -132,6 +132,7 @@ fi
 if [ -z "$runner" ]; then
     rows=(
     "second move fails|-e inject=renameat:error=EIO:when=1|1|u: cannot be written: Input/output error"
+    "second move fails, no swap|-e inject=renameat2:error=EINVAL -e inject=renameat:error=EIO:when=2|1|u: cannot be written: Input/output error"
     "flush fails|-e inject=fsync:error=EIO:when=2|1|u: cannot be written: Input/output error"
     "look fails|-P u -e inject=newfstatat:error=EACCES|1|u: cannot be written: Permission denied"
     "no swap, a link kept instead|-e inject=renameat2:error=EINVAL|0|game.exe: 1 other name keeps the old contents"
