@@ -35,7 +35,8 @@ rows=(
 "marker|$G 0200 $R1 03000000 02 bb|$orig|show p|1|p: record 2: marker 0x02, not 0x01"
 "offset 2 GiB|$G 0100 00000080 01 aa|$orig|show p|1|p: record 1: offset 0x80000000 is 2 GiB or more"
 "offset twice|$G 0200 $R1 01000000 01 bb|$orig|apply p game.exe|1|p: offset 0x00000001 is given twice, as AA and as BB"
-"over 1 MiB|big|$orig|show p|1|p: larger than 1 MiB: not a patch"
+"exactly 1 MiB|zeros:1048576|$orig|apply --any-name p game.exe|0|already applied: game.exe not rewritten"
+"1 MiB and a byte|zeros:1048577|$orig|show p|1|p: larger than 1 MiB: not a patch"
 "apply in place|$P2|$orig|apply p game.exe|0|f=$patched"
 "apply out of order, same twice|$G 0300 $R3 $R1 $R3|$orig|apply p game.exe|0|f=$patched"
 "apply already applied|$P2|$patched|apply p game.exe|0|already applied: game.exe not rewritten"
@@ -61,7 +62,7 @@ rows=(
 for row in "${rows[@]}"; do
     IFS='|' read -r name patch file commands status expected <<< "$row"
     dir=$work/row && rm -rf "$dir" && mkdir "$dir" && cd "$dir" || exit 1
-    if [ "$patch" == big ]; then truncate -s 1100000 p; else unhex <<< "$patch" > p; fi
+    if [[ $patch == zeros:* ]]; then truncate -s "${patch#zeros:}" p; else unhex <<< "$patch" > p; fi
     unhex <<< "$file" > game.exe
     printf '\xff' > o
     chmod 640 game.exe

@@ -114,7 +114,6 @@ int main(int argc, char** argv)
     Check(WaitForSingleObject(process.hProcess, 5000) == WAIT_OBJECT_0, "Close ends the program");
     TerminateProcess(process.hProcess, 1);
     Check(ReadFile(folder + "longfile two.exe") == std::string("\x00\xAA\x22\xBB", 4), "the file holds the patched bytes");
-    Check(ReadFile(folder + "longfile one.exe") == std::string("\x00\x11\x22\x33", 4), "the other file is as it was");
     Check(ReadFile(folder + "fix-undo.ov") == head + std::string("\x01\0\0\0\x01\x11\x03\0\0\0\x01\x33", 12) + "undoes fix.ov",
           "fix-undo.ov holds the undo patch");
     QuitMorvex(WindowsPath(argv[2]));
