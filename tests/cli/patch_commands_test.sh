@@ -98,18 +98,20 @@ if [ -z "$runner" ]; then
     check "modes" "755 640" "$(stat -c %a game.exe) $(stat -c %a n)"
 fi
 
-# make, check, apply: the result is the modified file exactly, for files of
-# fixed random bytes with 20 bytes changed (one apply copy chunk and several).
+# make, show, check, apply: the result is the modified file exactly, for
+# fixed random bytes with evenly spread changes (one apply copy chunk and
+# several, and a patch of 65,535 records).
 cd "$work" || exit 1
-for size in 1 4099 3000000; do
+for run in "1 1" "4099 20" "3000000 20" "524280 65535"; do
+    read -r size changes <<< "$run"
     python3 -c 'import random, sys
-random.seed(int(sys.argv[1])); size = int(sys.argv[1]); data = bytearray(random.randbytes(size))
+size, changes = map(int, sys.argv[1:]); random.seed(size); data = bytearray(random.randbytes(size))
 open("orig.bin", "wb").write(data)
-for _ in range(20): data[random.randrange(size)] = random.randrange(256)
-open("mod.bin", "wb").write(data)' "$size"
-    expected="not applied"; cmp -s orig.bin mod.bin && expected="already applied"
+for i in range(changes): data[i * size // changes] ^= random.randrange(1, 256)
+open("mod.bin", "wb").write(data)' $run
     morvexc orig.bin mod.bin rt.ov > /dev/null
-    check "round trip $size: check" "$expected" "$(morvexc check rt.ov orig.bin | head -1)"
+    check "round trip $size: show, check" "records: $changes|not applied" \
+        "$(morvexc show rt.ov | sed -n 2p)|$(morvexc check rt.ov orig.bin | head -1)"
     morvexc apply rt.ov orig.bin > /dev/null
     check "round trip $size: result" "$(hex mod.bin)" "$(hex orig.bin)"
 done
