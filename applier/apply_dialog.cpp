@@ -153,10 +153,10 @@ static void StartWith(HWND window, const StartPaths* start)
     DragAcceptFiles(window, TRUE);
     WarningHook = TakeWarning;
     // The file first, so that a patch's refresh does not look for one.
-    if (start && start->file)
+    if (start) {
         SetDlgItemTextA(window, IDC_APPLY_FILE_PATH, start->file);
-    if (start && start->patch)
         SetDlgItemTextA(window, IDC_APPLY_PATCH_PATH, start->patch);
+    }
     RefreshVerdict(window);
 }
 

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-// The paths the fields start with (NULL for an empty field), passed to the
-// dialog as its creation parameter.
+// The paths the fields start with ("" for an empty field), passed to the
+// dialog as its creation parameter (or none: both fields empty).
 struct StartPaths {
     const char* patch;
     const char* file;

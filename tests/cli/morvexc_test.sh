@@ -148,7 +148,6 @@ if [ -z "$runner" ]; then
         check "link $link stays a link" "$link" "$(find "$link" -maxdepth 0 -type l)"
         [ -n "$written" ] && check "link $link: written" "$(hex ref.ov)" "$(hex "$written")"
     done
-    check "game.exe kept" "0a 0d 1a 00 0d 0a" "$(hex game.exe)"
     if [ "$(id -u)" == 0 ]; then
         mkdir -m 1777 shared && chown nobody shared && ln -s ../third shared/mine && ln -s ../third shared/theirs
         chown -h 65533 shared/theirs
