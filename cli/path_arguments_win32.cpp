@@ -37,13 +37,12 @@ static int PassedIntact(const char* narrow)
 }
 
 // The narrow file functions take a full path of fewer than MAX_PATH characters.
+// A path with no full form (an empty one) is left to the open to refuse.
 static int FitsSystem(const char* path)
 {
     static WCHAR wide[32768], full[32768];
-    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, 32768))
-        return 0;
-    DWORD length = GetFullPathNameW(wide, 32768, full, NULL);
-    return length > 0 && length < MAX_PATH;
+    MultiByteToWideChar(CP_ACP, 0, path, -1, wide, 32768); // cannot fail: a command line holds fewer
+    return GetFullPathNameW(wide, 32768, full, NULL) < MAX_PATH;
 }
 
 int TakePathArgument(char** argument)

@@ -65,6 +65,7 @@ for row in "${rows[@]}"; do
     [ -n "$runner" ] && [[ $expected == *"!: "* ]] && out=${out%%!*}\|${out##*|} expected=${expected%%!*}\|${expected##*|}
     check "${row%%|*}" "$expected" "${out:0:${#expected}}"
 done
+check "empty path" "morvexc: : Error opening original file" "$(morvexc '' "$work/game.new" "$work/x.ov" | cut -d! -f1)"
 esc=$work/$'\x1b[2J\\a'
 cp "$work/game.exe" "$esc"
 morvexc "$esc" "$work/game.new" "$work/esc.ov" > /dev/null
