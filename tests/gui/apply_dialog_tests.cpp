@@ -110,6 +110,10 @@ static void Finding()
         Fill("", "fix.ov");
         Expect(Field(IDC_APPLY_FILE_PATH), row.found.empty() ? "" : Here + row.found, "found in " + Here);
     }
+    SetCurrentDirectoryA((top + "find0").c_str()); // a patch named from the current folder
+    SetDlgItemTextA(Dialog, IDC_APPLY_FILE_PATH, "");
+    SetDlgItemTextA(Dialog, IDC_APPLY_PATCH_PATH, "fix.ov");
+    Expect(Field(IDC_APPLY_FILE_PATH), "longfilename.exe", "found beside fix.ov");
     Here = top;
 }
 
