@@ -45,6 +45,7 @@ sep=/; [ -n "$runner" ] && sep='\'
 rows=(
 "$work/absent.exe $work/game.new $work/x.ov|morvexc: W${sep}absent.exe: Error opening original file!: No such file or directory|1"
 "$work/game.exe $work/game.new $work/none/x.ov|morvexc: W${sep}none${sep}x.ov: Error opening file to write patch to!: No such file or directory|1"
+"$work/game.exe $work/game.new $work|morvexc: W: Error opening file to write patch to!: Is a directory|1"
 "show --forse|morvexc: unknown option '--forse'|Try 'morvexc --help'.|2"
 "check $work/fix.ov|morvexc: missing operand|Try 'morvexc --help'.|2"
 "show a b|morvexc: extra operand 'b'|Try 'morvexc --help'.|2"
