@@ -10,12 +10,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     static char patch[TEXT_BUFFER_SIZE], file[TEXT_BUFFER_SIZE];
     InitCommonControls(); // the themed controls of the manifest's Common Controls 6
     StartPaths start = {patch, file};
-    int count = 0, taken = 0;
+    int count = 0;
+    bool taken = false;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (arguments && count > 3) {
         ShowMessageBox(NULL, "Usage: morvex-apply.exe [PATCH [FILE]]", ProgramName, MB_ICONWARNING | MB_OK);
     } else if (arguments) {
-        taken = 1;
+        taken = true;
         for (int i = 1; i < count && taken; i++)
             taken = FromWideText(arguments[i], i == 1 ? patch : file);
         if (!taken)
