@@ -177,19 +177,15 @@ static int Unchanged(Replacement* r)
 // already moved to the backup name, it is put back.
 static int Move(Replacement* r, const char* backup)
 {
-    if (!r->exists) {
-        int moved = MoveFileExA(r->temp, r->name, MOVEFILE_WRITE_THROUGH);
-        if (!moved)
-            NoteFailure(NULL);
-        return moved;
-    }
-    if (ReplaceFileA(r->name, r->temp, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)) {
-        SetFileAttributesA(r->name, r->mode ? r->mode : FILE_ATTRIBUTE_NORMAL); // Wine's ReplaceFile drops them
+    if (r->exists ? ReplaceFileA(r->name, r->temp, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)
+                  : MoveFileExA(r->temp, r->name, MOVEFILE_WRITE_THROUGH)) {
+        if (r->exists) // Wine's ReplaceFile drops the attributes
+            SetFileAttributesA(r->name, r->mode ? r->mode : FILE_ATTRIBUTE_NORMAL);
         return 1;
     }
     DWORD error = GetLastError();
     NoteFailure(NULL);
-    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+    if (r->exists && error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
         MoveFileExA(backup, r->name, MOVEFILE_WRITE_THROUGH);
     return 0;
 }
