@@ -28,13 +28,16 @@ check "comment cut at a whole character" "$((15 + 18 + 254))|63" \
 # converted before the 12-byte rule, one '?' per missing character, never half of one.
 for row in "café.exe|é||43 41 46 e9 2e 45 58 45 00 00 00 00 00|e9" \
     "éééééééé.exe|😀x||e9 e9 e9 e9 e9 e9 e9 e9 2e 45 58 45 00|3f 78" \
-    "aaaaaあaaaaaa|é|--code-page 932|41 41 41 41 41 7e 31 2e 45 58 45 00 00|3f"; do
+    "aaaaaあaaaaaa|é|--code-page 932|41 41 41 41 41 7e 31 2e 45 58 45 00 00|3f" \
+    "longfilename.exe|x||4c 4f 4e 47 46 49 7e 31 2e 45 58 45 00|78"; do
     IFS='|' read -r name comment options expected <<< "$row"
     cp "$work/game.exe" "$work/$name"
     # shellcheck disable=SC2086
     morvexc $options "$work/$name" "$work/game.new" "$work/text.ov" "$comment" > /dev/null
     check "text of $name" "$expected" "$(head -c13 "$work/text.ov" > "$work/n"; hex "$work/n")|$(tail -c +34 "$work/text.ov" > "$work/c"; hex "$work/c")"
 done
+check "LONGFI~1.EXE's patch checked and applied" "not applied|0 of 3 positions hold their new value; target LONGFI~1.EXE; file 6 bytes|0|0" \
+    "$(morvexc check "$work/text.ov" "$work/longfilename.exe")|$(morvexc apply "$work/text.ov" "$work/longfilename.exe" > /dev/null; cmp "$work/longfilename.exe" "$work/game.new"; echo $?)"
 check "café.exe's patch checked" "not applied|0 of 3 positions hold their new value; target CAFé.EXE; file 6 bytes|0" \
     "$(morvexc "$work/café.exe" "$work/game.new" "$work/text.ov" > /dev/null; morvexc check "$work/text.ov" "$work/café.exe")"
 
