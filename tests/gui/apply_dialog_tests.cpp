@@ -10,14 +10,15 @@
 
 static HWND Dialog;
 static std::string Here; // ends with a backslash
-static std::vector<std::string> Boxes, Answers;
+static std::string Boxes; // each ended by '|'
+static std::vector<std::string> Answers;
 
 static const char* const Icons[] = {"", " x", " ?", " !", " i", "", "", ""};
 
 static int WINAPI RecordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
-    Boxes.push_back(std::string(text) + (owner == Dialog && strcmp(caption, "Morvex") == 0 ? "" : " (unowned)")
-                    + (type & MB_DEFBUTTON2 ? " [No]" : "") + Icons[(type & MB_ICONMASK) >> 4]);
+    Boxes += std::string(text) + (owner == Dialog && strcmp(caption, "Morvex") == 0 ? "" : " (unowned)")
+             + (type & MB_DEFBUTTON2 ? " [No]" : "") + Icons[(type & MB_ICONMASK) >> 4] + "|";
     if (Answers.empty())
         return IDOK;
     int answer = Answers.front() == "yes" ? IDYES : IDNO;
@@ -35,14 +36,6 @@ static std::string Field(int id)
     char text[4096];
     GetDlgItemTextA(Dialog, id, text, sizeof text);
     return text;
-}
-
-static std::string Joined(const std::vector<std::string>& texts)
-{
-    std::string all;
-    for (const std::string& text : texts)
-        all += text + "|";
-    return all;
 }
 
 static void Fill(const std::string& file, const std::string& patch)
@@ -87,7 +80,7 @@ static void States()
     Write("bad.ov", "GAME.EXE");
     Fill("game.exe", "bad.ov");
     Expect(Field(IDC_APPLY_INFO), "Not a patch: shorter than the 15-byte header", "bad.ov");
-    Expect(Joined(Boxes), "", "no message box while the box is filled");
+    Expect(Boxes, "", "no message box while the box is filled");
 }
 
 static void Finding()
@@ -119,24 +112,21 @@ static void Finding()
 
 static void Questions()
 {
+    const std::string other = "This patch is for GAME.EXE, but the file's name gives OTHER.EXE. Apply it anyway? [No] !|";
+    const std::string replace = "Replace the existing undo patch fix-undo.ov? [No] ?|";
     const struct {
         const char *file, *bytes;
         bool keepUndo;
         const char* oldUndo;
-        std::vector<std::string> answers, boxes;
-        std::string after, undo, box;
+        std::vector<std::string> answers;
+        std::string boxes, after, undo, box;
     } rows[] = {
-        {"other.exe", "0123", true, NULL, {"no"},
-         {"This patch is for GAME.EXE, but the file's name gives OTHER.EXE. Apply it anyway? [No] !"}, "0123", "(none)", ""},
-        {"other.exe", "0123", false, NULL, {"yes"},
-         {"This patch is for GAME.EXE, but the file's name gives OTHER.EXE. Apply it anyway? [No] !",
-          "Patch applied to other.exe. i"}, "0A2B", "(none)", ""},
-        {"game.exe", "0A23", true, NULL, {"no"},
-         {"1 of 2 bytes already hold their new value. Apply the rest? [No] !"}, "0A23", "(none)", ""},
-        {"game.exe", "0123", true, "old", {"no"}, {"Replace the existing undo patch fix-undo.ov? [No] ?"}, "0123", "old", ""},
-        {"game.exe", "0123", true, "old", {"yes"},
-         {"Replace the existing undo patch fix-undo.ov? [No] ?", "Patch applied to game.exe.\r\nUndo patch: fix-undo.ov i"},
-         "0A2B", Undo, Head + "Already applied: nothing to do."},
+        {"other.exe", "0123", true, NULL, {"no"}, other, "0123", "(none)", ""},
+        {"other.exe", "0123", false, NULL, {"yes"}, other + "Patch applied to other.exe. i|", "0A2B", "(none)", ""},
+        {"game.exe", "0A23", true, NULL, {"no"}, "1 of 2 bytes already hold their new value. Apply the rest? [No] !|", "0A23", "(none)", ""},
+        {"game.exe", "0123", true, "old", {"no"}, replace, "0123", "old", ""},
+        {"game.exe", "0123", true, "old", {"yes"}, replace + "Patch applied to game.exe.\r\nUndo patch: fix-undo.ov i|", "0A2B", Undo,
+         Head + "Already applied: nothing to do."},
     };
     for (const auto& row : rows) {
         Write(row.file, row.bytes);
@@ -149,7 +139,7 @@ static void Questions()
         Answers = row.answers;
         SendMessageA(Dialog, WM_COMMAND, IDC_APPLY_APPLY, 0);
         std::string what = std::string(row.file) + " " + row.bytes + " answered " + row.answers[0];
-        Expect(Joined(Boxes), Joined(row.boxes), what + ": messages");
+        Expect(Boxes, row.boxes, what + ": messages");
         Expect(ReadFile(Here + row.file) + "|" + ReadFile(Here + "fix-undo.ov"), std::string(row.after) + "|" + row.undo, what + ": files");
         if (!row.box.empty())
             Expect(Field(IDC_APPLY_INFO), row.box, what + ": box afterwards");
