@@ -41,7 +41,7 @@ static int PassedIntact(const char* narrow)
 static int FitsSystem(const char* path)
 {
     static WCHAR wide[32768], full[32768];
-    MultiByteToWideChar(CP_ACP, 0, path, -1, wide, 32768); // cannot fail: a command line holds fewer
+    MultiByteToWideChar(CP_ACP, 0, path, -1, wide, 32768); // fits: a command line is under 32,768 characters
     return GetFullPathNameW(wide, 32768, full, NULL) < MAX_PATH;
 }
 
