@@ -4,14 +4,13 @@
 set -u
 source "$(dirname "$0")/harness.sh"
 export LC_ALL=C.UTF-8 # the texts below are UTF-8
-path() { if [ -n "$runner" ]; then $runner winepath -w "$1" 2>/dev/null; else echo "$1"; fi; }
 morvexc() { # runs it with the given files; prints stdout+stderr and the exit code
     local args=()
-    for a in "$@"; do case $a in /*) args+=("$(path "$a")") ;; *) args+=("$a") ;; esac; done
+    for a in "$@"; do case $a in /*) args+=("$(winpath "$a")") ;; *) args+=("$a") ;; esac; done
     local out rc
     out=$($runner "$exe" "${args[@]}" 2>&1)
     rc=$?
-    out=${out//"$(path "$work")"/W}
+    out=${out//"$(winpath "$work")"/W}
     echo "$(printf '%s' "$out" | tr -d '\r' | tr '\n' '|')|$rc"
 }
 hex() { od -An -v -tx1 "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }
@@ -101,7 +100,7 @@ if [ -n "$runner" ]; then
     check "Cyrillic names" "Patch Complete!|0" \
         "$(morvexc "$work/Папка/исх.exe" "$work/Папка/мод.exe" "$work/Папка/п.ov" "é коммент")"
     check "quoted paths" "Patch Complete!|0" \
-        "$(morvexc " \"$(path "$work/game.exe")\" " "\"$(path "$work/game.new")\"" "$work/q.ov")"
+        "$(morvexc " \"$(winpath "$work/game.exe")\" " "\"$(winpath "$work/game.new")\"" "$work/q.ov")"
 fi
 
 # Interrupts, each sent once the temporary file exists: the old destination

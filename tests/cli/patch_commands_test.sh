@@ -113,7 +113,7 @@ open("mod.bin", "wb").write(data)' $run
     check "round trip $size: show, check" "records: $changes|not applied" \
         "$(morvexc show rt.ov | sed -n 2p)|$(morvexc check rt.ov orig.bin | head -1)"
     morvexc apply rt.ov orig.bin > /dev/null
-    check "round trip $size: result" "$(hex mod.bin)" "$(hex orig.bin)"
+    check "round trip $size: result" "0|$(hex mod.bin)" "$?$(cat "$work/err")|$(hex orig.bin)"
 done
 
 # A write that fails part way (the file size limit) leaves the file as it was.
@@ -169,7 +169,7 @@ fi
 # Under Wine, the paths a Windows user types.
 if [ -n "$runner" ]; then
     unhex <<< "$P2" > "$work/fix.ov" && unhex <<< "$orig" > "$work/game.exe"
-    p=$($runner winepath -w "$work/fix.ov") f=$($runner winepath -w "$work/game.exe")
+    p=$(winpath "$work/fix.ov") f=$(winpath "$work/game.exe")
     $runner cmd /c attrib +s "$f" > /dev/null
     morvexc apply "$p" "$f" > /dev/null
     check "backslash apply, attributes kept" "$patched AS" "$(hex "$work/game.exe") $($runner cmd /c attrib "$f" | cut -c1-9 | tr -d ' \r')"
