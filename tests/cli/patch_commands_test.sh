@@ -115,6 +115,11 @@ open("mod.bin", "wb").write(data)' $run
     morvexc apply rt.ov orig.bin > /dev/null
     check "round trip $size: result" "0|$(hex mod.bin)" "$?$(cat "$work/err")|$(hex orig.bin)"
 done
+# Past 4 GiB, a size cut to 32 bits would put offset 3 past the end.
+rm -f ./*.bin && unhex <<< "$P2" > p && truncate -s $((2**32 + 3)) game.exe
+check "check over 4 GiB" "not applied|0 of 2 positions hold their new value; target GAME.EXE; file 4294967299 bytes" \
+    "$(morvexc check p game.exe | tr '\n' '|' | sed 's/|$//')"
+rm game.exe
 
 # A write that fails part way (the file size limit) leaves the file as it was.
 if [ -z "$runner" ]; then
