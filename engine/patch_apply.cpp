@@ -61,10 +61,15 @@ int LoadPatch(void* owner, const char* patchPath, PatchContents* patch)
     return LoadPatchFile(owner, patchPath, patch, &info);
 }
 
+int PastTheEnd(const PatchContents& patch, long long size)
+{
+    return patch.distinct > 0 && patch.positions[patch.distinct - 1].offset >= size;
+}
+
 int JudgeFit(const PatchContents& patch, const unsigned char* oldBytes, int anyName, int force,
              PatchFit* fit, char* refusal)
 {
-    if (patch.distinct > 0 && patch.positions[patch.distinct - 1].offset >= fit->fileSize) {
+    if (PastTheEnd(patch, fit->fileSize)) {
         snprintf(refusal, REFUSAL_SIZE, "offset 0x%08X is past the end of the file (%lld bytes)",
                  static_cast<unsigned>(patch.positions[patch.distinct - 1].offset), fit->fileSize);
         return 0;
@@ -148,8 +153,7 @@ FILE* OpenAndJudge(void* owner, const char* filePath, const PatchContents& patch
     }
     fit->fileSize = info->size;
     fit->fileName = StoredTargetName(filePath);
-    int past = patch.distinct > 0 && patch.positions[patch.distinct - 1].offset >= info->size;
-    if (!past && !ReadOldBytes(file, patch)) {
+    if (!PastTheEnd(patch, info->size) && !ReadOldBytes(file, patch)) {
         fclose(file);
         WarnAbout(owner, filePath, "cannot be read");
         return NULL;

@@ -20,6 +20,9 @@ struct PatchFit {
     long otherNames;     // after an apply: other hard links to the replaced file, which keep the old contents
 };
 
+// Whether a record lies past the end of a file of `size` bytes.
+int PastTheEnd(const PatchContents& patch, long long size);
+
 // How the patch meets a file, from the file's bytes at the patch's positions
 // (`oldBytes[i]` at patch.positions[i]; not read when a position is past the
 // end). Returns 1, or 0 with the reason in `refusal` (REFUSAL_SIZE bytes): a

@@ -1,6 +1,7 @@
 #include "patch_verdict.h"
 
 #include "patch_format.h"
+#include "patch_judging.h"
 #include "patch_text.h"
 #include "platform.h"
 #include "target_name.h"
@@ -21,14 +22,17 @@ int SurveyFit(void* owner, const char* patchPath, const char* filePath, PatchCon
         return 0;
     }
     fclose(file);
-    if (patch->distinct > 0 && patch->positions[patch->distinct - 1].offset >= info.size) {
+    if (PastTheEnd(*patch, info.size)) {
         fit->state = FIT_PAST_END;
         fit->applied = 0;
         fit->fileSize = info.size;
         fit->fileName = StoredTargetName(filePath);
         return 1;
     }
-    return CheckPatch(owner, patchPath, filePath, 1, 1, patch, fit);
+    file = OpenAndJudge(owner, filePath, *patch, 1, 1, fit, &info);
+    if (file)
+        fclose(file);
+    return file != NULL;
 }
 
 // The last component of a path, after a backslash, a slash or a drive's colon.
