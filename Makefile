@@ -39,14 +39,15 @@ build: deps
 
 # The page in one file, the engine's WebAssembly inside it, so that it works
 # from file:// too. emcc's optimizer finds Debian's acorn through NODE_PATH.
-WEB_SOURCES := web/morvex_web.cpp $(addprefix engine/,patch_compare.cpp patch_format.cpp \
-               target_name.cpp patch_text_posix.cpp patch_reader.cpp patch_apply.cpp patch_verdict.cpp)
-WEB_FLAGS := -std=c++17 -O2 -Iengine -Iweb -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=MorvexEngine \
+WEB_SOURCES := web/morvex_web.cpp $(addprefix engine/,make/patch_compare.cpp format/patch_format.cpp \
+               format/target_name.cpp format/patch_text_posix.cpp format/patch_reader.cpp apply/patch_check.cpp apply/patch_verdict.cpp)
+ENGINE_INCLUDES := $(addprefix -Iengine/,format make apply files)
+WEB_FLAGS := -std=c++17 -O2 $(ENGINE_INCLUDES) -Iweb -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=MorvexEngine \
              -sENVIRONMENT=worker -sDYNAMIC_EXECUTION=0 -sINITIAL_MEMORY=33554432 \
              -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString
 web: build/web/index.html
 
-build/web/index.html: $(WEB_SOURCES) $(wildcard engine/*.h web/*) | deps
+build/web/index.html: $(WEB_SOURCES) $(wildcard engine/*/*.h web/*) | deps
 	mkdir -p build/web
 	NODE_PATH=/usr/share/nodejs emcc $(WEB_FLAGS) $(WEB_SOURCES) -o build/web/engine.js
 	python3 web/assemble.py build/web/engine.js web $@
@@ -74,13 +75,14 @@ test: build build/wineprefix/system.reg
 # The patch reader and the check under libFuzzer, built with clang apart
 # from the three presets. New inputs it finds stay in build/fuzz/corpus.
 FUZZ_SECONDS ?= 60
-FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp $(addprefix engine/,patch_reader.cpp patch_apply.cpp patch_write.cpp \
-                patch_format.cpp patch_verdict.cpp target_name.cpp patch_text_posix.cpp platform_posix.cpp replace_posix.cpp destination_posix.cpp)
+FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp $(addprefix engine/,format/patch_reader.cpp apply/patch_check.cpp apply/apply_patch.cpp \
+                format/patch_format.cpp apply/patch_verdict.cpp format/target_name.cpp format/patch_text_posix.cpp \
+                files/platform_posix.cpp files/replace_posix.cpp files/destination_posix.cpp)
 
-build/fuzz/fuzz_patch: $(FUZZ_SOURCES) $(wildcard engine/*.h)
+build/fuzz/fuzz_patch: $(FUZZ_SOURCES) $(wildcard engine/*/*.h)
 	mkdir -p build/fuzz/corpus
 	clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-		-Iengine $(FUZZ_SOURCES) -lpthread -o $@
+		$(ENGINE_INCLUDES) $(FUZZ_SOURCES) -lpthread -o $@
 
 fuzz: deps build/fuzz/fuzz_patch
 	@build/fuzz/fuzz_patch -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/ \
