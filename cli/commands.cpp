@@ -40,19 +40,12 @@ int MakeCommand(Arguments* args)
     return 0;
 }
 
-// Text from a patch, converted from its code page; control bytes would
-// break the one-line layout, so they show as \xHH.
-static void PrintEscaped(const unsigned char* patchText, size_t patchLength)
+// Text from a patch, shown as every front end shows it (see patch_text.h).
+static void PrintPatchText(const unsigned char* patchText, size_t patchLength)
 {
     static char shown[4 << 20];
-    size_t length = FromPatchText(patchText, patchLength, shown, sizeof shown, SelectedCodePage());
-    const unsigned char* text = reinterpret_cast<const unsigned char*>(shown);
-    for (size_t i = 0; i < length; i++) {
-        if (text[i] < 0x20 || text[i] == 0x7F || text[i] == '\\')
-            printf("\\x%02X", text[i]);
-        else
-            putchar(text[i]);
-    }
+    ShowPatchText(patchText, patchLength, shown, sizeof shown, SelectedCodePage());
+    fputs(shown, stdout);
 }
 
 int ShowCommand(Arguments* args)
@@ -64,12 +57,12 @@ int ShowCommand(Arguments* args)
     if (!LoadPatch(NULL, argv[0], &patch))
         return 1;
     fputs("target: ", stdout);
-    PrintEscaped(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
+    PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
     printf("\nrecords: %u", patch.count);
     if (patch.distinct != patch.count)
         printf(" (%u positions)", patch.distinct);
     fputs("\ncomment: ", stdout);
-    PrintEscaped(patch.comment, patch.commentLength);
+    PrintPatchText(patch.comment, patch.commentLength);
     putchar('\n');
     if (patch.commentLength > MAX_COMMENT_LENGTH)
         printf("note: the comment is %u bytes, longer than the %d bytes Morvex writes\n",
@@ -90,7 +83,7 @@ int CheckCommand(Arguments* args)
         return 1;
     puts(fit.state == FIT_APPLIED ? "already applied" : "not applied");
     printf("%u of %u positions hold their new value; target ", fit.applied, patch.distinct);
-    PrintEscaped(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
+    PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
     printf("; file %lld bytes\n", fit.fileSize);
     return 0;
 }

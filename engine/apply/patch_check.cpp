@@ -1,6 +1,7 @@
 #include "patch_apply.h"
 #include "patch_judging.h"
 
+#include "patch_text.h"
 #include "platform.h"
 #include "target_name.h"
 #include "warning.h"
@@ -75,8 +76,12 @@ int JudgeFit(const PatchContents& patch, const unsigned char* oldBytes, int anyN
         return 0;
     }
     if (!anyName && strncmp(patch.name.bytes, fit->fileName.bytes, TARGET_NAME_SIZE) != 0) {
-        snprintf(refusal, REFUSAL_SIZE, "the patch is for %.12s, this file's name gives %.12s",
-                 patch.name.bytes, fit->fileName.bytes);
+        char target[SHOWN_NAME_SIZE], given[SHOWN_NAME_SIZE];
+        ShowPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes), target,
+                      sizeof target, SelectedCodePage());
+        ShowPatchText(reinterpret_cast<const unsigned char*>(fit->fileName.bytes), strlen(fit->fileName.bytes), given,
+                      sizeof given, SelectedCodePage());
+        snprintf(refusal, REFUSAL_SIZE, "the patch is for %s, this file's name gives %s", target, given);
         return 0;
     }
     fit->applied = 0;

@@ -45,10 +45,11 @@ static const char* BaseName(const char* path)
     return name;
 }
 
-// A target name in this process's code page.
+// A target name as a person sees it.
 static const char* ShownName(const TargetName& name, char* out, size_t size)
 {
-    FromPatchText(reinterpret_cast<const unsigned char*>(name.bytes), strnlen(name.bytes, TARGET_NAME_SIZE), out, size, SelectedCodePage());
+    ShowPatchText(reinterpret_cast<const unsigned char*>(name.bytes), strnlen(name.bytes, TARGET_NAME_SIZE), out, size,
+                  SelectedCodePage());
     return out;
 }
 
@@ -59,21 +60,10 @@ static void Append(char* out, const char* text)
     snprintf(out + used, VERDICT_SIZE - used, "%s", text);
 }
 
-// The comment converted; control bytes would break the lines, so they show
-// as \xHH.
 static void AppendComment(char* out, const PatchContents& patch)
 {
-    static char converted[VERDICT_SIZE];
-    size_t length = FromPatchText(patch.comment, patch.commentLength, converted, sizeof converted, SelectedCodePage());
-    char piece[8];
-    for (size_t i = 0; i < length; i++) {
-        unsigned char ch = static_cast<unsigned char>(converted[i]);
-        if (ch < 0x20 || ch == 0x7F)
-            snprintf(piece, sizeof piece, "\\x%02X", ch);
-        else
-            snprintf(piece, sizeof piece, "%c", converted[i]);
-        Append(out, piece);
-    }
+    size_t used = strlen(out);
+    ShowPatchText(patch.comment, patch.commentLength, out + used, VERDICT_SIZE - used, SelectedCodePage());
 }
 
 static const char* Bytes(long long count)
@@ -84,7 +74,7 @@ static const char* Bytes(long long count)
 void DescribeFit(const PatchContents* patch, const char* patchProblem, const char* filePath, const PatchFit* fit,
                  const char* fileProblem, char* out)
 {
-    char line[1024], target[64], other[64];
+    char line[1024], target[SHOWN_NAME_SIZE], other[SHOWN_NAME_SIZE];
     out[0] = '\0';
     if (!patch) {
         snprintf(line, sizeof line, "Not a patch: %s", patchProblem);
@@ -122,7 +112,7 @@ void DescribeFit(const PatchContents* patch, const char* patchProblem, const cha
 
 int NameQuestion(const PatchContents& patch, const char* filePath, char* out, size_t size)
 {
-    char target[64], other[64];
+    char target[SHOWN_NAME_SIZE], other[SHOWN_NAME_SIZE];
     TargetName fileName = StoredTargetName(filePath);
     if (strncmp(fileName.bytes, patch.name.bytes, TARGET_NAME_SIZE) == 0)
         return 0;

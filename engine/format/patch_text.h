@@ -21,6 +21,13 @@ size_t ToPatchText(const char* text, char* out, size_t size, unsigned codePage);
 // this process cannot show) becoming '?'. Returns the bytes put.
 size_t FromPatchText(const unsigned char* text, size_t length, char* out, size_t size, unsigned codePage);
 
+// Text from a patch as a person sees it: converted into this process's
+// character set, with control characters and '\\' as \xHH, so that nothing
+// from a patch can drive a terminal, split a line or pass for an escape.
+// Cut before a character or escape that would not fit. Returns the bytes put.
+enum { SHOWN_NAME_SIZE = 4 * 12 + 1 }; // a target name shown: each byte at most one escape
+size_t ShowPatchText(const unsigned char* text, size_t length, char* out, size_t size, unsigned codePage);
+
 // The bytes (1 or 2) of the character that `text` begins with in `codePage`.
 size_t PatchCharLength(const char* text, unsigned codePage);
 
