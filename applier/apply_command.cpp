@@ -27,7 +27,9 @@ void ApplyChosenPatch(HWND window)
     int keepUndo = IsDlgButtonChecked(window, IDC_APPLY_KEEP_UNDO) == BST_CHECKED;
     if (keepUndo) {
         if (!UndoPatchPath(ChosenPatch, ChosenFile, undoPath, sizeof undoPath)) {
-            TakeWarning(window, ChosenFile, "no room for the undo patch's name beside it", NULL);
+            Problem problem;
+            Refuse(&problem, ChosenFile, "no room for the undo patch's name beside it");
+            ShowProblem(window, problem);
             return;
         }
         if (GetFileAttributesA(undoPath) != INVALID_FILE_ATTRIBUTES) {
@@ -37,9 +39,12 @@ void ApplyChosenPatch(HWND window)
         }
     }
     HCURSOR arrow = SetCursor(LoadCursor(NULL, IDC_WAIT));
-    int applied = ApplyPatch(window, ChosenPatch, ChosenFile, NULL, keepUndo ? undoPath : NULL, 1, 1, &Fit);
+    Problem problem;
+    int applied = ApplyPatch(ChosenPatch, ChosenFile, NULL, keepUndo ? undoPath : NULL, 1, 1, &Fit, &problem);
     SetCursor(arrow);
-    if (applied) {
+    if (!applied) {
+        ShowProblem(window, problem);
+    } else {
         AppliedText(ChosenFile, keepUndo ? undoPath : NULL, done, sizeof done);
         ShowMessageBox(window, done, ProgramName, MB_ICONINFORMATION | MB_OK);
     }

@@ -13,21 +13,11 @@ char ChosenPatch[TEXT_BUFFER_SIZE];
 char ChosenFile[TEXT_BUFFER_SIZE];
 PatchContents Patch;
 PatchFit Fit;
-int Collecting;
-char WarningText[TEXT_BUFFER_SIZE];
-
-// One line: the file, the engine's words, the system's reason. The patch's
-// own reasons leave out its name: the box says "Not a patch: " before them.
-void TakeWarning(void* owner, const char* path, const char* text, const char* reason)
+void ShowProblem(HWND window, const Problem& problem)
 {
-    char line[TEXT_BUFFER_SIZE * 2];
-    const char* name = path && !(Collecting && strcmp(path, ChosenPatch) == 0) ? path : NULL;
-    snprintf(line, sizeof line, "%s%s%s%s%s", name ? name : "", name ? ": " : "", text, reason ? ": " : "",
-             reason ? reason : "");
-    if (Collecting)
-        snprintf(WarningText, sizeof WarningText, "%s", line);
-    else
-        ShowMessageBox(static_cast<HWND>(owner), line, ProgramName, MB_ICONWARNING | MB_OK);
+    char line[PROBLEM_TEXT_SIZE * 3];
+    ProblemLine(problem, line, sizeof line);
+    ShowMessageBox(window, line, ProgramName, MB_ICONWARNING | MB_OK);
 }
 
 // How much of `path` names its folder, the separator included.
@@ -60,7 +50,7 @@ static void FindTargetFile(HWND window)
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !FromWideText(entry.cFileName, name))
             continue;
         snprintf(candidate, sizeof candidate, "%.*s%s", folderLength, ChosenPatch, name);
-        TargetName given = StoredTargetName(candidate);
+        TargetName given = DeriveTargetName(candidate);
         if (strncmp(given.bytes, Patch.name.bytes, TARGET_NAME_SIZE) == 0 && strlen(candidate) < TEXT_BUFFER_SIZE) {
             matches++;
             strcpy(found, candidate);
@@ -75,41 +65,40 @@ static const char CannotPassOn[] = "The file name holds characters this system c
 
 int RefreshVerdict(HWND window)
 {
-    static char box[VERDICT_SIZE], fileProblem[TEXT_BUFFER_SIZE];
+    static char box[VERDICT_SIZE], patchProblem[PROBLEM_TEXT_SIZE * 2], fileProblem[PROBLEM_TEXT_SIZE * 3];
     int patchRead = ReadPathField(window, IDC_APPLY_PATCH_PATH, ChosenPatch, 0);
     int fileRead = ReadPathField(window, IDC_APPLY_FILE_PATH, ChosenFile, 0);
     TrimPastedPath(ChosenPatch);
     TrimPastedPath(ChosenFile);
     int valid = 0, judged = 0;
+    Problem problem;
     box[0] = '\0';
-    Collecting = 1;
-    WarningText[0] = '\0';
-    if (!patchRead)
+    if (!patchRead) {
         snprintf(box, sizeof box, "%s", CannotPassOn);
-    else if (!ChosenPatch[0])
-        ; // nothing to say yet
-    else if (!LoadPatch(window, ChosenPatch, &Patch))
-        DescribeFit(NULL, WarningText, NULL, NULL, NULL, box);
-    else
+    } else if (!ChosenPatch[0]) {
+        // nothing to say yet
+    } else if (!LoadPatch(ChosenPatch, &Patch, &problem)) {
+        // The box says "Not a patch: " before the problem: the patch's name goes without saying.
+        problem.path = NULL;
+        ProblemLine(problem, patchProblem, sizeof patchProblem);
+        DescribeFit(NULL, patchProblem, NULL, NULL, NULL, box);
+    } else {
         valid = 1;
+    }
     if (valid && fileRead && !ChosenFile[0]) {
-        Collecting = 0;
         FindTargetFile(window);
         // A file found has changed the field, and that refresh has done the rest.
         if (GetWindowTextLengthA(GetDlgItem(window, IDC_APPLY_FILE_PATH)) != 0)
             return IsWindowEnabled(GetDlgItem(window, IDC_APPLY_APPLY));
-        Collecting = 1;
     }
     if (valid && !fileRead) {
         DescribeFit(&Patch, NULL, NULL, NULL, NULL, box);
         snprintf(box + strlen(box), sizeof box - strlen(box), "\r\n%s", CannotPassOn);
     } else if (valid) {
-        if (ChosenFile[0])
-            judged = SurveyFit(window, ChosenPatch, ChosenFile, &Patch, &Fit);
-        snprintf(fileProblem, sizeof fileProblem, "%s", WarningText);
+        if (ChosenFile[0] && !(judged = SurveyFit(Patch, ChosenFile, &Fit, &problem)))
+            ProblemLine(problem, fileProblem, sizeof fileProblem);
         DescribeFit(&Patch, NULL, ChosenFile, judged ? &Fit : NULL, fileProblem, box);
     }
-    Collecting = 0;
     int applicable = judged && (Fit.state == FIT_NOT_APPLIED || Fit.state == FIT_PARTLY_APPLIED);
     SetDlgItemTextA(window, IDC_APPLY_INFO, box);
     EnableWindow(GetDlgItem(window, IDC_APPLY_APPLY), applicable);
@@ -125,9 +114,8 @@ static void DropFiles(HWND window, HDROP drop)
     for (UINT i = 0; i < count; i++) {
         if (!DroppedPath(window, drop, i, dropped))
             continue;
-        Collecting = 1;
-        int patch = LoadPatch(window, dropped, &contents);
-        Collecting = 0;
+        Problem problem;
+        int patch = LoadPatch(dropped, &contents, &problem);
         SetDlgItemTextA(window, patch ? IDC_APPLY_PATCH_PATH : IDC_APPLY_FILE_PATH, dropped);
     }
     DragFinish(drop);
@@ -151,7 +139,6 @@ static void StartWith(HWND window, const StartPaths* start)
     SendDlgItemMessageA(window, IDC_APPLY_FILE_PATH, EM_LIMITTEXT, TEXT_LIMIT, 0);
     CheckDlgButton(window, IDC_APPLY_KEEP_UNDO, BST_CHECKED);
     DragAcceptFiles(window, TRUE);
-    WarningHook = TakeWarning;
     // The file first, so that a patch's refresh does not look for one.
     if (start) {
         SetDlgItemTextA(window, IDC_APPLY_FILE_PATH, start->file);

@@ -10,10 +10,7 @@ extern char ChosenFile[TEXT_BUFFER_SIZE];
 extern PatchContents Patch;
 extern PatchFit Fit;
 
-// The engine's warnings go to WarningText while Collecting is set, as one
-// line naming the file; otherwise to a message box that shows that line.
-extern int Collecting;
-extern char WarningText[TEXT_BUFFER_SIZE];
-void TakeWarning(void* owner, const char* path, const char* text, const char* reason);
+// The problem as one line naming the file, in a warning box.
+void ShowProblem(HWND window, const Problem& problem);
 
 #endif

@@ -6,7 +6,6 @@
 #include "patch_text.h"
 #include "path_arguments.h"
 #include "platform.h"
-#include "warning.h"
 
 #include <cstdio>
 #include <cstring>
@@ -27,15 +26,10 @@ int MakeCommand(Arguments* args)
         return 1;
     // The engine cuts the comment to 255 bytes, as the comment dialog does.
     const char* comment = args->count == 4 ? argv[3] : "";
-    if (!CheckSameSize(NULL, argv[0], argv[1]))
-        return 1;
-    int shown = WarningsShown;
-    if (!BuildPatch(NULL, argv[0], argv[1], argv[2], comment)) {
-        // A message that said what failed stands alone.
-        if (WarningsShown == shown)
-            ShowWarning(NULL, argv[2], "Error writing patch!", SystemReason());
-        return 1;
-    }
+    Problem problem;
+    // The sizes first, as the dialog checks them before it asks for a patch name.
+    if (!CompareSizes(argv[0], argv[1], &problem) || !MakePatchFile(argv[0], argv[1], argv[2], comment, &problem))
+        return Report(problem);
     puts("Patch Complete!");
     return 0;
 }
@@ -54,8 +48,9 @@ int ShowCommand(Arguments* args)
     if (!TakePaths(argv, 0, 1))
         return 1;
     PatchContents patch;
-    if (!LoadPatch(NULL, argv[0], &patch))
-        return 1;
+    Problem problem;
+    if (!LoadPatch(argv[0], &patch, &problem))
+        return Report(problem);
     fputs("target: ", stdout);
     PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
     printf("\nrecords: %u", patch.count);
@@ -79,8 +74,9 @@ int CheckCommand(Arguments* args)
         return 1;
     PatchContents patch;
     PatchFit fit;
-    if (!CheckPatch(NULL, argv[0], argv[1], 0, 0, &patch, &fit))
-        return 1;
+    Problem problem;
+    if (!CheckPatch(argv[0], argv[1], 0, 0, &patch, &fit, &problem))
+        return Report(problem);
     puts(fit.state == FIT_APPLIED ? "already applied" : "not applied");
     printf("%u of %u positions hold their new value; target ", fit.applied, patch.distinct);
     PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
@@ -100,8 +96,9 @@ int ApplyCommand(Arguments* args)
     int anyName = args->anyName, force = args->force;
 
     PatchFit fit;
-    if (!ApplyPatch(NULL, patchPath, filePath, outputPath, undoPath, anyName, force, &fit))
-        return 1;
+    Problem problem;
+    if (!ApplyPatch(patchPath, filePath, outputPath, undoPath, anyName, force, &fit, &problem))
+        return Report(problem);
     if (fit.state == FIT_APPLIED && outputPath)
         printf("already applied: %s copied to %s\n", filePath, outputPath);
     else if (fit.state == FIT_APPLIED)
@@ -115,7 +112,7 @@ int ApplyCommand(Arguments* args)
         char note[64];
         snprintf(note, sizeof note, "%ld other name%s the old contents", fit.otherNames,
                  fit.otherNames == 1 ? " keeps" : "s keep");
-        ShowWarning(NULL, outputPath ? outputPath : filePath, note, NULL);
+        ReportFile(outputPath ? outputPath : filePath, note);
     }
     return 0;
 }

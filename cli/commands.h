@@ -1,6 +1,8 @@
 #ifndef MORVEXC_COMMANDS_H
 #define MORVEXC_COMMANDS_H
 
+#include "problem.h"
+
 // The words after the command word, options taken out (GNU style: anywhere
 // before "--").
 struct Arguments {
@@ -21,7 +23,11 @@ int ShowCommand(Arguments* args);
 int CheckCommand(Arguments* args);
 int ApplyCommand(Arguments* args);
 
-// How many warnings the engine has shown (console_warning.cpp).
-extern int WarningsShown;
+// Prints the problem as one line on stderr, "morvexc: NAME: WHAT: REASON",
+// NAME and REASON where there are any. Returns 1, the exit status of a refusal.
+int Report(const Problem& problem);
+
+// The same for a file and our own words, with no reason.
+int ReportFile(const char* path, const char* what);
 
 #endif

@@ -1,7 +1,7 @@
 #include "path_arguments.h"
 
 #include "platform.h"
-#include "warning.h"
+#include "commands.h"
 
 #include <algorithm>
 #include <climits>
@@ -22,6 +22,6 @@ int TakePathArgument(char** argument)
         longest = std::max(longest, strcspn(name, "/"));
     if (strlen(path) + sizeof tempName <= TEMP_PATH_SIZE && longest <= NAME_MAX)
         return 1;
-    ShowWarning(NULL, path, "path too long", NULL);
+    ReportFile(path, "path too long");
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "path_arguments.h"
 
 #include "path_text.h"
-#include "warning.h"
+#include "commands.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -53,7 +53,7 @@ int TakePathArgument(char** argument)
     }
     TrimPastedPath(*argument);
     if (!FitsSystem(*argument)) {
-        ShowWarning(NULL, *argument, "path too long", NULL);
+        ReportFile(*argument, "path too long");
         return 0;
     }
     return 1;

@@ -41,11 +41,11 @@ static void MakePatch(HWND window)
     TrimPastedPath(OriginalPath);
     TrimPastedPath(ModifiedPath);
     if (!OriginalPath[0]) {
-        ShowWarning(window, NULL, "You must select the unmodified file first!", NULL);
+        ShowWarning(window, "You must select the unmodified file first!");
         return;
     }
     if (!ModifiedPath[0]) {
-        ShowWarning(window, NULL, "You must select the modified file first!", NULL);
+        ShowWarning(window, "You must select the modified file first!");
         return;
     }
     // The size check and the builder pump no messages: show that we are busy.

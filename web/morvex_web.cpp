@@ -79,7 +79,7 @@ WEB_CALL unsigned WebMakePatch(const char* originalName, const char* comment, un
     static char stored[MAX_COMMENT_LENGTH + 1];
     SelectCodePage(codePage);
     ToPatchText(comment, stored, sizeof stored, codePage);
-    return EncodePatch(Output, StoredTargetName(originalName), Records, RecordCount, stored);
+    return EncodePatch(Output, DeriveTargetName(originalName), Records, RecordCount, stored);
 }
 
 // Takes apart the patch read into PatchFile (`size` is the file's size).
@@ -112,9 +112,9 @@ WEB_CALL int WebJudge(const char* fileName, double size)
         return -1;
     }
     Fit.fileSize = static_cast<long long>(size);
-    Fit.fileName = StoredTargetName(fileName);
+    Fit.fileName = DeriveTargetName(fileName);
     Fit.applied = 0;
-    if (Patch.distinct > 0 && Patch.positions[Patch.distinct - 1].offset >= Fit.fileSize)
+    if (PastTheEnd(Patch, Fit.fileSize))
         Fit.state = FIT_PAST_END;
     else
         JudgeFit(Patch, Old, 1, 1, &Fit, refusal);

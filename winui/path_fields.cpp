@@ -16,7 +16,7 @@ static int PassesOn(const wchar_t* wideText, const char* ansiText)
 
 static void WarnCannotPassOn(HWND window)
 {
-    ShowWarning(window, NULL, "The file name holds characters this system can't pass on!", NULL);
+    ShowWarning(window, "The file name holds characters this system can't pass on!");
 }
 
 int ReadPathField(HWND window, int field, char* pathBuffer, int warn)

@@ -13,11 +13,9 @@ enum { TEXT_LIMIT = 255, TEXT_BUFFER_SIZE = 1024 };
 
 extern const char ProgramName[];
 
-// The engine's warnings are message boxes shown through ShowMessageBox
-// (MessageBoxA; tests put a recorder in its place). When WarningHook is set,
-// it takes each warning instead.
+// Every message box goes through ShowMessageBox (MessageBoxA; tests put a
+// recorder in its place); ShowWarning shows a warning with it.
 extern int(WINAPI* ShowMessageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-extern void (*WarningHook)(void* owner, const char* path, const char* text, const char* reason);
 
 // Reads a path field into `pathBuffer` (TEXT_BUFFER_SIZE bytes). Without the
 // UTF-8 code page, the ANSI form of a name holds look-alikes for the

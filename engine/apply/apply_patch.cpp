@@ -6,7 +6,6 @@
 
 #include "file_replace.h"
 #include "platform.h"
-#include "warning.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,23 +20,31 @@ enum {
 static unsigned char Block[BLOCK_SIZE];
 static unsigned char UndoBytes[MAX_PATCH_SIZE];
 
-enum { COPY_WRITE_FAILED = -1, COPY_READ_FAILED = 0, COPY_DONE = 1 };
-
 // Whether a failed copy between files failed in the writing.
-static int WriteFailed()
+static int WriteFailed(int error)
 {
 #ifdef EDQUOT
-    if (errno == EDQUOT)
+    if (error == EDQUOT)
         return 1;
 #endif
-    return errno == ENOSPC || errno == EFBIG;
+    return error == ENOSPC || error == EFBIG;
+}
+
+// Names the side of a failed copy at fault: the file read or the one written.
+static int CopyFailed(Problem* problem, const char* filePath, const char* outPath)
+{
+    NoteSystemError(problem);
+    if (WriteFailed(problem->error))
+        return Blame(problem, outPath, "cannot be written");
+    return Blame(problem, filePath, "cannot be read");
 }
 
 // Copies the file's `size` bytes to `out`, each position's new value laid
 // over it. Chunks holding no position are left to the system to copy; runs
 // of chunks that hold one pass through Block. Fails on a read or write
 // error, or when the file no longer has exactly `size` bytes.
-static int CopyPatched(FILE* file, long long size, FILE* out, const PatchContents& patch)
+static int CopyPatched(FILE* file, const char* filePath, long long size, FILE* out, const char* outPath,
+                       const PatchContents& patch, Problem* problem)
 {
     const PatchRecord* positions = patch.positions;
     unsigned next = 0;
@@ -45,8 +52,11 @@ static int CopyPatched(FILE* file, long long size, FILE* out, const PatchContent
         long long nextOffset = next < patch.distinct ? positions[next].offset : size;
         long long plainEnd = std::min(size, nextOffset - nextOffset % CHUNK_SIZE);
         if (plainEnd > at) {
-            if (!AppendFileRange(file, at, plainEnd - at, out))
-                return WriteFailed() ? COPY_WRITE_FAILED : COPY_READ_FAILED;
+            int copied = AppendFileRange(file, at, plainEnd - at, out);
+            if (copied < 0)
+                return Refuse(problem, filePath, ChangedWhileWorking);
+            if (!copied)
+                return CopyFailed(problem, filePath, outPath);
             at = plainEnd;
             continue;
         }
@@ -61,21 +71,22 @@ static int CopyPatched(FILE* file, long long size, FILE* out, const PatchContent
             end = std::min(size, end + CHUNK_SIZE);
         }
         size_t length = static_cast<size_t>(end - at);
-        if (ReadAt(file, Block, length, at) != static_cast<long>(length))
-            return COPY_READ_FAILED;
+        long got = ReadAt(file, Block, length, at);
+        if (got < 0)
+            return NoteSystemError(problem), Blame(problem, filePath, "cannot be read");
+        if (got != static_cast<long>(length))
+            return Refuse(problem, filePath, ChangedWhileWorking);
         for (; next < last; next++)
             Block[positions[next].offset - at] = positions[next].value;
         if (fwrite(Block, 1, length, out) != length)
-            return COPY_WRITE_FAILED;
+            return NoteSystemError(problem), Blame(problem, outPath, "cannot be written");
         at = end;
     }
     unsigned char extra;
-    return ReadAt(file, &extra, 1, size) == 0 ? COPY_DONE : COPY_READ_FAILED;
-}
-
-static int WriteAll(FILE* out, const void* bytes, size_t length)
-{
-    return fwrite(bytes, 1, length, out) == length;
+    long got = ReadAt(file, &extra, 1, size);
+    if (got < 0)
+        return NoteSystemError(problem), Blame(problem, filePath, "cannot be read");
+    return got == 0 ? 1 : Refuse(problem, filePath, ChangedWhileWorking);
 }
 
 // Where the result and the undo patch go must be neither the patch nor, for
@@ -91,80 +102,85 @@ static const char* TargetProblem(const Replacement& target, const FileInfo& patc
     return NULL;
 }
 
-int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const char* outputPath,
-               const char* undoPath, int anyName, int force, PatchFit* fit)
+// Begins the undo patch's replacement beside the result, unless it would
+// land on the patch, the file or the result, or there is nothing to undo.
+static int BeginUndo(const char* undoPath, Replacement* undo, const Replacement& dest, const FileInfo& patchInfo,
+                     const FileInfo& fileInfo, const PatchFit& fit, Problem* problem)
+{
+    if (!BeginReplace(undoPath, undo, problem))
+        return Blame(problem, undoPath, "cannot be written");
+    FileInfo others[2] = {fileInfo, dest.exists ? dest.info : fileInfo};
+    const char* refusal = TargetProblem(*undo, patchInfo, others, 2);
+    // A result not there yet is known by its folder and its name.
+    if (!refusal && !dest.exists && SamePlace(undo, &dest))
+        refusal = "is the file being patched or its result";
+    if (!refusal && fit.state == FIT_APPLIED)
+        refusal = "nothing to undo: the file is already patched";
+    if (!refusal)
+        return 1;
+    AbandonReplace(undo);
+    return Refuse(problem, undoPath, refusal);
+}
+
+// Begins the result's replacement and, with `undoPath`, the undo patch's;
+// after a refusal neither is begun.
+static int BeginResults(const char* destPath, const char* undoPath, const FileInfo& patchInfo, const FileInfo& fileInfo,
+                        const PatchFit& fit, Replacement* dest, Replacement* undo, Problem* problem)
+{
+    if (!BeginReplace(destPath, dest, problem))
+        return Blame(problem, destPath, "cannot be written");
+    const char* refusal = TargetProblem(*dest, patchInfo, NULL, 0);
+    if (refusal)
+        Refuse(problem, destPath, refusal);
+    else if (!undoPath || BeginUndo(undoPath, undo, *dest, patchInfo, fileInfo, fit, problem))
+        return 1;
+    AbandonReplace(dest);
+    return 0;
+}
+
+int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath, int anyName,
+               int force, PatchFit* fit, Problem* problem)
 {
     static PatchContents patch;
     static Replacement dest, undo;
     FileInfo patchInfo, fileInfo;
-    if (!LoadPatchFile(owner, patchPath, &patch, &patchInfo))
+    if (!LoadPatchFile(patchPath, &patch, &patchInfo, problem))
         return 0;
-
-    FILE* file = OpenAndJudge(owner, filePath, patch, anyName, force, fit, &fileInfo);
+    FILE* file = OpenAndJudge(filePath, patch, anyName, force, fit, &fileInfo, problem);
     if (!file)
         return 0;
     fit->otherNames = 0;
     const char* destPath = outputPath ? outputPath : filePath;
-    if (!BeginReplace(destPath, &dest)) {
-        fclose(file);
-        ShowWarning(owner, destPath, "cannot be written", SystemReason());
-        return 0;
-    }
-    const char* problem = TargetProblem(dest, patchInfo, NULL, 0);
-    const char* problemPath = destPath;
-    int undoBegun = 0;
-    if (!problem && undoPath) {
-        problemPath = undoPath;
-        undoBegun = BeginReplace(undoPath, &undo);
-        FileInfo others[2] = {fileInfo, dest.exists ? dest.info : fileInfo};
-        if (!undoBegun)
-            problem = "cannot be written";
-        else
-            problem = TargetProblem(undo, patchInfo, others, 2);
-        // A result not there yet is known by its folder and its name.
-        if (!problem && !dest.exists && SamePlace(&undo, &dest))
-            problem = "is the file being patched or its result";
-        if (!problem && fit->state == FIT_APPLIED)
-            problem = "nothing to undo: the file is already patched";
-    }
+    int begun = BeginResults(destPath, undoPath, patchInfo, fileInfo, *fit, &dest, &undo, problem);
     // Already applied: the file stays as it is, and an output is a plain copy.
     int nothingToWrite = fit->state == FIT_APPLIED && (!outputPath || (dest.exists && SameFile(dest.info, fileInfo)));
-    if (problem || nothingToWrite) {
-        const char* reason = undoPath && !undoBegun ? SystemReason() : NULL;
+    if (!begun || nothingToWrite) {
         fclose(file);
-        AbandonReplace(&dest);
-        if (undoBegun)
-            AbandonReplace(&undo);
-        if (problem)
-            ShowWarning(owner, problemPath, problem, reason);
-        return !problem;
+        if (begun)
+            AbandonReplace(&dest);
+        return begun;
     }
 
-    int copied = CopyPatched(file, fileInfo.size, dest.file, patch);
-    const char* copyReason = strerror(errno);
+    int copied = CopyPatched(file, filePath, fileInfo.size, dest.file, destPath, patch, problem);
     fclose(file);
-    int written = copied == COPY_DONE
-                  && (!undoPath || WriteAll(undo.file, UndoBytes, EncodeUndoPatch(patch, OldBytes, patchPath, UndoBytes)));
-    if (!written) {
-        const char* reason = copied == COPY_DONE ? strerror(errno) : copyReason;
+    if (copied && undoPath) {
+        size_t length = EncodeUndoPatch(patch, OldBytes, patchPath, UndoBytes);
+        if (fwrite(UndoBytes, 1, length, undo.file) != length) {
+            NoteSystemError(problem);
+            copied = Blame(problem, undoPath, "cannot be written");
+        }
+    }
+    if (!copied) {
         AbandonReplace(&dest);
         if (undoPath)
             AbandonReplace(&undo);
-        if (copied == COPY_READ_FAILED)
-            ShowWarning(owner, filePath, "cannot be read", reason);
-        else
-            ShowWarning(owner, copied == COPY_DONE ? undoPath : destPath, "cannot be written", reason);
         return 0;
     }
     long otherNames = dest.otherNames;
     Replacement* failed;
-    if (!CommitReplace(&dest, undoPath ? &undo : NULL, &failed)) {
+    if (!CommitReplace(&dest, undoPath ? &undo : NULL, &failed, problem)) {
         const char* path = failed == &dest ? destPath : undoPath;
-        if (failed->changed)
-            ShowWarning(owner, path, SystemReason(), NULL);
-        else
-            ShowWarning(owner, path, "cannot be written", SystemReason());
-        return 0;
+        return failed->changed ? Refuse(problem, path, ChangedWhileWorking) : Blame(problem, path, "cannot be written");
     }
     fit->otherNames = otherNames;
     return 1;

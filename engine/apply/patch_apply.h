@@ -2,13 +2,14 @@
 #define MORVEX_PATCH_APPLY_H
 
 #include "patch_reader.h"
+#include "problem.h"
 
-// Each operation returns 1 on success and 0 on failure, after showing one
-// warning for `owner` (see warning.h) that names the file at fault.
+// Each operation that touches files returns 1 on success, or 0 with one
+// problem that names the file at fault (see problem.h).
 
 // Reads the patch at `patchPath` and validates it whole. A file larger than
 // any patch is refused without being read.
-int LoadPatch(void* owner, const char* patchPath, PatchContents* patch);
+int LoadPatch(const char* patchPath, PatchContents* patch, Problem* problem);
 
 enum { FIT_NOT_APPLIED, FIT_APPLIED, FIT_PARTLY_APPLIED };
 
@@ -33,15 +34,15 @@ int JudgeFit(const PatchContents& patch, const unsigned char* oldBytes, int anyN
 
 // Loads the patch and judges how it meets the file at `filePath`, reading
 // only the bytes at the patch's positions.
-int CheckPatch(void* owner, const char* patchPath, const char* filePath, int anyName, int force,
-               PatchContents* patch, PatchFit* fit);
+int CheckPatch(const char* patchPath, const char* filePath, int anyName, int force, PatchContents* patch,
+               PatchFit* fit, Problem* problem);
 
 // Checks, then writes the patched file over `filePath`, or to `outputPath`
 // when it is not NULL. An already applied file is not rewritten (an output
 // gets a copy). With `undoPath`, also writes a patch that turns the result
 // back into the file as it was. Every file is written in full beside its
 // destination first; a failure leaves all of them as they were.
-int ApplyPatch(void* owner, const char* patchPath, const char* filePath, const char* outputPath,
-               const char* undoPath, int anyName, int force, PatchFit* fit);
+int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath, int anyName,
+               int force, PatchFit* fit, Problem* problem);
 
 #endif

@@ -1,12 +1,11 @@
+// Reading a patch and the bytes of a file at its positions.
 #include "patch_apply.h"
 #include "patch_judging.h"
+#include "patch_verdict.h"
 
-#include "patch_text.h"
 #include "platform.h"
 #include "target_name.h"
-#include "warning.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -15,90 +14,34 @@ enum { WINDOW_SIZE = 1 << 16 }; // the most read at once to get the bytes at nea
 static unsigned char PatchFile[MAX_READ_PATCH_SIZE];
 unsigned char OldBytes[MAX_PATCH_RECORDS];
 
-void WarnAbout(void* owner, const char* path, const char* problem)
+int LoadPatchFile(const char* patchPath, PatchContents* patch, FileInfo* info, Problem* problem)
 {
-    ShowWarning(owner, path, problem, NULL);
-}
-
-int LoadPatchFile(void* owner, const char* patchPath, PatchContents* patch, FileInfo* fileInfo)
-{
-    FileInfo& info = *fileInfo;
-    FILE* file = OpenInputFile(patchPath, &info);
-    if (!file) {
-        WarnAbout(owner, patchPath, "cannot be opened as a file");
-        return 0;
-    }
-    size_t length = 0;
-    int readable = info.size <= MAX_READ_PATCH_SIZE;
-    if (readable) {
-        long got = ReadAt(file, PatchFile, MAX_READ_PATCH_SIZE, 0);
-        readable = got >= 0;
-        length = readable ? static_cast<size_t>(got) : 0;
-        // A file that grew past the limit since it was measured is no patch either.
-        unsigned char extra;
-        if (readable && length == MAX_READ_PATCH_SIZE && ReadAt(file, &extra, 1, length) != 0)
-            info.size = MAX_READ_PATCH_SIZE + 1LL;
-    }
+    FILE* file = OpenInputFile(patchPath, info, problem);
+    if (!file)
+        return Blame(problem, patchPath, "cannot be opened as a file");
+    long got = 0;
+    unsigned char extra;
+    // A file that grew past the limit since it was measured is no patch either.
+    if (info->size <= MAX_READ_PATCH_SIZE && (got = ReadAt(file, PatchFile, MAX_READ_PATCH_SIZE, 0)) >= 0
+        && got == MAX_READ_PATCH_SIZE && ReadAt(file, &extra, 1, got) != 0)
+        info->size = MAX_READ_PATCH_SIZE + 1LL;
+    if (got < 0)
+        NoteSystemError(problem);
     fclose(file);
-    if (info.size > MAX_READ_PATCH_SIZE) {
-        WarnAbout(owner, patchPath, "larger than 1 MiB: not a patch");
-        return 0;
-    }
-    if (!readable) {
-        WarnAbout(owner, patchPath, "cannot be read");
-        return 0;
-    }
+    if (info->size > MAX_READ_PATCH_SIZE)
+        return Refuse(problem, patchPath, "larger than 1 MiB: not a patch");
+    if (got < 0)
+        return Blame(problem, patchPath, "cannot be read");
     char refusal[REFUSAL_SIZE];
-    if (!ReadPatchBytes(PatchFile, length, patch, refusal)) {
-        WarnAbout(owner, patchPath, refusal);
-        return 0;
-    }
+    if (!ReadPatchBytes(PatchFile, static_cast<size_t>(got), patch, refusal))
+        return Refuse(problem, patchPath, refusal);
     return 1;
 }
 
-int LoadPatch(void* owner, const char* patchPath, PatchContents* patch)
+int LoadPatch(const char* patchPath, PatchContents* patch, Problem* problem)
 {
     FileInfo info;
-    return LoadPatchFile(owner, patchPath, patch, &info);
-}
-
-int PastTheEnd(const PatchContents& patch, long long size)
-{
-    return patch.distinct > 0 && patch.positions[patch.distinct - 1].offset >= size;
-}
-
-int JudgeFit(const PatchContents& patch, const unsigned char* oldBytes, int anyName, int force,
-             PatchFit* fit, char* refusal)
-{
-    if (PastTheEnd(patch, fit->fileSize)) {
-        snprintf(refusal, REFUSAL_SIZE, "offset 0x%08X is past the end of the file (%lld bytes)",
-                 static_cast<unsigned>(patch.positions[patch.distinct - 1].offset), fit->fileSize);
-        return 0;
-    }
-    if (!anyName && strncmp(patch.name.bytes, fit->fileName.bytes, TARGET_NAME_SIZE) != 0) {
-        char target[SHOWN_NAME_SIZE], given[SHOWN_NAME_SIZE];
-        ShowPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes), target,
-                      sizeof target, SelectedCodePage());
-        ShowPatchText(reinterpret_cast<const unsigned char*>(fit->fileName.bytes), strlen(fit->fileName.bytes), given,
-                      sizeof given, SelectedCodePage());
-        snprintf(refusal, REFUSAL_SIZE, "the patch is for %s, this file's name gives %s", target, given);
-        return 0;
-    }
-    fit->applied = 0;
-    for (unsigned i = 0; i < patch.distinct; i++)
-        fit->applied += oldBytes[i] == patch.positions[i].value;
-    // A patch with no records changes nothing: its target is as patched as it gets.
-    fit->state = fit->applied == patch.distinct ? FIT_APPLIED
-                 : fit->applied == 0           ? FIT_NOT_APPLIED
-                                               : FIT_PARTLY_APPLIED;
-    if (fit->state == FIT_PARTLY_APPLIED && !force) {
-        snprintf(refusal, REFUSAL_SIZE,
-                 "%u of %u records already hold their new value: this is neither the file the patch "
-                 "was made from nor the patched file",
-                 fit->applied, patch.distinct);
-        return 0;
-    }
-    return 1;
+    return LoadPatchFile(patchPath, patch, &info, problem);
 }
 
 // The file's bytes at one share of the patch's positions, in ascending
@@ -106,10 +49,12 @@ int JudgeFit(const PatchContents& patch, const unsigned char* oldBytes, int anyN
 // system call costs about as much as copying that many bytes.
 struct GatherShare {
     FILE* file;
+    const char* filePath;
     const PatchRecord* positions;
     unsigned first, end;
     unsigned char* window;
     int ok;
+    Problem problem; // taken on the reading thread, where the read failed
 };
 
 static void GatherOldBytes(void* argument)
@@ -123,8 +68,14 @@ static void GatherOldBytes(void* argument)
         while (next < share->end && positions[next].offset - start < WINDOW_SIZE)
             next++;
         long span = static_cast<long>(positions[next - 1].offset - start) + 1;
-        if (ReadAt(share->file, share->window, static_cast<size_t>(span), start) != span) {
-            share->ok = 0;
+        long got = ReadAt(share->file, share->window, static_cast<size_t>(span), start);
+        if (got < 0) {
+            NoteSystemError(&share->problem);
+            share->ok = Blame(&share->problem, share->filePath, "cannot be read");
+            return;
+        }
+        if (got != span) {
+            share->ok = Refuse(&share->problem, share->filePath, ChangedWhileWorking);
             return;
         }
         for (unsigned i = first; i < next; i++)
@@ -134,53 +85,70 @@ static void GatherOldBytes(void* argument)
 
 // Fills OldBytes. Scattered positions cost a system call each, so two
 // threads share them.
-static int ReadOldBytes(FILE* file, const PatchContents& patch)
+static int ReadOldBytes(FILE* file, const char* filePath, const PatchContents& patch, Problem* problem)
 {
     static unsigned char windows[2][WINDOW_SIZE];
+    static GatherShare shares[2];
     unsigned middle = patch.distinct / 2;
-    GatherShare shares[2] = {
-        {file, patch.positions, 0, middle, windows[0], 0},
-        {file, patch.positions, middle, patch.distinct, windows[1], 0},
-    };
+    shares[0] = {file, filePath, patch.positions, 0, middle, windows[0], 0, {}};
+    shares[1] = {file, filePath, patch.positions, middle, patch.distinct, windows[1], 0, {}};
     RunInParallel(GatherOldBytes, &shares[0], &shares[1]);
-    return shares[0].ok && shares[1].ok;
+    for (const GatherShare& share : shares)
+        if (!share.ok)
+            return *problem = share.problem, 0;
+    return 1;
 }
 
-// Opens the file and judges the patch against it; the file stays open for
-// the caller on success.
-FILE* OpenAndJudge(void* owner, const char* filePath, const PatchContents& patch, int anyName,
-                   int force, PatchFit* fit, FileInfo* info)
+FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName, int force, PatchFit* fit,
+                   FileInfo* info, Problem* problem)
 {
-    FILE* file = OpenInputFile(filePath, info);
-    if (!file) {
-        WarnAbout(owner, filePath, "cannot be opened as a file");
-        return NULL;
-    }
+    FILE* file = OpenInputFile(filePath, info, problem);
+    if (!file)
+        return Blame(problem, filePath, "cannot be opened as a file"), nullptr;
     fit->fileSize = info->size;
-    fit->fileName = StoredTargetName(filePath);
-    if (!PastTheEnd(patch, info->size) && !ReadOldBytes(file, patch)) {
+    fit->fileName = DeriveTargetName(filePath);
+    char refusal[REFUSAL_SIZE];
+    if (!PastTheEnd(patch, info->size) && !ReadOldBytes(file, filePath, patch, problem)) {
         fclose(file);
-        WarnAbout(owner, filePath, "cannot be read");
         return NULL;
     }
-    char refusal[REFUSAL_SIZE];
     if (!JudgeFit(patch, OldBytes, anyName, force, fit, refusal)) {
         fclose(file);
-        WarnAbout(owner, filePath, refusal);
-        return NULL;
+        return Refuse(problem, filePath, refusal), nullptr;
     }
     return file;
 }
 
-int CheckPatch(void* owner, const char* patchPath, const char* filePath, int anyName, int force,
-               PatchContents* patch, PatchFit* fit)
+int CheckPatch(const char* patchPath, const char* filePath, int anyName, int force, PatchContents* patch,
+               PatchFit* fit, Problem* problem)
 {
     FileInfo info;
-    if (!LoadPatch(owner, patchPath, patch))
+    if (!LoadPatch(patchPath, patch, problem))
         return 0;
-    FILE* file = OpenAndJudge(owner, filePath, *patch, anyName, force, fit, &info);
+    FILE* file = OpenAndJudge(filePath, *patch, anyName, force, fit, &info, problem);
+    if (file)
+        fclose(file);
+    return file != NULL;
+}
+
+int SurveyFit(const PatchContents& patch, const char* filePath, PatchFit* fit, Problem* problem)
+{
+    FileInfo info;
+    FILE* file = OpenInputFile(filePath, &info, problem);
     if (!file)
-        return 0;
+        return Blame(problem, filePath, "cannot be opened as a file");
+    fit->fileSize = info.size;
+    fit->fileName = DeriveTargetName(filePath);
+    fit->applied = 0;
+    // A record past the end is a state to show, where the check refuses it.
+    int read = PastTheEnd(patch, info.size) || ReadOldBytes(file, filePath, patch, problem);
     fclose(file);
+    if (!read)
+        return 0;
+    char refusal[REFUSAL_SIZE];
+    if (PastTheEnd(patch, info.size))
+        fit->state = FIT_PAST_END;
+    else
+        JudgeFit(patch, OldBytes, 1, 1, fit, refusal);
     return 1;
 }

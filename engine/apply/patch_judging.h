@@ -11,14 +11,12 @@
 // The file's bytes at the loaded patch's positions, as OpenAndJudge read them.
 extern unsigned char OldBytes[MAX_PATCH_RECORDS];
 
-void WarnAbout(void* owner, const char* path, const char* problem);
-
 // Reads and validates the patch; `info` says what the patch file is.
-int LoadPatchFile(void* owner, const char* patchPath, PatchContents* patch, FileInfo* info);
+int LoadPatchFile(const char* patchPath, PatchContents* patch, FileInfo* info, Problem* problem);
 
 // Opens the file and judges the patch against it; the file stays open for
 // the caller on success.
-FILE* OpenAndJudge(void* owner, const char* filePath, const PatchContents& patch, int anyName, int force,
-                   PatchFit* fit, FileInfo* info);
+FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName, int force, PatchFit* fit,
+                   FileInfo* info, Problem* problem);
 
 #endif

@@ -1,39 +1,11 @@
 #include "patch_verdict.h"
 
 #include "patch_format.h"
-#include "patch_judging.h"
 #include "patch_text.h"
-#include "platform.h"
 #include "target_name.h"
-#include "warning.h"
 
 #include <cstdio>
 #include <cstring>
-
-int SurveyFit(void* owner, const char* patchPath, const char* filePath, PatchContents* patch, PatchFit* fit)
-{
-    if (!LoadPatch(owner, patchPath, patch))
-        return 0;
-    // A record past the end is a state to show, where the check refuses it.
-    FileInfo info;
-    FILE* file = OpenInputFile(filePath, &info);
-    if (!file) {
-        ShowWarning(owner, filePath, "cannot be opened as a file", SystemReason());
-        return 0;
-    }
-    fclose(file);
-    if (PastTheEnd(*patch, info.size)) {
-        fit->state = FIT_PAST_END;
-        fit->applied = 0;
-        fit->fileSize = info.size;
-        fit->fileName = StoredTargetName(filePath);
-        return 1;
-    }
-    file = OpenAndJudge(owner, filePath, *patch, 1, 1, fit, &info);
-    if (file)
-        fclose(file);
-    return file != NULL;
-}
 
 // The last component of a path, after a backslash, a slash or a drive's colon.
 static const char* BaseName(const char* path)
@@ -102,7 +74,7 @@ void DescribeFit(const PatchContents* patch, const char* patchProblem, const cha
         snprintf(line, sizeof line, "Not applied: %u %s will change.", patch->distinct, Bytes(patch->distinct));
     Append(out, "\r\n");
     Append(out, line);
-    TargetName fileName = StoredTargetName(filePath);
+    TargetName fileName = DeriveTargetName(filePath);
     if (strncmp(fileName.bytes, patch->name.bytes, TARGET_NAME_SIZE) != 0) {
         snprintf(line, sizeof line, "\r\nWarning: this patch is for %s; this file's name gives %s.", target,
                  ShownName(fileName, other, sizeof other));
@@ -113,7 +85,7 @@ void DescribeFit(const PatchContents* patch, const char* patchProblem, const cha
 int NameQuestion(const PatchContents& patch, const char* filePath, char* out, size_t size)
 {
     char target[SHOWN_NAME_SIZE], other[SHOWN_NAME_SIZE];
-    TargetName fileName = StoredTargetName(filePath);
+    TargetName fileName = DeriveTargetName(filePath);
     if (strncmp(fileName.bytes, patch.name.bytes, TARGET_NAME_SIZE) == 0)
         return 0;
     snprintf(out, size, "This patch is for %s, but the file's name gives %s. Apply it anyway?",
@@ -146,7 +118,7 @@ size_t EncodeUndoPatch(const PatchContents& patch, const unsigned char* oldBytes
         undo[count] = patch.positions[i];
         undo[count++].value = oldBytes[i];
     }
-    char comment[TEMP_PATH_SIZE], stored[MAX_COMMENT_LENGTH + 1];
+    char comment[1024], stored[MAX_COMMENT_LENGTH + 1];
     snprintf(comment, sizeof comment, "undoes %s", BaseName(patchPath));
     ToPatchText(comment, stored, sizeof stored, SelectedCodePage());
     return EncodePatch(out, patch.name, undo, count, stored);

@@ -11,10 +11,10 @@
 // A record lies past the end of the file: the patch cannot be applied to it.
 enum { FIT_PAST_END = FIT_PARTLY_APPLIED + 1, VERDICT_SIZE = 4096 };
 
-// Judges how the patch meets the file whatever the file's name and however
-// much of the patch it already holds. Returns 1 with `fit` filled (its state
-// may be FIT_PAST_END), or 0 after one warning naming the patch or the file.
-int SurveyFit(void* owner, const char* patchPath, const char* filePath, PatchContents* patch, PatchFit* fit);
+// Judges how the loaded patch meets the file, whatever the file's name and
+// however much of the patch it already holds, opening the file once. Returns
+// 1 with `fit` filled (its state may be FIT_PAST_END), or 0 with the problem.
+int SurveyFit(const PatchContents& patch, const char* filePath, PatchFit* fit, Problem* problem);
 
 // The lines of the information box, separated by CR LF, in `out`
 // (VERDICT_SIZE bytes). With `patch` NULL, only "Not a patch: " and

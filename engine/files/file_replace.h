@@ -2,6 +2,7 @@
 #define MORVEX_FILE_REPLACE_H
 
 #include "platform.h"
+#include "problem.h"
 
 // The one way the engine writes a file: begin resolves the name once (links
 // followed as the kernel would for an open), holds its folder, looks at what
@@ -21,16 +22,16 @@ struct Replacement {
     char temp[TEMP_PATH_SIZE]; // the temporary file's name, likewise
 };
 
-// Returns 0 with the reason in SystemReason() when the name cannot take a
-// file: a folder, a read-only file, a link another user left in a shared
-// folder, a folder that cannot take a new file, or a failure to look.
-int BeginReplace(const char* path, Replacement* replacement);
+// Returns 0 with the reason in `problem` when the name cannot take a file: a
+// folder, a read-only file, a link another user left in a shared folder, a
+// folder that cannot take a new file, or a failure to look.
+int BeginReplace(const char* path, Replacement* replacement, Problem* problem);
 
 // Moves `first` and, when not NULL, `second` into place as one: both take
 // their place or neither does. Returns 0 with the failed one in `*failed`
-// and the reason in SystemReason() (or its `changed` set); every temporary
-// file is gone either way.
-int CommitReplace(Replacement* first, Replacement* second, Replacement** failed);
+// and the reason in `problem` (or its `changed` set); every temporary file is
+// gone either way.
+int CommitReplace(Replacement* first, Replacement* second, Replacement** failed, Problem* problem);
 
 // Removes the temporary file; the destination stays as it was.
 void AbandonReplace(Replacement* replacement);

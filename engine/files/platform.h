@@ -1,6 +1,8 @@
 #ifndef MORVEX_PLATFORM_H
 #define MORVEX_PLATFORM_H
 
+#include "problem.h"
+
 #include <cstdio>
 
 // What the engine needs of the system beyond C streams: 64-bit sizes, file
@@ -22,16 +24,13 @@ inline int SameFile(const FileInfo& a, const FileInfo& b)
 
 enum { TEMP_PATH_SIZE = 1024 };
 
-// The system's own words for the last failure of a call below that opens,
-// probes or creates a file ("No such file or directory"), or NULL.
-const char* SystemReason();
-
 // Fills `info` for an open stream. Returns 0 when the system cannot say.
 int InspectOpenFile(FILE* file, FileInfo* info);
 
 // Opens a plain file for binary reading and fills `info`. Anything else (a
-// folder, a device, a FIFO) is refused at once, without waiting on it.
-FILE* OpenInputFile(const char* path, FileInfo* info);
+// folder, a device, a FIFO) is refused at once, without waiting on it, with
+// the reason in `problem`.
+FILE* OpenInputFile(const char* path, FileInfo* info, Problem* problem);
 
 // Makes an interrupt (Ctrl+C, SIGTERM, SIGHUP, a closed console) remove the
 // temporary files in flight (see file_replace.h) before the process ends
@@ -41,12 +40,13 @@ void RemoveTempsOnInterrupt();
 // Reads up to `length` bytes at `offset` of an open file, without using or
 // moving the stream's position, so two threads may read one file at once.
 // Returns the number of bytes read (fewer at the end of the file), or -1 on
-// a read error.
+// a read error, with the system's error left for NoteSystemError.
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset);
 
 // Appends `length` bytes of `from`, starting at `offset`, to `to`, letting the
 // system copy them without passing them through this process where it can.
-// Returns 0 on a read or write error, or when `from` ends early.
+// Returns 1, 0 on a read or write error (the system's error left for
+// NoteSystemError), or -1 when `from` ends early.
 int AppendFileRange(FILE* from, long long offset, long long length, FILE* to);
 
 // Runs work(first) on a second thread and work(second) on this one, and

@@ -10,20 +10,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-static const char* Reason;
-
 void RemoveTempsInFlight();
-void NoteFailure(const char* text = NULL);
 
-// Keeps the system's words for errno, or `text` when the failure is ours.
-void NoteFailure(const char* text)
+int NoteSystemError(Problem* problem)
 {
-    Reason = text ? text : strerror(errno);
+    return NoteError(problem, errno);
 }
 
-const char* SystemReason()
+const char* ProblemReason(const Problem& problem, char*, size_t)
 {
-    return Reason;
+    return problem.error ? strerror(problem.error) : problem.reason;
 }
 
 static void FillInfo(const struct stat& status, FileInfo* info)
@@ -43,22 +39,20 @@ int InspectOpenFile(FILE* file, FileInfo* info)
     return 1;
 }
 
-FILE* OpenInputFile(const char* path, FileInfo* info)
+FILE* OpenInputFile(const char* path, FileInfo* info, Problem* problem)
 {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        NoteFailure();
-        return NULL;
-    }
+    if (fd < 0)
+        return NoteSystemError(problem), nullptr;
     struct stat status;
     FILE* file = NULL;
     if (fstat(fd, &status) != 0)
-        NoteFailure();
+        NoteSystemError(problem);
     else if (!S_ISREG(status.st_mode))
-        NoteFailure(S_ISDIR(status.st_mode) ? strerror(EISDIR) : "Not a regular file");
+        S_ISDIR(status.st_mode) ? NoteError(problem, EISDIR) : NoteReason(problem, "Not a regular file");
     else if (fcntl(fd, F_SETFL, 0) != 0 || !(file = fdopen(fd, "rb")))
-        NoteFailure();
+        NoteSystemError(problem);
     if (!file) {
         close(fd);
         return NULL;
@@ -125,11 +119,16 @@ int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
             sync_file_range(fileno(to), 0, 0, SYNC_FILE_RANGE_WRITE);
             continue;
         }
-        if (copied == 0 || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP))
+        if (copied == 0)
+            return -1;
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
             return 0;
         // Where the system cannot copy between these two files, copy here.
         size_t piece = static_cast<size_t>(std::min<long long>(end - at, sizeof buffer));
-        if (ReadAt(from, buffer, piece, at) != static_cast<long>(piece) || write(fileno(to), buffer, piece) != static_cast<ssize_t>(piece))
+        long got = ReadAt(from, buffer, piece, at);
+        if (got != static_cast<long>(piece))
+            return got < 0 ? 0 : -1;
+        if (write(fileno(to), buffer, piece) != static_cast<ssize_t>(piece))
             return 0;
         at += static_cast<off_t>(piece);
     }

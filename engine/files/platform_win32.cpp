@@ -1,35 +1,31 @@
 #include "platform.h"
 
 #include <cstring>
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include "win32_files.h"
 
-static const char* Reason;
-
 void RemoveTempsInFlight();
-void NoteFailure(const char* text = NULL);
 
-// Keeps the system's words for the thread's last error, or `text` when the
-// failure is ours.
-void NoteFailure(const char* text)
+int NoteSystemError(Problem* problem)
 {
-    static char words[256];
-    Reason = text;
-    if (text)
-        return;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, GetLastError(),
-                                  0, words, sizeof words, NULL);
-    while (length > 0 && (words[length - 1] == '\r' || words[length - 1] == '\n' || words[length - 1] == '.'))
-        length--;
-    words[length] = '\0';
-    Reason = length ? words : NULL;
+    return NoteError(problem, static_cast<int>(GetLastError()));
 }
 
-const char* SystemReason()
+// The system's words for the error, without the line end and the full stop
+// it ends with, so that they end a line of ours.
+const char* ProblemReason(const Problem& problem, char* out, size_t size)
 {
-    return Reason;
+    if (!problem.error)
+        return problem.reason;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
+                                  static_cast<DWORD>(problem.error), 0, out, static_cast<DWORD>(size), NULL);
+    while (length > 0 && (out[length - 1] == '\r' || out[length - 1] == '\n' || out[length - 1] == '.'))
+        length--;
+    out[length] = '\0';
+    return length ? out : problem.reason;
 }
 
 // Backup semantics let a folder be opened too, so that it can be told apart.
@@ -65,15 +61,26 @@ int InspectOpenFile(FILE* file, FileInfo* info)
     return 1;
 }
 
-FILE* OpenInputFile(const char* path, FileInfo* info)
+FILE* OpenInputFile(const char* path, FileInfo* info, Problem* problem)
 {
-    FILE* file = fopen(path, "rb");
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (handle == INVALID_HANDLE_VALUE) {
+        // A folder opens only with backup semantics; say what it is rather than "Access is denied".
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return NoteReason(problem, "Is a folder"), nullptr;
+        return NoteSystemError(problem), nullptr;
+    }
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | _O_RDONLY);
+    FILE* file = fd < 0 ? NULL : _fdopen(fd, "rb");
     if (!file) {
-        NoteFailure();
+        NoteError(problem, ERROR_NOT_ENOUGH_MEMORY);
+        fd < 0 ? CloseHandle(handle) : _close(fd);
         return NULL;
     }
     if (!(InspectOpenFile(file, info) && info->regular)) {
-        NoteFailure("Not a regular file");
+        NoteReason(problem, "Not a regular file");
         fclose(file);
         file = NULL;
     }
@@ -118,7 +125,10 @@ int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
     for (long long at = offset; at < offset + length;) {
         long long left = offset + length - at;
         size_t piece = left < static_cast<long long>(sizeof buffer) ? static_cast<size_t>(left) : sizeof buffer;
-        if (ReadAt(from, buffer, piece, at) != static_cast<long>(piece) || fwrite(buffer, 1, piece, to) != piece)
+        long got = ReadAt(from, buffer, piece, at);
+        if (got != static_cast<long>(piece))
+            return got < 0 ? 0 : -1;
+        if (fwrite(buffer, 1, piece, to) != piece)
             return 0;
         at += static_cast<long long>(piece);
     }

@@ -10,8 +10,6 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-void NoteFailure(const char* text);
-
 // Temporary files in flight, for the signal handler: a slot is published
 // only once its file exists, so the handler removes only what we created.
 enum { SLOTS = 4 };
@@ -27,31 +25,31 @@ void RemoveTempsInFlight()
 }
 
 // Splits `path` into its folder, opened, and its final name.
-static int OpenFolder(const char* path, char* name)
+static int OpenFolder(const char* path, char* name, Problem* problem)
 {
     const char* slash = strrchr(path, '/');
     const char* last = slash ? slash + 1 : path;
     char dir[TEMP_PATH_SIZE] = ".";
     size_t length = slash ? (slash == path ? 1 : static_cast<size_t>(slash - path)) : 0;
     if (length >= sizeof dir || strlen(last) >= TEMP_PATH_SIZE || !*last)
-        return NoteFailure(strerror(*last ? ENAMETOOLONG : EISDIR)), -1;
+        return NoteError(problem, *last ? ENAMETOOLONG : EISDIR), -1;
     if (length)
         memcpy(dir, path, length), dir[length] = '\0';
     strcpy(name, last);
     int folder = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0)
-        NoteFailure(NULL);
+        NoteSystemError(problem);
     return folder;
 }
 
 // Follows links from `path` as an open would, refusing one in a sticky,
 // world-writable folder owned by neither the caller nor the folder's owner.
-static int Resolve(const char* path, Replacement* r, struct stat* status)
+static int Resolve(const char* path, Replacement* r, struct stat* status, Problem* problem)
 {
     char current[TEMP_PATH_SIZE];
     strcpy(current, path);
     for (int hops = 0; hops < 40; hops++) {
-        r->folder = OpenFolder(current, r->name);
+        r->folder = OpenFolder(current, r->name, problem);
         if (r->folder < 0)
             return 0;
         struct stat folder;
@@ -59,31 +57,31 @@ static int Resolve(const char* path, Replacement* r, struct stat* status)
             r->exists = 0;
             if (errno == ENOENT)
                 return 1;
-            NoteFailure(NULL);
+            NoteSystemError(problem);
             return 0;
         }
         r->exists = 1;
         if (!S_ISLNK(status->st_mode))
             return 1;
         if (fstat(r->folder, &folder) != 0)
-            return NoteFailure(NULL), 0;
+            return NoteSystemError(problem);
         if ((folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) && status->st_uid != geteuid()
             && status->st_uid != folder.st_uid)
-            return NoteFailure("a link another user left in a shared folder"), 0;
+            return NoteReason(problem, "a link another user left in a shared folder");
         char link[TEMP_PATH_SIZE];
         ssize_t length = readlinkat(r->folder, r->name, link, sizeof link);
         if (length < 0 || length == static_cast<ssize_t>(sizeof link))
-            return NoteFailure(length < 0 ? NULL : strerror(ENAMETOOLONG)), 0;
+            return length < 0 ? NoteSystemError(problem) : NoteError(problem, ENAMETOOLONG);
         link[length] = '\0';
         const char* slash = link[0] == '/' ? NULL : strrchr(current, '/');
         size_t folderLength = slash ? static_cast<size_t>(slash - current) + 1 : 0;
         if (folderLength + static_cast<size_t>(length) >= TEMP_PATH_SIZE)
-            return NoteFailure(strerror(ENAMETOOLONG)), 0;
+            return NoteError(problem, ENAMETOOLONG), 0;
         memmove(current + folderLength, link, static_cast<size_t>(length) + 1);
         close(r->folder);
     }
     r->folder = -1;
-    NoteFailure(strerror(ELOOP));
+    NoteError(problem, ELOOP);
     return 0;
 }
 
@@ -102,7 +100,7 @@ static void CopyOwnership(int from, int to, const struct stat& status)
     }
 }
 
-static int CreateTemp(Replacement* r)
+static int CreateTemp(Replacement* r, Problem* problem)
 {
     static unsigned counter;
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -116,20 +114,20 @@ static int CreateTemp(Replacement* r)
             r->temp[i] = letters[value % 62];
         int fd = openat(r->folder, r->temp, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
-            NoteFailure(NULL);
+            NoteSystemError(problem);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
-    NoteFailure(strerror(EEXIST));
+    NoteError(problem, EEXIST);
     return -1;
 }
 
-int BeginReplace(const char* path, Replacement* r)
+int BeginReplace(const char* path, Replacement* r, Problem* problem)
 {
     memset(r, 0, sizeof *r);
     r->slot = -1;
     struct stat status;
-    if (!Resolve(path, r, &status)) {
+    if (!Resolve(path, r, &status, problem)) {
         if (r->folder >= 0)
             close(r->folder);
         return 0;
@@ -145,9 +143,9 @@ int BeginReplace(const char* path, Replacement* r)
         // Opening for writing tells whether it may be written; O_NONBLOCK
         // keeps a FIFO swapped in meanwhile from blocking the open.
         if (!r->info.regular)
-            NoteFailure(S_ISDIR(status.st_mode) ? strerror(EISDIR) : "Not a regular file");
+            S_ISDIR(status.st_mode) ? NoteError(problem, EISDIR) : NoteReason(problem, "Not a regular file");
         else if ((existing = openat(r->folder, r->name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)) < 0)
-            NoteFailure(NULL);
+            NoteSystemError(problem);
     } else {
         mode_t mask = umask(0);
         umask(mask);
@@ -156,7 +154,7 @@ int BeginReplace(const char* path, Replacement* r)
     int slot = 0;
     while (slot < SLOTS && SlotInUse[slot])
         slot++;
-    int fd = (r->exists && existing < 0) || slot == SLOTS ? -1 : CreateTemp(r);
+    int fd = (r->exists && existing < 0) || slot == SLOTS ? -1 : CreateTemp(r, problem);
     if (fd >= 0) {
         SlotFolder[slot] = r->folder;
         strcpy(SlotName[slot], r->temp);
@@ -165,7 +163,7 @@ int BeginReplace(const char* path, Replacement* r)
         if (existing >= 0)
             CopyOwnership(existing, fd, status);
         if (!(r->file = fdopen(fd, "wb"))) {
-            NoteFailure(NULL);
+            NoteSystemError(problem);
             close(fd);
         }
     }
@@ -193,19 +191,19 @@ void AbandonReplace(Replacement* r)
 
 // Flushes the temporary file to the disk with its final permission bits; a
 // write that failed before fails it too, with its reason.
-static int Flush(Replacement* r)
+static int Flush(Replacement* r, Problem* problem)
 {
     int ok = !ferror(r->file) && fchmod(fileno(r->file), r->mode) == 0 && fflush(r->file) == 0 && fsync(fileno(r->file)) == 0;
     if (!ok)
-        NoteFailure(NULL);
+        NoteSystemError(problem);
     if (fclose(r->file) != 0 && ok)
-        ok = 0, NoteFailure(NULL);
+        ok = 0, NoteSystemError(problem);
     r->file = NULL;
     return ok;
 }
 
 // Whether the name still names what begin looked at, or still nothing.
-static int Unchanged(Replacement* r)
+static int Unchanged(Replacement* r, Problem* problem)
 {
     struct stat status;
     int found = fstatat(r->folder, r->name, &status, AT_SYMLINK_NOFOLLOW) == 0;
@@ -214,7 +212,7 @@ static int Unchanged(Replacement* r)
                   : !found && errno == ENOENT)
         return 1;
     r->changed = 1;
-    NoteFailure("changed while Morvex was working");
+    NoteReason(problem, ChangedWhileWorking);
     return 0;
 }
 
@@ -222,7 +220,7 @@ enum { MOVED_NEW, MOVED_SWAPPED, MOVED_LINKED };
 
 // Moves `r` into place so that the move can be taken back: the replaced file
 // is swapped to the temporary name, or kept under a second hard link.
-static int MoveKeeping(Replacement* r, char* backup, int* how)
+static int MoveKeeping(Replacement* r, char* backup, int* how, Problem* problem)
 {
     *how = MOVED_NEW;
     if (r->exists) {
@@ -230,15 +228,15 @@ static int MoveKeeping(Replacement* r, char* backup, int* how)
         if (renameat2(r->folder, r->temp, r->folder, r->name, RENAME_EXCHANGE) == 0)
             return 1;
         if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            return NoteFailure(NULL), 0;
+            return NoteSystemError(problem);
         *how = MOVED_LINKED;
         strcat(strcpy(backup, r->temp), "~"); // a temporary name is short
         if (linkat(r->folder, r->name, r->folder, backup, 0) != 0)
-            return NoteFailure(NULL), 0;
+            return NoteSystemError(problem);
     }
     if (renameat(r->folder, r->temp, r->folder, r->name) == 0)
         return 1;
-    NoteFailure(NULL);
+    NoteSystemError(problem);
     if (*how == MOVED_LINKED)
         unlinkat(r->folder, backup, 0);
     return 0;
@@ -254,7 +252,7 @@ static void TakeBack(Replacement* r, const char* backup, int how)
         unlinkat(r->folder, r->name, 0);
 }
 
-int CommitReplace(Replacement* first, Replacement* second, Replacement** failed)
+int CommitReplace(Replacement* first, Replacement* second, Replacement** failed, Problem* problem)
 {
     // An interrupt between the two moves would leave one of them done.
     sigset_t interrupts, before;
@@ -267,21 +265,21 @@ int CommitReplace(Replacement* first, Replacement* second, Replacement** failed)
     int count = second ? 2 : 1;
     *failed = NULL;
     for (int i = 0; i < count && !*failed; i++)
-        if (!Flush(all[i]))
+        if (!Flush(all[i], problem))
             *failed = all[i];
     for (int i = 0; i < count && !*failed; i++)
-        if (!Unchanged(all[i]))
+        if (!Unchanged(all[i], problem))
             *failed = all[i];
     char backup[TEMP_PATH_SIZE] = "";
     int how = MOVED_NEW;
     if (!*failed && !second && renameat(first->folder, first->temp, first->folder, first->name) != 0) {
-        NoteFailure(NULL);
+        NoteSystemError(problem);
         *failed = first;
-    } else if (!*failed && second && !MoveKeeping(first, backup, &how)) {
+    } else if (!*failed && second && !MoveKeeping(first, backup, &how, problem)) {
         *failed = first;
     } else if (!*failed && second) {
         if (renameat(second->folder, second->temp, second->folder, second->name) != 0) {
-            NoteFailure(NULL);
+            NoteSystemError(problem);
             *failed = second;
             TakeBack(first, backup, how);
         } else if (how == MOVED_LINKED) {

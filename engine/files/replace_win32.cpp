@@ -7,8 +7,6 @@
 
 #include "win32_files.h"
 
-void NoteFailure(const char* text);
-
 // Temporary files in flight, for the console's control handler, which runs
 // on a thread of its own: a slot is published only once its file exists.
 enum { SLOTS = 4 };
@@ -35,39 +33,38 @@ static void FillFrom(const BY_HANDLE_FILE_INFORMATION& status, Replacement* r)
 }
 
 // Where a link or junction leads; from Windows Vista on, so looked up here.
-static int FinalPath(HANDLE handle, char* path)
+static int FinalPath(HANDLE handle, char* path, Problem* problem)
 {
     typedef DWORD(WINAPI * FinalPathFunction)(HANDLE, LPSTR, DWORD, DWORD);
     FinalPathFunction finalPath = reinterpret_cast<FinalPathFunction>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
     DWORD length = finalPath ? finalPath(handle, path, TEMP_PATH_SIZE, 0) : 0;
     if (length == 0 || length >= TEMP_PATH_SIZE)
-        return NoteFailure(finalPath ? NULL : "The link cannot be followed"), 0;
+        return finalPath ? NoteSystemError(problem) : NoteReason(problem, "The link cannot be followed");
     if (strncmp(path, "\\\\?\\", 4) == 0 && path[5] == ':')
         memmove(path, path + 4, strlen(path + 4) + 1); // a plain drive path again
     return 1;
 }
 
 // ReplaceFileA wants a full path.
-static int FullPath(const char* path, char* full)
+static int FullPath(const char* path, char* full, Problem* problem)
 {
     DWORD length = GetFullPathNameA(path, TEMP_PATH_SIZE, full, NULL);
     if (length == 0 || length >= TEMP_PATH_SIZE)
-        return NoteFailure(length ? "The file name is too long" : NULL), 0;
+        return length ? NoteReason(problem, "The file name is too long") : NoteSystemError(problem);
     return 1;
 }
 
 // Looks at what `path` names, through a link or junction to where it leads,
 // which becomes the name replaced. Only "nothing there" lets it pass unseen.
-static int Look(const char* path, Replacement* r)
+static int Look(const char* path, Replacement* r, Problem* problem)
 {
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();
-        NoteFailure(NULL);
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-            return 0;
-        return FullPath(path, r->name);
+            return NoteError(problem, static_cast<int>(error));
+        return FullPath(path, r->name, problem);
     }
     r->exists = 1;
     r->mode = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
@@ -76,25 +73,25 @@ static int Look(const char* path, Replacement* r)
     BY_HANDLE_FILE_INFORMATION status;
     int ok = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &status);
     if (!ok)
-        NoteFailure(NULL);
+        NoteSystemError(problem);
     else if (FillFrom(status, r), !r->info.regular || GetFileType(handle) != FILE_TYPE_DISK)
-        ok = 0, NoteFailure("Not a regular file");
+        ok = 0, NoteReason(problem, "Not a regular file");
     else if (attributes & FILE_ATTRIBUTE_READONLY)
-        ok = 0, NoteFailure("The file is read-only");
+        ok = 0, NoteReason(problem, "The file is read-only");
     else if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        ok = FullPath(path, r->name);
+        ok = FullPath(path, r->name, problem);
     else
-        ok = FinalPath(handle, r->name);
+        ok = FinalPath(handle, r->name, problem);
     if (handle != INVALID_HANDLE_VALUE)
         CloseHandle(handle);
     return ok;
 }
 
-int BeginReplace(const char* path, Replacement* r)
+int BeginReplace(const char* path, Replacement* r, Problem* problem)
 {
     memset(r, 0, sizeof *r);
     r->slot = -1;
-    if (!Look(path, r))
+    if (!Look(path, r, problem))
         return 0;
     int slot = 0;
     while (slot < SLOTS && SlotInUse[slot])
@@ -111,7 +108,7 @@ int BeginReplace(const char* path, Replacement* r)
     // GetTempFileNameA makes the file, so the name cannot be taken twice; it
     // is opened once, with delete sharing, and written through that handle.
     if (slot == SLOTS || GetTempFileNameA(folder, "mvx", 0, r->temp) == 0)
-        return NoteFailure(NULL), 0;
+        return NoteSystemError(problem);
     strcpy(SlotName[slot], r->temp);
     InterlockedExchange(&SlotInUse[slot], 1);
     r->slot = slot;
@@ -119,7 +116,7 @@ int BeginReplace(const char* path, Replacement* r)
                                 FILE_ATTRIBUTE_NORMAL, NULL);
     int fd = handle == INVALID_HANDLE_VALUE ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
     if (handle == INVALID_HANDLE_VALUE)
-        NoteFailure(NULL);
+        NoteSystemError(problem);
     else if (fd < 0)
         CloseHandle(handle);
     else if (!(r->file = _fdopen(fd, "wb")))
@@ -143,19 +140,19 @@ void AbandonReplace(Replacement* r)
     }
 }
 
-static int Flush(Replacement* r)
+static int Flush(Replacement* r, Problem* problem)
 {
     int ok = !ferror(r->file) && fflush(r->file) == 0
              && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(r->file))));
     if (!ok)
-        NoteFailure(NULL);
+        NoteSystemError(problem);
     if (fclose(r->file) != 0 && ok)
-        ok = 0, NoteFailure("The file could not be written");
+        ok = 0, NoteReason(problem, "The file could not be written");
     r->file = NULL;
     return ok;
 }
 
-static int Unchanged(Replacement* r)
+static int Unchanged(Replacement* r, Problem* problem)
 {
     BY_HANDLE_FILE_INFORMATION status;
     int found = InspectPath(r->name, &status);
@@ -167,7 +164,7 @@ static int Unchanged(Replacement* r)
                   : !found && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
         return 1;
     r->changed = 1;
-    NoteFailure("changed while Morvex was working");
+    NoteReason(problem, ChangedWhileWorking);
     return 0;
 }
 
@@ -175,7 +172,7 @@ static int Unchanged(Replacement* r)
 // ACL and streams; the replaced file stays under `backup` until the caller
 // removes it. Where ReplaceFileA fails halfway, with the replaced file
 // already moved to the backup name, it is put back.
-static int Move(Replacement* r, const char* backup)
+static int Move(Replacement* r, const char* backup, Problem* problem)
 {
     if (r->exists ? ReplaceFileA(r->name, r->temp, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)
                   : MoveFileExA(r->temp, r->name, MOVEFILE_WRITE_THROUGH)) {
@@ -184,31 +181,31 @@ static int Move(Replacement* r, const char* backup)
         return 1;
     }
     DWORD error = GetLastError();
-    NoteFailure(NULL);
+    NoteSystemError(problem);
     if (r->exists && error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
         MoveFileExA(backup, r->name, MOVEFILE_WRITE_THROUGH);
     return 0;
 }
 
-int CommitReplace(Replacement* first, Replacement* second, Replacement** failed)
+int CommitReplace(Replacement* first, Replacement* second, Replacement** failed, Problem* problem)
 {
     Replacement* all[2] = {first, second};
     int count = second ? 2 : 1;
     *failed = NULL;
     for (int i = 0; i < count && !*failed; i++)
-        if (!Flush(all[i]))
+        if (!Flush(all[i], problem))
             *failed = all[i];
     for (int i = 0; i < count && !*failed; i++)
-        if (!Unchanged(all[i]))
+        if (!Unchanged(all[i], problem))
             *failed = all[i];
     // The first file's old contents wait under its backup name until the
     // second is in place, and come back if it cannot be.
     char backup[2][TEMP_PATH_SIZE];
     for (int i = 0; i < count; i++)
         strcat(strcpy(backup[i], all[i]->temp), "~");
-    if (!*failed && !Move(first, backup[0]))
+    if (!*failed && !Move(first, backup[0], problem))
         *failed = first;
-    else if (!*failed && second && !Move(second, backup[1])) {
+    else if (!*failed && second && !Move(second, backup[1], problem)) {
         *failed = second;
         if (first->exists)
             MoveFileExA(backup[0], first->name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);

@@ -9,20 +9,6 @@ static char UpperAscii(char ch)
     return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 0x20) : ch;
 }
 
-// The name follows the last backslash. A path typed without one (a bare
-// name, "C:name.exe", a path with forward slashes) is split at the last
-// '/' or ':' instead, or taken whole.
-static const char* LastComponent(const char* path)
-{
-    const char* name = strrchr(path, '\\');
-    if (!name) {
-        const char* slash = strrchr(path, '/');
-        const char* colon = strrchr(path, ':');
-        name = (slash && (!colon || slash > colon)) ? slash : colon;
-    }
-    return name ? name + 1 : path;
-}
-
 // The upper-cased name, shortened when longer than 12 bytes, whole characters
 // of the selected code page kept (the second byte of a double-byte character
 // is neither cut off nor upper-cased).
@@ -48,12 +34,6 @@ static TargetName ShortName(const char* name, size_t length)
     return field;
 }
 
-TargetName DeriveTargetName(const char* originalPath)
-{
-    const char* name = LastComponent(originalPath);
-    return ShortName(name, strlen(name));
-}
-
 // The last component as the system opening the path sees it. Linux splits only
 // at '/', a backslash being part of a name. Windows splits at '\\' and '/' (or a
 // drive's ':' without either), and drops the trailing dots and spaces it ignores when opening.
@@ -64,8 +44,10 @@ static TargetName SystemTargetName(const char* path)
     for (const char* at = path; *at; at++)
         if (*at == '\\' || *at == '/')
             name = at + 1;
-    if (!name)
-        name = LastComponent(path);
+    if (!name) {
+        const char* colon = strrchr(path, ':');
+        name = colon ? colon + 1 : path;
+    }
     size_t length = strlen(name);
     while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' '))
         length--;
@@ -77,9 +59,9 @@ static TargetName SystemTargetName(const char* path)
 #endif
 }
 
-TargetName StoredTargetName(const char* path)
+TargetName DeriveTargetName(const char* originalPath)
 {
     static char stored[4096];
-    ToPatchText(path, stored, sizeof stored, SelectedCodePage());
+    ToPatchText(originalPath, stored, sizeof stored, SelectedCodePage());
     return SystemTargetName(stored);
 }

@@ -4,13 +4,11 @@
 #include "patch_format.h"
 
 // The short upper-case name of the file a patch is for, taken from the last
-// component of the original file's path. Names longer than 12 characters
-// become their first six bytes (fewer where a double-byte character would be
-// split) and "~1.EXE". The path is in the code page patches use.
+// component of the original file's path as the system splits it (Windows at
+// '\\', '/' or a drive's ':', without the trailing dots and spaces it drops;
+// elsewhere at '/'), once the path is in the code page patches use (see
+// patch_text.h). Names longer than 12 bytes become their first six bytes
+// (fewer where a double-byte character would be split) and "~1.EXE".
 TargetName DeriveTargetName(const char* originalPath);
-
-// The target name as a patch stores it: derived from the path once the path
-// is in the code page patches use (see patch_text.h).
-TargetName StoredTargetName(const char* path);
 
 #endif

@@ -7,7 +7,6 @@
 #include "patch_format.h"
 #include "patch_text.h"
 #include "target_name.h"
-#include "warning.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,12 +25,15 @@ static const size_t BLOCK_SIZE = 1 << 17;
 struct CompareHalf {
     FILE* original;
     FILE* modified;
+    const char* originalPath;
+    const char* modifiedPath;
     long long begin, end;
     unsigned char* originalBlock;
     unsigned char* modifiedBlock;
     PatchRecord* differences;
     unsigned count;
-    const char* problem;
+    int ok;
+    Problem problem; // taken on the comparing thread, where the read failed
 };
 
 static unsigned char Blocks[2][2][BLOCK_SIZE];
@@ -39,164 +41,155 @@ static PatchRecord Differences[2 * MAX_PATCH_RECORDS];
 static unsigned char PatchBytes[MAX_PATCH_SIZE];
 static char StoredComment[MAX_COMMENT_LENGTH + 1];
 
-static int OpenInputs(void* owner, const char* originalPath, const char* modifiedPath,
-                      FILE** original, FileInfo* originalInfo, FILE** modified, FileInfo* modifiedInfo)
+static int OpenInputs(const char* originalPath, const char* modifiedPath, FILE** original, FileInfo* originalInfo,
+                      FILE** modified, FileInfo* modifiedInfo, Problem* problem)
 {
-    *original = OpenInputFile(originalPath, originalInfo);
-    if (!*original) {
-        ShowWarning(owner, originalPath, ErrorOpeningOriginal, SystemReason());
-        return 0;
-    }
-    *modified = OpenInputFile(modifiedPath, modifiedInfo);
+    *original = OpenInputFile(originalPath, originalInfo, problem);
+    if (!*original)
+        return Blame(problem, originalPath, ErrorOpeningOriginal);
+    *modified = OpenInputFile(modifiedPath, modifiedInfo, problem);
     if (!*modified) {
         fclose(*original);
-        ShowWarning(owner, modifiedPath, ErrorOpeningModified, SystemReason());
-        return 0;
+        return Blame(problem, modifiedPath, ErrorOpeningModified);
     }
     return 1;
 }
 
-static const char* SizeProblem(const FileInfo& original, const FileInfo& modified)
+static int SizesFit(const FileInfo& original, const FileInfo& modified, const char* originalPath,
+                    const char* modifiedPath, Problem* problem)
 {
     if (original.size != modified.size)
-        return ErrorSizesDiffer;
+        return Refuse(problem, modifiedPath, ErrorSizesDiffer);
     if (original.size > MaxInputSize)
-        return ErrorTooLarge;
-    return NULL;
+        return Refuse(problem, originalPath, ErrorTooLarge);
+    return 1;
 }
 
-// The file a refusal of the builder names.
-static const char* ProblemPath(const char* problem, const char* originalPath, const char* modifiedPath,
-                               const char* patchPath)
-{
-    if (problem == ErrorPatchOverInput)
-        return patchPath;
-    return problem == ErrorReadingOriginal || problem == ErrorTooLarge ? originalPath : modifiedPath;
-}
-
-int CheckSameSize(void* owner, const char* originalPath, const char* modifiedPath)
+int CompareSizes(const char* originalPath, const char* modifiedPath, Problem* problem)
 {
     FILE *original, *modified;
     FileInfo originalInfo, modifiedInfo;
-    if (!OpenInputs(owner, originalPath, modifiedPath, &original, &originalInfo, &modified, &modifiedInfo))
+    if (!OpenInputs(originalPath, modifiedPath, &original, &originalInfo, &modified, &modifiedInfo, problem))
         return 0;
     fclose(original);
     fclose(modified);
-    const char* problem = SizeProblem(originalInfo, modifiedInfo);
-    if (problem) {
-        ShowWarning(owner, ProblemPath(problem, originalPath, modifiedPath, NULL), problem, NULL);
-        return 0;
-    }
-    return 1;
+    return SizesFit(originalInfo, modifiedInfo, originalPath, modifiedPath, problem);
 }
 
-// Reads exactly `length` bytes; otherwise sets the reason: a read error, or
-// a file that is now shorter than it was measured.
-static int ReadBlock(FILE* file, unsigned char* block, size_t length, long long offset,
-                     const char* readError, const char** problem)
+// Reads exactly `length` bytes, or tells why not: a read error, or a file now
+// shorter than it was measured.
+static int ReadBlock(FILE* file, const char* path, unsigned char* block, size_t length, long long offset,
+                     const char* readError, Problem* problem)
 {
     long got = ReadAt(file, block, length, offset);
     if (got == static_cast<long>(length))
         return 1;
-    *problem = got < 0 ? readError : ErrorSizesDiffer;
-    return 0;
+    if (got >= 0)
+        return Refuse(problem, path, ChangedWhileWorking);
+    NoteSystemError(problem);
+    return Blame(problem, path, readError);
 }
 
 static void CompareRange(void* argument)
 {
     CompareHalf* half = static_cast<CompareHalf*>(argument);
+    half->ok = 1;
     for (long long position = half->begin; position < half->end; position += BLOCK_SIZE) {
         size_t length = static_cast<size_t>(std::min<long long>(half->end - position, BLOCK_SIZE));
-        if (!ReadBlock(half->original, half->originalBlock, length, position, ErrorReadingOriginal, &half->problem)
-            || !ReadBlock(half->modified, half->modifiedBlock, length, position, ErrorReadingModified, &half->problem))
+        if (!ReadBlock(half->original, half->originalPath, half->originalBlock, length, position, ErrorReadingOriginal,
+                       &half->problem)
+            || !ReadBlock(half->modified, half->modifiedPath, half->modifiedBlock, length, position,
+                          ErrorReadingModified, &half->problem)) {
+            half->ok = 0;
             return;
+        }
         if (!CompareBlocks(half->originalBlock, half->modifiedBlock, length, position, half->differences,
                            &half->count)) {
-            half->problem = ErrorTooManyDifferences;
+            half->ok = Refuse(&half->problem, NULL, ErrorTooManyDifferences);
             return;
         }
     }
 }
 
 // An input that grew after it was measured has a byte past that length.
-static const char* TrailingProblem(FILE* file, long long size, const char* readError)
+static int EndsThere(FILE* file, const char* path, long long size, const char* readError, Problem* problem)
 {
     unsigned char byte;
     long got = ReadAt(file, &byte, 1, size);
     if (got < 0)
-        return readError;
-    return got > 0 ? ErrorSizesDiffer : NULL;
+        return NoteSystemError(problem), Blame(problem, path, readError);
+    return got == 0 ? 1 : Refuse(problem, path, ChangedWhileWorking);
 }
 
-// Fills the difference list from the two inputs and sets `count`. Returns
-// the reason for stopping early, or NULL when the whole length was compared.
-static const char* CompareInputs(FILE* original, FILE* modified, long long size, unsigned* count)
+// Fills the difference list from the two inputs of `size` bytes and sets `count`.
+static int CompareInputs(const CompareHalf& inputs, long long size, unsigned* count, Problem* problem)
 {
+    static CompareHalf halves[2];
     long long middle = (size / 2) & ~static_cast<long long>(BLOCK_SIZE - 1);
-    CompareHalf halves[2] = {
-        {original, modified, 0, middle, Blocks[0][0], Blocks[0][1], Differences, 0, NULL},
-        {original, modified, middle, size, Blocks[1][0], Blocks[1][1], Differences + MAX_PATCH_RECORDS, 0, NULL},
-    };
+    halves[0] = halves[1] = inputs;
+    halves[0].begin = 0, halves[0].end = middle;
+    halves[1].begin = middle, halves[1].end = size;
+    for (int i = 0; i < 2; i++) {
+        halves[i].originalBlock = Blocks[i][0];
+        halves[i].modifiedBlock = Blocks[i][1];
+        halves[i].differences = Differences + i * MAX_PATCH_RECORDS;
+    }
     RunInParallel(CompareRange, &halves[0], &halves[1]);
     for (const CompareHalf& half : halves)
-        if (half.problem)
-            return half.problem;
+        if (!half.ok)
+            return *problem = half.problem, 0;
     if (halves[0].count + halves[1].count > MAX_PATCH_RECORDS)
-        return ErrorTooManyDifferences;
+        return Refuse(problem, NULL, ErrorTooManyDifferences);
     memmove(Differences + halves[0].count, halves[1].differences, halves[1].count * sizeof(PatchRecord));
     *count = halves[0].count + halves[1].count;
-
-    const char* problem = TrailingProblem(original, size, ErrorReadingOriginal);
-    return problem ? problem : TrailingProblem(modified, size, ErrorReadingModified);
+    return EndsThere(inputs.original, inputs.originalPath, size, ErrorReadingOriginal, problem)
+           && EndsThere(inputs.modified, inputs.modifiedPath, size, ErrorReadingModified, problem);
 }
 
 // Writes the finished patch into the file begun beside `patchPath` and moves
 // it into place.
-static int WritePatchFile(Replacement* patch, const char* originalPath, unsigned count, const char* comment)
+static int WritePatchFile(Replacement* patch, const char* patchPath, const char* originalPath, unsigned count,
+                          const char* comment, Problem* problem)
 {
     // The comment is stored in the code page patch readers use, as the name is.
     ToPatchText(comment, StoredComment, sizeof StoredComment, SelectedCodePage());
-    size_t length = EncodePatch(PatchBytes, StoredTargetName(originalPath), Differences, count, StoredComment);
+    size_t length = EncodePatch(PatchBytes, DeriveTargetName(originalPath), Differences, count, StoredComment);
     // A failed write fails the commit, which gives its reason.
     fwrite(PatchBytes, 1, length, patch->file);
     Replacement* failed;
-    return CommitReplace(patch, NULL, &failed);
+    if (CommitReplace(patch, NULL, &failed, problem))
+        return 1;
+    return patch->changed ? Refuse(problem, patchPath, ChangedWhileWorking) : Blame(problem, patchPath, "cannot be written");
 }
 
-int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath,
-               const char* patchPath, const char* comment)
+int MakePatchFile(const char* originalPath, const char* modifiedPath, const char* patchPath, const char* comment,
+                  Problem* problem)
 {
     // The patch's file is begun first, so that a path that cannot take it is
     // told before the inputs are opened; an interrupt removes it.
     static Replacement patch;
-    if (!BeginReplace(patchPath, &patch)) {
-        ShowWarning(owner, patchPath, ErrorOpeningPatch, SystemReason());
-        return 0;
-    }
-
-    FILE *original, *modified;
+    if (!BeginReplace(patchPath, &patch, problem))
+        return Blame(problem, patchPath, ErrorOpeningPatch);
+    CompareHalf inputs = {};
+    inputs.originalPath = originalPath;
+    inputs.modifiedPath = modifiedPath;
     FileInfo originalInfo, modifiedInfo;
-    if (!OpenInputs(owner, originalPath, modifiedPath, &original, &originalInfo, &modified, &modifiedInfo)) {
+    if (!OpenInputs(originalPath, modifiedPath, &inputs.original, &originalInfo, &inputs.modified, &modifiedInfo,
+                    problem)) {
         AbandonReplace(&patch);
         return 0;
     }
-
-    const char* problem = NULL;
     unsigned count = 0;
+    int compared = 0;
     if (patch.exists && (SameFile(patch.info, originalInfo) || SameFile(patch.info, modifiedInfo)))
-        problem = ErrorPatchOverInput;
-    if (!problem)
-        problem = SizeProblem(originalInfo, modifiedInfo);
-    if (!problem)
-        problem = CompareInputs(original, modified, originalInfo.size, &count);
-    fclose(original);
-    fclose(modified);
-
-    if (problem) {
+        Refuse(problem, patchPath, ErrorPatchOverInput);
+    else if (SizesFit(originalInfo, modifiedInfo, originalPath, modifiedPath, problem))
+        compared = CompareInputs(inputs, originalInfo.size, &count, problem);
+    fclose(inputs.original);
+    fclose(inputs.modified);
+    if (!compared) {
         AbandonReplace(&patch);
-        ShowWarning(owner, ProblemPath(problem, originalPath, modifiedPath, patchPath), problem, NULL);
         return 0;
     }
-    // A failed write is not reported here: the caller says "Error writing patch!".
-    return WritePatchFile(&patch, originalPath, count, comment);
+    return WritePatchFile(&patch, patchPath, originalPath, count, comment, problem);
 }

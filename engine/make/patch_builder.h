@@ -1,17 +1,23 @@
 #ifndef MORVEX_PATCH_BUILDER_H
 #define MORVEX_PATCH_BUILDER_H
 
-// Both return 1 on success and 0 on failure, after showing their own warning
-// for `owner` (see warning.h). Run CheckSameSize before BuildPatch.
+#include "problem.h"
 
-// Opens both inputs and checks that they have the same length.
-int CheckSameSize(void* owner, const char* originalPath, const char* modifiedPath);
+// Opens both inputs and checks that they have the same length, below 2 GiB.
+// Returns 1, or 0 with the problem (the dialog's own message as `what`).
+int CompareSizes(const char* originalPath, const char* modifiedPath, Problem* problem);
 
 // Compares the two inputs and writes the patch file. The patch is written in
 // full beside `patchPath` and only then moved over it, so a failure leaves
 // whatever was at `patchPath` untouched. `comment` may be empty; at most its
-// first 255 bytes are written.
-int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath,
-               const char* patchPath, const char* comment);
+// first 255 bytes are written. Returns 1, or 0 with the problem.
+int MakePatchFile(const char* originalPath, const char* modifiedPath, const char* patchPath, const char* comment,
+                  Problem* problem);
+
+// The two as the dialog runs them: 1 on success, or 0 after showing their
+// own message for `owner` (see warning.h). Run CheckSameSize before BuildPatch.
+int CheckSameSize(void* owner, const char* originalPath, const char* modifiedPath);
+int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath, const char* patchPath,
+               const char* comment);
 
 #endif

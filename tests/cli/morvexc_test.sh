@@ -58,8 +58,8 @@ rows=(
 "check $(printf 'a%.0s' {1..300}) $work/five|morvexc: $(printf 'a%.0s' {1..300}): path too long|1"
 )
 # Control bytes in a message are escaped; a path may take up to 1,009 bytes.
-[ -z "$runner" ] && rows+=("show $work/"$'\x1f\x7f'"|morvexc: W/\\x1F\\x7F: cannot be opened as a file|1"
-    "show $(printf 'a/%.0s' {1..504})b|morvexc: $(printf 'a/%.0s' {1..504})b: cannot be opened as a file|1"
+[ -z "$runner" ] && rows+=("show $work/"$'\x1f\x7f\\'"|morvexc: W/\\x1F\\x7F\\x5C: cannot be opened as a file: No such file or directory|1"
+    "show $(printf 'a/%.0s' {1..504})b|morvexc: $(printf 'a/%.0s' {1..504})b: cannot be opened as a file: No such file or directory|1"
     "show $(printf 'a/%.0s' {1..504})bc|morvexc: $(printf 'a/%.0s' {1..504})bc: path too long|1")
 for row in "${rows[@]}"; do
     # shellcheck disable=SC2086
@@ -163,7 +163,7 @@ if [ -z "$runner" ]; then
     for pair in "big.a big.b" "game.exe game.new"; do
         echo "old patch" > lim.ov
         # shellcheck disable=SC2086
-        check "size limit, $pair" "morvexc: lim.ov: Error writing patch!: File too large|1|old patch" \
+        check "size limit, $pair" "morvexc: lim.ov: cannot be written: File too large|1|old patch" \
             "$(ulimit -f 0; morvexc $pair lim.ov)|$(cat lim.ov)"
     done
     as=() && chmod 755 "$work" && chmod 444 lim.ov

@@ -17,6 +17,7 @@ P2="$G 0200 $R1 $R3 6869"                # with the comment "hi"
 orig="00112233" patched="00aa22bb" partly="00aa2233"
 neither="game.exe: 1 of 2 records already hold their new value: this is neither the file the patch was made from nor the patched file"
 long=$(printf 'c%.0s' {1..300})
+missing=$([ -n "$runner" ] && echo "File not found" || echo "No such file or directory")
 
 # name|patch|file|commands (; between steps)|exit|expected: stdout's start,
 # or stderr for exit 1, or f=HEX,o=HEX,u=HEX for the files afterwards
@@ -56,8 +57,12 @@ rows=(
 "undo over a new output|$P2|$orig|apply --undo ./n p game.exe n|1|./n: is the file being patched or its result"
 "undo over a new output, path|$P2|$orig|apply --undo ../row/n p game.exe n|1|../row/n: is the file being patched or its result"
 "nothing to undo|$P2|$patched|apply --undo u p game.exe|1|u: nothing to undo: the file is already patched"
-"a patch named -p|$P2|$orig|show -- -p|1|-p: cannot be opened as a file"
+"a patch named -p|$P2|$orig|show -- -p|1|-p: cannot be opened as a file: $missing"
+"check a folder|$P2|$orig|check p .|1|.: cannot be opened as a file: $([ -n "$runner" ] && echo Is a folder || echo Is a directory)"
+"a name shown converted and escaped|43e99b5c0a2e455845000000 00 0100 $R1|$orig|check p game.exe|1|game.exe: the patch is for Cé›\\x5C\\x0A.EXE, this file's name gives GAME.EXE"
 )
+# A file that holds more than it measured when opened, as if it grew.
+[ -z "$runner" ] && rows+=("grown file|$G 0000|$orig|apply --any-name p /proc/self/status o|1|/proc/self/status: changed while Morvex was working")
 
 for row in "${rows[@]}"; do
     IFS='|' read -r name patch file commands status expected <<< "$row"
@@ -164,6 +169,14 @@ if [ -z "$runner" ]; then
     ASAN_OPTIONS=detect_leaks=0 strace -f -o /dev/null -e inject=copy_file_range:error=EIO "$exe" apply --any-name p big.exe 2> "$work/err"
     check "copy fails" "1|morvexc: big.exe: cannot be read: Input/output error|0" "$?|$(cat "$work/err")|$(tr -d '\0' < big.exe | wc -c)"
     rm big.exe
+    # An original cut short while it is compared is the file named.
+    head -c 3000000 /dev/urandom > o.bin && cp o.bin m.bin
+    ASAN_OPTIONS=detect_leaks=0 strace -f -o "$work/trace" -P o.bin -e trace=pread64 -e inject=pread64:delay_enter=500000:when=1 \
+        "$exe" o.bin m.bin s.ov 2> "$work/err" & pid=$!
+    until grep -q pread64 "$work/trace" 2>/dev/null; do sleep 0.01; done
+    truncate -s 1000 o.bin && wait $pid
+    check "original shrunk while compared" "1|morvexc: o.bin: changed while Morvex was working" "$?|$(grep -v "^strace: " "$work/err")"
+    rm -f o.bin m.bin
     # An undo patch named by a link to where the new output is to go.
     cd "$work/fault" && rm -f u g2 && ln -s n u && unhex <<< "$orig" > game.exe
     morvexc apply --undo u p game.exe n > /dev/null

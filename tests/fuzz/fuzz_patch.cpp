@@ -6,12 +6,9 @@
 // (bit 2; else the file is named as the patch says).
 #include "patch_apply.h"
 #include "target_name.h"
-#include "warning.h"
 
 #include <cstdlib>
 #include <cstring>
-
-void ShowWarning(void*, const char*, const char*, const char*) {}
 
 static unsigned char OldBytes[MAX_PATCH_RECORDS];
 static unsigned char Encoded[MAX_PATCH_SIZE];

@@ -17,11 +17,12 @@ TEST_F(PosixFilesTest, ChangedBeforeTheMoveIsRefused)
         if (*before)
             WriteBytes(target, before);
         Replacement replacement, *failed = nullptr;
-        ASSERT_EQ(BeginReplace(target.c_str(), &replacement), 1);
+        Problem problem;
+        ASSERT_EQ(BeginReplace(target.c_str(), &replacement, &problem), 1);
         fputs("new", replacement.file);
         WriteBytes(Path("swapped"), "swapped");
         ASSERT_EQ(rename(Path("swapped").c_str(), target.c_str()), 0);
-        EXPECT_EQ(CommitReplace(&replacement, nullptr, &failed), 0) << before;
+        EXPECT_EQ(CommitReplace(&replacement, nullptr, &failed, &problem), 0) << before;
         EXPECT_TRUE(failed == &replacement && replacement.changed) << before;
         EXPECT_EQ(ReadBytes(target), "swapped");
         EXPECT_EQ(Listing(), (Messages{"target"}));

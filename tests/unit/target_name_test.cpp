@@ -12,28 +12,39 @@ static std::string Field(const char* path)
     return std::string(name.bytes, sizeof name.bytes);
 }
 
+// Paths spelled as this system spells them: the name is the last component.
+#ifdef _WIN32
+#define DIR(name) "C:\\" name "\\"
+#else
+#define DIR(name) "/" name "/"
+#endif
+
 TEST(DeriveTargetName, FollowsTheShortNameRules)
 {
     const struct {
         const char* path;
         std::string field; // all 13 bytes
     } cases[] = {
-        {"C:\\Games\\flight.exe", std::string("FLIGHT.EXE\0\0\0", 13)},
-        {"C:\\a\\abcdefgh.exe", std::string("ABCDEFGH.EXE\0", 13)},
-        {"C:\\a\\abcdefghi.exe", std::string("ABCDEF~1.EXE\0", 13)},
-        {"D:\\My Stuff\\long file name.dat", std::string("LONG F~1.EXE\0", 13)},
-        {"C:\\x\\Ab.1", std::string("AB.1\0\0\0\0\0\0\0\0\0", 13)},
-        {"C:\\x\\\xe9t\xe9.exe", std::string("\xe9T\xe9.EXE\0\0\0\0\0\0", 13)},
-        {"C:\\x\\a.b.c.d.e.f", std::string("A.B.C.D.E.F\0\0", 13)},
-        {"C:\\x\\[z]{`}@~.ex", std::string("[Z]{`}@~.EX\0\0", 13)},
-        {"C:\\dir\\", std::string(13, '\0')},
-        // Only the backslash splits a path that has one.
-        {"C:\\dir\\sub/f.exe", std::string("SUB/F.EXE\0\0\0\0", 13)},
-        // Typed paths without a backslash.
+        {DIR("Games") "flight.exe", std::string("FLIGHT.EXE\0\0\0", 13)},
+        {DIR("a") "abcdefgh.exe", std::string("ABCDEFGH.EXE\0", 13)},
+        {DIR("a") "abcdefghi.exe", std::string("ABCDEF~1.EXE\0", 13)},
+        {DIR("My Stuff") "long file name.dat", std::string("LONG F~1.EXE\0", 13)},
+        {DIR("x") "Ab.1", std::string("AB.1\0\0\0\0\0\0\0\0\0", 13)},
+        {DIR("x") "a.b.c.d.e.f", std::string("A.B.C.D.E.F\0\0", 13)},
+        {DIR("x") "[z]{`}@~.ex", std::string("[Z]{`}@~.EX\0\0", 13)},
+        {DIR("dir"), std::string(13, '\0')},
         {"plain.exe", std::string("PLAIN.EXE\0\0\0\0", 13)},
-        {"C:name.exe", std::string("NAME.EXE\0\0\0\0\0", 13)},
         {"/home/u/game.exe", std::string("GAME.EXE\0\0\0\0\0", 13)},
-        {"C:/games/x:y.exe", std::string("Y.EXE\0\0\0\0\0\0\0\0", 13)},
+#ifdef _WIN32
+        // Windows splits at either slash, at a drive's colon without one, and
+        // drops the trailing dots and spaces it ignores when opening.
+        {"C:\\dir\\sub/f.exe", std::string("F.EXE\0\0\0\0\0\0\0\0", 13)},
+        {"C:name.exe", std::string("NAME.EXE\0\0\0\0\0", 13)},
+        {"C:\\x\\demo.exe. .", std::string("DEMO.EXE\0\0\0\0\0", 13)},
+#else
+        // A backslash is part of a POSIX name.
+        {"/dir/sub\\f.exe", std::string("SUB\\F.EXE\0\0\0\0", 13)},
+#endif
     };
     for (const auto& c : cases)
         EXPECT_EQ(Field(c.path), c.field) << c.path;
@@ -41,8 +52,8 @@ TEST(DeriveTargetName, FollowsTheShortNameRules)
 
 TEST(DeriveTargetName, KeepsNothingOfAnEarlierName)
 {
-    Field("C:\\a\\abcdefghijkl.exe");
-    EXPECT_EQ(Field("C:\\a\\b.exe"), std::string("B.EXE\0\0\0\0\0\0\0\0", 13));
+    Field(DIR("a") "abcdefghijkl.exe");
+    EXPECT_EQ(Field(DIR("a") "b.exe"), std::string("B.EXE\0\0\0\0\0\0\0\0", 13));
 }
 
 TEST(TrimPastedPath, TakesOffBlanksAndOnePairOfQuotes)

@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 Messages Warnings;
 
-void ShowWarning(void*, const char*, const char* text, const char*)
+void ShowWarning(void*, const char* text)
 {
     Warnings.push_back(text);
 }

@@ -1,0 +1,41 @@
+#include "problem.h"
+
+#include <cstdio>
+#include <cstring>
+
+const char ChangedWhileWorking[] = "changed while Morvex was working";
+
+int NoteError(Problem* problem, int error)
+{
+    problem->error = error;
+    problem->reason = NULL;
+    return 0;
+}
+
+int NoteReason(Problem* problem, const char* reason)
+{
+    problem->error = 0;
+    problem->reason = reason;
+    return 0;
+}
+
+int Blame(Problem* problem, const char* path, const char* what)
+{
+    problem->path = path;
+    snprintf(problem->what, sizeof problem->what, "%s", what);
+    return 0;
+}
+
+int Refuse(Problem* problem, const char* path, const char* what)
+{
+    NoteReason(problem, NULL);
+    return Blame(problem, path, what);
+}
+
+void ProblemLine(const Problem& problem, char* out, size_t size)
+{
+    char reason[PROBLEM_TEXT_SIZE];
+    const char* words = ProblemReason(problem, reason, sizeof reason);
+    snprintf(out, size, "%s%s%s%s%s", problem.path ? problem.path : "", problem.path ? ": " : "", problem.what,
+             words ? ": " : "", words ? words : "");
+}

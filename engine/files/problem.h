@@ -1,0 +1,44 @@
+#ifndef MORVEX_PROBLEM_H
+#define MORVEX_PROBLEM_H
+
+#include <cstddef>
+
+enum { PROBLEM_TEXT_SIZE = 256 };
+
+// What an engine operation that fails reports: the file at fault, what went
+// wrong, and the system's error taken at the failing call (as cmp passes
+// errno to error() where the read failed), never read later from a global.
+// Each front end words it: a line on stderr, a message box, a line in the page.
+struct Problem {
+    const char* path;             // the file at fault, as the caller spelled it; NULL when none is
+    char what[PROBLEM_TEXT_SIZE]; // what went wrong, in the engine's words
+    int error;                    // errno or GetLastError() at the failing call; 0 when none
+    const char* reason;           // our own words for why, where the system has none; else NULL
+};
+
+// What a file that did not hold still while Morvex read or replaced it is told.
+extern const char ChangedWhileWorking[];
+
+// Takes the reason of the call that just failed: the system's error as it
+// stands (call it before anything else can change it). Returns 0.
+int NoteSystemError(Problem* problem);
+
+// Takes `error` (an errno or GetLastError() value) as the reason. Returns 0.
+int NoteError(Problem* problem, int error);
+
+// Takes our own words as the reason, where the system gave no error. Returns 0.
+int NoteReason(Problem* problem, const char* reason);
+
+// Says which file and what went wrong, keeping the reason noted. Returns 0.
+int Blame(Problem* problem, const char* path, const char* what);
+
+// The same with no reason: the failure is ours alone. Returns 0.
+int Refuse(Problem* problem, const char* path, const char* what);
+
+// The reason in words (the system's own for an error code), or NULL.
+const char* ProblemReason(const Problem& problem, char* out, size_t size);
+
+// The problem as one line: "PATH: WHAT: REASON", PATH and REASON where there are any.
+void ProblemLine(const Problem& problem, char* out, size_t size);
+
+#endif
