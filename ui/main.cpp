@@ -8,7 +8,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     InstanceHandle = instance;
     InitCommonControls(); // the themed controls of the manifest's Common Controls 6
 
-    // The class is never used for a window: registering it tests the platform.
+    // The class is never used for a window: registering it is the start-up's
+    // test of the platform, kept on purpose.
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = reinterpret_cast<WNDPROC>(MainDialogProc);
@@ -28,6 +29,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     }
 
     // A confirmed exit has posted the quit request: drain the queue up to it.
+    // The accelerators are loaded only now, on purpose, so they never act on
+    // the dialog; its buttons' mnemonics serve the keyboard there.
     HACCEL accelerators = LoadAcceleratorsA(InstanceHandle, "MORVEX");
     MSG message = {};
     while (GetMessageA(&message, NULL, 0, 0) > 0) {

@@ -62,6 +62,7 @@ static void MakePatch(HWND window)
     SetCursor(LoadCursor(NULL, IDC_WAIT));
     int made = BuildPatch(window, OriginalPath, ModifiedPath, PatchPath, CommentText);
     SetCursor(arrow);
+    // After a failure this is the second box, on purpose: the builder has said what failed.
     MessageBoxA(window, made ? "Patch Complete!" : "Error writing patch!", ProgramName, MB_OK);
 }
 
