@@ -40,7 +40,7 @@ void ApplyChosenPatch(HWND window)
     }
     HCURSOR arrow = SetCursor(LoadCursor(NULL, IDC_WAIT));
     Problem problem;
-    int applied = ApplyPatch(ChosenPatch, ChosenFile, NULL, keepUndo ? undoPath : NULL, 1, 1, &Fit, &problem);
+    int applied = ApplyPatch(ChosenPatch, ChosenFile, NULL, keepUndo ? undoPath : NULL, 1, 1, NULL, &Fit, &problem);
     SetCursor(arrow);
     if (!applied) {
         ShowProblem(window, problem);

@@ -95,7 +95,7 @@ int RefreshVerdict(HWND window)
         DescribeFit(&Patch, NULL, NULL, NULL, NULL, box);
         snprintf(box + strlen(box), sizeof box - strlen(box), "\r\n%s", CannotPassOn);
     } else if (valid) {
-        if (ChosenFile[0] && !(judged = SurveyFit(Patch, ChosenFile, &Fit, &problem)))
+        if (ChosenFile[0] && !(judged = SurveyFit(Patch, ChosenFile, NULL, &Fit, &problem)))
             ProblemLine(problem, fileProblem, sizeof fileProblem);
         DescribeFit(&Patch, NULL, ChosenFile, judged ? &Fit : NULL, fileProblem, box);
     }

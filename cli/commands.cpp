@@ -97,7 +97,7 @@ int ApplyCommand(Arguments* args)
 
     PatchFit fit;
     Problem problem;
-    if (!ApplyPatch(patchPath, filePath, outputPath, undoPath, anyName, force, &fit, &problem))
+    if (!ApplyPatch(patchPath, filePath, outputPath, undoPath, anyName, force, NULL, &fit, &problem))
         return Report(problem);
     if (fit.state == FIT_APPLIED && outputPath)
         printf("already applied: %s copied to %s\n", filePath, outputPath);

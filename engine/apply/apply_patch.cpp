@@ -6,6 +6,7 @@
 
 #include "file_replace.h"
 #include "platform.h"
+#include "progress.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,7 +15,8 @@
 
 enum {
     CHUNK_SIZE = 1 << 16, // the copy's unit: the system copies chunks without a position
-    BLOCK_SIZE = 1 << 20  // the most that passes through this process at once
+    BLOCK_SIZE = 1 << 20, // the most that passes through this process at once
+    STEP_SIZE = 16 << 20  // the most copied between two looks at the progress
 };
 
 static unsigned char Block[BLOCK_SIZE];
@@ -44,13 +46,16 @@ static int CopyFailed(Problem* problem, const char* filePath, const char* outPat
 // of chunks that hold one pass through Block. Fails on a read or write
 // error, or when the file no longer has exactly `size` bytes.
 static int CopyPatched(FILE* file, const char* filePath, long long size, FILE* out, const char* outPath,
-                       const PatchContents& patch, Problem* problem)
+                       const PatchContents& patch, Progress* progress, Problem* problem)
 {
     const PatchRecord* positions = patch.positions;
     unsigned next = 0;
     for (long long at = 0; at < size;) {
+        if (!Advance(progress, at, size))
+            return Refuse(problem, NULL, Cancelled);
         long long nextOffset = next < patch.distinct ? positions[next].offset : size;
-        long long plainEnd = std::min(size, nextOffset - nextOffset % CHUNK_SIZE);
+        // A plain run is copied in steps, so that progress is seen and a cancel heard.
+        long long plainEnd = std::min({size, nextOffset - nextOffset % CHUNK_SIZE, at + STEP_SIZE});
         if (plainEnd > at) {
             int copied = AppendFileRange(file, at, plainEnd - at, out);
             if (copied < 0)
@@ -139,7 +144,7 @@ static int BeginResults(const char* destPath, const char* undoPath, const FileIn
 }
 
 int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath, int anyName,
-               int force, PatchFit* fit, Problem* problem)
+               int force, Progress* progress, PatchFit* fit, Problem* problem)
 {
     static PatchContents patch;
     static Replacement dest, undo;
@@ -161,7 +166,7 @@ int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPa
         return begun;
     }
 
-    int copied = CopyPatched(file, filePath, fileInfo.size, dest.file, destPath, patch, problem);
+    int copied = CopyPatched(file, filePath, fileInfo.size, dest.file, destPath, patch, progress, problem);
     fclose(file);
     if (copied && undoPath) {
         size_t length = EncodeUndoPatch(patch, OldBytes, patchPath, UndoBytes);

@@ -3,6 +3,7 @@
 
 #include "patch_reader.h"
 #include "problem.h"
+#include "progress.h"
 
 // Each operation that touches files returns 1 on success, or 0 with one
 // problem that names the file at fault (see problem.h).
@@ -41,8 +42,9 @@ int CheckPatch(const char* patchPath, const char* filePath, int anyName, int for
 // when it is not NULL. An already applied file is not rewritten (an output
 // gets a copy). With `undoPath`, also writes a patch that turns the result
 // back into the file as it was. Every file is written in full beside its
-// destination first; a failure leaves all of them as they were.
+// destination first; a failure or a cancel leaves all of them as they were.
+// `progress` (may be NULL) follows the copy.
 int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath, int anyName,
-               int force, PatchFit* fit, Problem* problem);
+               int force, Progress* progress, PatchFit* fit, Problem* problem);
 
 #endif

@@ -53,8 +53,9 @@ struct GatherShare {
     const PatchRecord* positions;
     unsigned first, end;
     unsigned char* window;
+    Progress* progress; // the first share reports it for both; both heed a cancel
     int ok;
-    Problem problem; // taken on the reading thread, where the read failed
+    Problem problem;    // taken on the reading thread, where the read failed
 };
 
 static void GatherOldBytes(void* argument)
@@ -63,6 +64,12 @@ static void GatherOldBytes(void* argument)
     const PatchRecord* positions = share->positions;
     share->ok = 1;
     for (unsigned first = share->first, next; first < share->end; first = next) {
+        int going = share->first == 0 ? Advance(share->progress, 2LL * first, 2LL * share->end)
+                                      : !(share->progress && share->progress->cancel.load());
+        if (!going) {
+            share->ok = Refuse(&share->problem, NULL, Cancelled);
+            return;
+        }
         long long start = positions[first].offset;
         next = first + 1;
         while (next < share->end && positions[next].offset - start < WINDOW_SIZE)
@@ -85,13 +92,14 @@ static void GatherOldBytes(void* argument)
 
 // Fills OldBytes. Scattered positions cost a system call each, so two
 // threads share them.
-static int ReadOldBytes(FILE* file, const char* filePath, const PatchContents& patch, Problem* problem)
+static int ReadOldBytes(FILE* file, const char* filePath, const PatchContents& patch, Progress* progress,
+                        Problem* problem)
 {
     static unsigned char windows[2][WINDOW_SIZE];
     static GatherShare shares[2];
     unsigned middle = patch.distinct / 2;
-    shares[0] = {file, filePath, patch.positions, 0, middle, windows[0], 0, {}};
-    shares[1] = {file, filePath, patch.positions, middle, patch.distinct, windows[1], 0, {}};
+    shares[0] = {file, filePath, patch.positions, 0, middle, windows[0], progress, 0, {}};
+    shares[1] = {file, filePath, patch.positions, middle, patch.distinct, windows[1], progress, 0, {}};
     RunInParallel(GatherOldBytes, &shares[0], &shares[1]);
     for (const GatherShare& share : shares)
         if (!share.ok)
@@ -108,7 +116,7 @@ FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName
     fit->fileSize = info->size;
     fit->fileName = DeriveTargetName(filePath);
     char refusal[REFUSAL_SIZE];
-    if (!PastTheEnd(patch, info->size) && !ReadOldBytes(file, filePath, patch, problem)) {
+    if (!PastTheEnd(patch, info->size) && !ReadOldBytes(file, filePath, patch, NULL, problem)) {
         fclose(file);
         return NULL;
     }
@@ -131,7 +139,7 @@ int CheckPatch(const char* patchPath, const char* filePath, int anyName, int for
     return file != NULL;
 }
 
-int SurveyFit(const PatchContents& patch, const char* filePath, PatchFit* fit, Problem* problem)
+int SurveyFit(const PatchContents& patch, const char* filePath, Progress* progress, PatchFit* fit, Problem* problem)
 {
     FileInfo info;
     FILE* file = OpenInputFile(filePath, &info, problem);
@@ -141,7 +149,7 @@ int SurveyFit(const PatchContents& patch, const char* filePath, PatchFit* fit, P
     fit->fileName = DeriveTargetName(filePath);
     fit->applied = 0;
     // A record past the end is a state to show, where the check refuses it.
-    int read = PastTheEnd(patch, info.size) || ReadOldBytes(file, filePath, patch, problem);
+    int read = PastTheEnd(patch, info.size) || ReadOldBytes(file, filePath, patch, progress, problem);
     fclose(file);
     if (!read)
         return 0;

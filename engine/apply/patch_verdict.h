@@ -14,7 +14,8 @@ enum { FIT_PAST_END = FIT_PARTLY_APPLIED + 1, VERDICT_SIZE = 4096 };
 // Judges how the loaded patch meets the file, whatever the file's name and
 // however much of the patch it already holds, opening the file once. Returns
 // 1 with `fit` filled (its state may be FIT_PAST_END), or 0 with the problem.
-int SurveyFit(const PatchContents& patch, const char* filePath, PatchFit* fit, Problem* problem);
+// `progress` (may be NULL) follows the reading.
+int SurveyFit(const PatchContents& patch, const char* filePath, Progress* progress, PatchFit* fit, Problem* problem);
 
 // The lines of the information box, separated by CR LF, in `out`
 // (VERDICT_SIZE bytes). With `patch` NULL, only "Not a patch: " and

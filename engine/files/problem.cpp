@@ -1,9 +1,20 @@
 #include "problem.h"
+#include "progress.h"
 
 #include <cstdio>
 #include <cstring>
 
 const char ChangedWhileWorking[] = "changed while Morvex was working";
+const char Cancelled[] = "cancelled";
+
+int Advance(Progress* progress, long long done, long long total)
+{
+    if (!progress)
+        return 1;
+    if (progress->report)
+        progress->report(progress->context, done, total);
+    return !progress->cancel.load();
+}
 
 int NoteError(Problem* problem, int error)
 {
