@@ -58,6 +58,7 @@ rows=(
 "undo over a new output, path|$P2|$orig|apply --undo ../row/n p game.exe n|1|../row/n: is the file being patched or its result"
 "nothing to undo|$P2|$patched|apply --undo u p game.exe|1|u: nothing to undo: the file is already patched"
 "a patch named -p|$P2|$orig|show -- -p|1|-p: cannot be opened as a file: $missing"
+"apply to a missing file|$P2|$orig|apply p nope|1|nope: cannot be opened as a file: $missing"
 "check a folder|$P2|$orig|check p .|1|.: cannot be opened as a file: $([ -n "$runner" ] && echo Is a folder || echo Is a directory)"
 "a name shown converted and escaped|43e99b5c0a2e455845000000 00 0100 $R1|$orig|check p game.exe|1|game.exe: the patch is for Cé›\\x5C\\x0A.EXE, this file's name gives GAME.EXE"
 )
