@@ -16,6 +16,8 @@ PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             clang libclang-rt-dev xxd strace attr
 # Release packages: the icon script, reading resources, the Debian package.
 PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
+# The Windows installer: wixl, and libmsi for what wixl leaves out; msitools reads it back.
+PACKAGES += wixl gir1.2-libmsi-1.0 python3-gi msitools
 # The page: emscripten and its optimizer's parser; Chromium for its tests.
 PACKAGES += emscripten node-acorn chromium chromium-driver python3-selenium
 
