@@ -41,14 +41,14 @@ def main():
     database = Libmsi.Database.new(path, Libmsi.DbFlags.TRANSACT, None)
     owners = list(rows(database, "SELECT `Key`, `Component_` FROM `Registry` "
                                  "WHERE `Value` = 'Morvex.Patch' AND `Name` IS NULL"))
+    if not owners:
+        sys.exit(f"finish_msi.py: {path} claims no patch extension")
     for record in owners:
         extension = record.get_string(1).rsplit("\\", 1)[1]
         prop = "OWNER_" + extension.lstrip(".").upper()
         condition = f'NOT {prop} OR {prop} = "Morvex.Patch"'
         run(database, f"UPDATE `Component` SET `Condition` = '{condition}' "
-                            f"WHERE `Component` = '{record.get_string(2)}'").close()
-    if not owners:
-        sys.exit(f"finish_msi.py: {path} claims no patch extension")
+                      f"WHERE `Component` = '{record.get_string(2)}'").close()
     info = Libmsi.SummaryInfo.new(database, 3)
     filetime = (epoch + FILETIME_EPOCH) * 10_000_000
     if not (info.set_string(Libmsi.Property.UUID, code)
