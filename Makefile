@@ -16,6 +16,8 @@ PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             clang libclang-rt-dev xxd strace attr
 # Release packages: the icon script, reading resources, the Debian package.
 PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
+# The Windows installer: wixl, and libmsi for what wixl leaves out; msitools reads it back.
+PACKAGES += wixl gir1.2-libmsi-1.0 python3-gi msitools
 # The page: emscripten and its optimizer's parser; Chromium for its tests.
 PACKAGES += emscripten node-acorn chromium chromium-driver python3-selenium
 
@@ -116,7 +118,7 @@ dist: deps
 		find build/$$preset/package -maxdepth 1 -type f -exec cp {} build/dist/ \; ; \
 	done; \
 	rm -rf build/web build/dist-web; $(MAKE) --no-print-directory web >/dev/null; \
-	mkdir build/dist-web; cp build/web/index.html build/dist-web/; cp LICENSE build/dist-web/LICENSE.txt; \
+	mkdir build/dist-web; cp build/web/index.html build/dist-web/; install -m 644 LICENSE build/dist-web/LICENSE.txt; \
 	(cd build/dist-web && export TZ=UTC && touch -d @$$SOURCE_DATE_EPOCH * && \
 	 ls | LC_ALL=C sort | zip -q -X -D ../dist/morvex-$(VERSION)-web.zip -@); \
 	if [ -e .git ]; then \

@@ -1,5 +1,5 @@
 # Install rules and release packages. In the windows build `cpack` makes the
-# zip, in the native build the Debian package.
+# zip and the installer, in the native build the Debian package.
 set(CPACK_PACKAGE_VENDOR "the Morvex developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "byte patch maker")
 set(CPACK_STRIP_FILES TRUE)
@@ -7,7 +7,8 @@ set(CPACK_STRIP_FILES TRUE)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/stage_times.cmake)
-set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/zip_in_order.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/zip_in_order.cmake ${PROJECT_SOURCE_DIR}/cmake/msi.cmake)
+set(CPACK_MORVEX_WXS ${PROJECT_SOURCE_DIR}/resources/morvex.wxs)
 set(CPACK_MORVEX_SOURCE_DATE_EPOCH ${MORVEX_SOURCE_DATE_EPOCH})
 # Folders made by the install get 0755 whatever the builder's umask.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -12,13 +12,16 @@ add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=
 if(WIN32)
   add_link_options(-Wl,--no-insert-timestamp)
 
-  # The icon is drawn by a script; redrawn only when the script changes, so
-  # that configuring again does not relink morvex.exe.
+  # The icons are drawn by a script; redrawn only when the script changes, so
+  # that configuring again does not relink the programs.
   set(icon_script ${PROJECT_SOURCE_DIR}/resources/make_icon.py)
-  set(icon ${MORVEX_GENERATED}/morvex.ico)
+  set(icons ${MORVEX_GENERATED}/morvex.ico ${MORVEX_GENERATED}/morvex-apply.ico)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${icon_script})
-  if(NOT EXISTS ${icon} OR ${icon_script} IS_NEWER_THAN ${icon})
-    find_package(Python3 REQUIRED COMPONENTS Interpreter)
-    execute_process(COMMAND ${Python3_EXECUTABLE} ${icon_script} ${icon} COMMAND_ERROR_IS_FATAL ANY)
-  endif()
+  foreach(icon ${icons})
+    if(NOT EXISTS ${icon} OR ${icon_script} IS_NEWER_THAN ${icon})
+      find_package(Python3 REQUIRED COMPONENTS Interpreter)
+      execute_process(COMMAND ${Python3_EXECUTABLE} ${icon_script} ${icons} COMMAND_ERROR_IS_FATAL ANY)
+      break()
+    endif()
+  endforeach()
 endif()

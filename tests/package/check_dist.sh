@@ -4,12 +4,12 @@
 # Usage: check_dist.sh DIST_DIR VERSION
 set -u
 dist=$1 version=$2
-zip=$dist/morvex-$version-win32.zip web=$dist/morvex-$version-web.zip deb=$dist/morvexc_${version}_amd64.deb
+zip=$dist/morvex-$version-win32.zip web=$dist/morvex-$version-web.zip deb=$dist/morvexc_${version}_amd64.deb msi=$dist/morvex-$version.msi
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 same() { [ "$2" = "$3" ] || fail "$1: got '$2', want '$3'"; }
 
-same "dist folder" "$(ls "$dist" | grep -v '\.tar\.gz$' | tr '\n' ' ')" "$(basename "$web") $(basename "$zip") $(basename "$deb") "
+same "dist folder" "$(LC_ALL=C ls "$dist" | grep -v '\.tar\.gz$' | tr '\n' ' ')" "$(basename "$web") $(basename "$zip") $(basename "$msi") $(basename "$deb") "
 same "zip entries" "$(zipinfo -1 "$zip" | tr '\n' ' ')" "LICENSE.txt README.txt morvex-apply.exe morvex.exe morvexc.exe "
 same "web zip entries" "$(zipinfo -1 "$web" | tr '\n' ' ')" "LICENSE.txt index.html "
 same "deb files" "$(dpkg-deb -c "$deb" | awk '!/\/$/ {print $6}' | tr '\n' ' ')" \
@@ -20,6 +20,8 @@ same "README.txt lines without CRLF" "$(unzip -p "$zip" README.txt | grep -c $'[
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 unzip -q "$zip" -d "$unpacked"
+msiextract -C "$unpacked/msi" "$msi" >/dev/null &&
+    diff -r --exclude=msi "$unpacked" "$unpacked/msi/Programs/Morvex" || fail "the installer's files are not the zip's"
 for exe in "$unpacked"/*.exe; do
     name=$(basename "$exe") header=$(i686-w64-mingw32-objdump -p "$exe")
     i686-w64-mingw32-nm "$exe" 2>&1 | grep -q 'no symbols' || fail "$name is not stripped"

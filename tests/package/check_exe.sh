@@ -1,9 +1,9 @@
 #!/bin/bash
 # What the built programs declare in their resources, read from the exe files
 # themselves, and that morvexc --version prints the project version.
-# Usage: check_exe.sh VERSION MORVEX_EXE MORVEXC_EXE [RUNNER]
+# Usage: check_exe.sh VERSION MORVEX_EXE MORVEXC_EXE MORVEX_APPLY_EXE [RUNNER]
 set -u
-version=$1 gui=$2 console=$3 runner=${4:-}
+version=$1 gui=$2 console=$3 applier=$4 runner=${5:-}
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -30,8 +30,9 @@ EOF
 icon=$(mktemp)
 wrestool -x -t 14 "$gui" >"$icon"
 sizes=$(icotool -l "$icon" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | tr '\n' ' ')
-rm -f "$icon"
 [ "$sizes" = "16 32 48 256 " ] || fail "icon sizes are '$sizes'"
+wrestool -x -t 14 "$applier" | cmp -s - "$icon" && fail "morvex-apply.exe has morvex.exe's icon"
+rm -f "$icon"
 
 printed=$($runner "$console" --version 2>/dev/null | tr -d '\r')
 [ "$printed" = "morvexc $version" ] || fail "morvexc --version printed '$printed'"
