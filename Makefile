@@ -77,7 +77,8 @@ test: build build/wineprefix/system.reg
 FUZZ_SECONDS ?= 60
 FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp $(addprefix engine/,format/patch_reader.cpp apply/patch_fit.cpp apply/patch_check.cpp apply/apply_patch.cpp \
                 format/patch_format.cpp apply/patch_verdict.cpp format/target_name.cpp format/patch_text.cpp format/patch_text_posix.cpp \
-                files/problem.cpp files/platform_posix.cpp files/replace_posix.cpp files/destination_posix.cpp)
+                files/problem.cpp files/platform_posix.cpp files/replace_posix.cpp files/destination_posix.cpp \
+                files/temp_posix.cpp files/commit_posix.cpp)
 
 build/fuzz/fuzz_patch: $(FUZZ_SOURCES) $(wildcard engine/*/*.h)
 	mkdir -p build/fuzz/corpus
