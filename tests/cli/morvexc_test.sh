@@ -58,7 +58,9 @@ rows=(
 "check $(printf 'a%.0s' {1..300}) $work/five|morvexc: $(printf 'a%.0s' {1..300}): path too long|1"
 )
 # Control bytes in a message are escaped; a path may take up to 1,009 bytes.
-[ -z "$runner" ] && rows+=("show $work/"$'\x1f\x7f\\'"|morvexc: W/\\x1F\\x7F\\x5C: cannot be opened as a file: No such file or directory|1"
+# Standard output is a pipe here: the patch cannot replace it.
+[ -z "$runner" ] && rows+=("$work/game.exe $work/game.new /dev/stdout|morvexc: /dev/stdout: Error opening file to write patch to!: Not a regular file|1"
+    "show $work/"$'\x1f\x7f\\'"|morvexc: W/\\x1F\\x7F\\x5C: cannot be opened as a file: No such file or directory|1"
     "show $(printf 'a/%.0s' {1..504})b|morvexc: $(printf 'a/%.0s' {1..504})b: cannot be opened as a file: No such file or directory|1"
     "show $(printf 'a/%.0s' {1..504})bc|morvexc: $(printf 'a/%.0s' {1..504})bc: path too long|1")
 for row in "${rows[@]}"; do
@@ -186,6 +188,8 @@ if [ -z "$runner" ]; then
     [ "$(id -u)" == 0 ] && chown nobody lim.ov && as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     out=$("${as[@]}" "$exe" game.exe game.new lim.ov 2>&1)
     check "read-only patch" "morvexc: lim.ov: $opening: Permission denied|1|old patch" "$out|$?|$(cat lim.ov)"
+    mkdir -m 333 wx && out=$("${as[@]}" "$exe" game.exe game.new wx/p.ov 2>&1)
+    check "a folder that may be written but not read" "Patch Complete!|0|$(hex ref.ov)" "$out|$?|$(hex wx/p.ov)"
     check "no temporary file" "" "$(ls -A . d shared 2>/dev/null | grep morvex)"
 fi
 
