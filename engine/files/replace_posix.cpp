@@ -56,12 +56,12 @@ int BeginReplace(const char* path, FILE*, const FileInfo* readInfo, Replacement*
         umask(mask);
         r->mode = 0666 & ~mask;
     }
-    // Begun from a file that was read, the name must lead to it, and the
-    // commit compares with that file as it was when it was read.
-    if (readInfo && (existing >= 0 || !r->exists) && !(r->exists && SameFile(r->info, *readInfo))) {
+    // Begun from a file that was read, the commit compares with that file as
+    // it was when it was read; a name that leads to nothing now is refused.
+    if (readInfo && !r->exists) {
         r->changed = 1;
         NoteReason(problem, ChangedWhileWorking);
-    } else if (readInfo && existing >= 0) {
+    } else if (readInfo) {
         r->info = *readInfo;
     }
     int fd = (r->exists && existing < 0) || r->changed ? -1 : CreateTemp(r, problem);

@@ -97,19 +97,14 @@ int BeginReplace(const char* path, FILE* read, const FileInfo* readInfo, Replace
     HANDLE held = read && readInfo->held ? reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(read))) : NULL;
     if (!Look(path, held, r, problem))
         return 0;
-    // Begun from a file that was read, the final name must lead to it, and
-    // the commit compares with that file as it was when it was read.
-    if (readInfo) {
-        BY_HANDLE_FILE_INFORMATION status;
-        FileInfo named = {};
-        if (InspectPath(r->name, &status))
-            HandleInfo(status, &named);
-        if (!r->exists || !SameFile(named, *readInfo)) {
-            r->changed = 1;
-            return NoteReason(problem, ChangedWhileWorking);
-        }
-        r->info = *readInfo;
+    // Begun from a file that was read, the commit compares with that file as
+    // it was when it was read; a name that leads to nothing now is refused.
+    if (readInfo && !r->exists) {
+        r->changed = 1;
+        return NoteReason(problem, ChangedWhileWorking);
     }
+    if (readInfo)
+        r->info = *readInfo;
     int slot = 0;
     while (slot < SLOTS && SlotInUse[slot])
         slot++;
