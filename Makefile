@@ -92,10 +92,13 @@ fuzz: deps build/fuzz/fuzz_patch
 	@grep '^Done' build/fuzz/log
 
 # The shipped build is timed: the tests' own build runs under the sanitizers.
-bench: deps
+# Under Wine, the Windows preset's build, which this machine's Wine runs.
+bench: deps build/wineprefix/system.reg
 	cmake --preset release-native >/dev/null && cmake --build --preset release-native -j$$(nproc) --target morvexc
 	bash bench/compare_with_cmp.sh build/release-native/cli/morvexc
 	bash bench/apply_bench.sh build/release-native/cli/morvexc
+	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc) --target morvexc
+	bash bench/wine_threads.sh build/windows/cli/morvexc.exe
 	$(MAKE) --no-print-directory web
 	/usr/bin/python3 bench/web_bench.py build/web/index.html
 
