@@ -28,12 +28,13 @@ struct Replacement {
 
 // Begins replacing the file at `path`. `read`, when not NULL, is that very
 // file, open, as OpenInputFile or OpenFileToReplace measured it in `readInfo`
-// before it was read: the name must still lead to it, and commit compares
-// against what was read, not against what begin sees. Returns 0 with the
-// reason in `problem` (and `changed` set where the name no longer leads to
-// `read`) when the name cannot take a file: a folder, a read-only file, a
-// link another user left in a shared folder, a link to a file no name
-// leads to, a folder that cannot take a new file, or a failure to look.
+// before it was read (Windows looks at a held file through it): commit
+// compares what the name leads to with the file as it was read, not with
+// what begin sees, and begin refuses a name that leads to nothing now.
+// Returns 0 with the reason in `problem` (and `changed` set in that case)
+// when the name cannot take a file: a folder, a read-only file, a link
+// another user left in a shared folder, a link to a file no name leads to,
+// a folder that cannot take a new file, or a failure to look.
 int BeginReplace(const char* path, FILE* read, const FileInfo* readInfo, Replacement* replacement, Problem* problem);
 
 // Moves `first` and, when not NULL, `second` into place as one: both take
