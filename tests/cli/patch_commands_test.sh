@@ -225,6 +225,24 @@ if [ -n "$runner" ]; then
     check "backslash apply, attributes kept" "$patched AS" "$(hex "$work/game.exe") $($runner cmd /c attrib "$f" | cut -c1-9 | tr -d ' \r')"
     morvexc apply --undo 'NEW.EXE.' "$p" "$f" new.exe > /dev/null
     check "undo over a new output, case and dot" "morvexc: NEW.EXE.: is the file being patched or its result" "$(tr -d '\r' < "$work/err")"
+    # An apply held at its flush while FILE grows refuses; two at once take
+    # turns, the second waiting while the first keeps writes to FILE out.
+    unhex <<< "$orig" > "$work/game.exe"
+    strace -f -o "$work/trace" -e trace=fsync -e inject=fsync:delay_enter=1000000:when=1 $runner "$exe" apply "$p" "$f" \
+        > /dev/null 2> "$work/err" & tracer=$!
+    for _ in $(seq 500); do grep -q 'fsync(' "$work/trace" 2> /dev/null && break; sleep 0.02; done
+    printf x >> "$work/game.exe"
+    wait $tracer
+    check "appended to during the flush" "1|morvexc: $f: changed while Morvex was working|${orig}78" \
+        "$?|$(grep -v '^strace: ' "$work/err" | tr -d '\r')|$(hex "$work/game.exe")"
+    unhex <<< "$G 0100 $R1" > "$work/p1" && unhex <<< "$G 0100 $R3" > "$work/p3" && both=0
+    for _ in 1 2 3 4 5; do
+        head -c $((8 << 20)) /dev/zero > "$work/game.exe"
+        morvexc apply "$(winpath "$work/p1")" "$f" > /dev/null & morvexc apply "$(winpath "$work/p3")" "$f" > /dev/null
+        wait
+        [ "$(head -c4 "$work/game.exe" | xxd -p)" == 00aa00bb ] && both=$((both + 1))
+    done
+    check "two applies at once, five times: both applied" 5 "$both"
 fi
 
 report
