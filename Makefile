@@ -79,7 +79,8 @@ test: build build/wineprefix/system.reg
 FUZZ_SECONDS ?= 60
 FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp $(addprefix engine/,format/patch_reader.cpp apply/patch_fit.cpp apply/patch_check.cpp apply/apply_patch.cpp \
                 format/patch_format.cpp apply/patch_verdict.cpp format/target_name.cpp format/patch_text.cpp format/patch_text_posix.cpp \
-                files/problem.cpp files/platform_posix.cpp files/replace_posix.cpp files/destination_posix.cpp)
+                files/problem.cpp files/platform_posix.cpp files/replace_posix.cpp files/destination_posix.cpp \
+                files/temp_posix.cpp files/commit_posix.cpp)
 
 build/fuzz/fuzz_patch: $(FUZZ_SOURCES) $(wildcard engine/*/*.h)
 	mkdir -p build/fuzz/corpus
@@ -93,10 +94,13 @@ fuzz: deps build/fuzz/fuzz_patch
 	@grep '^Done' build/fuzz/log
 
 # The shipped build is timed: the tests' own build runs under the sanitizers.
-bench: deps
+# Under Wine, the Windows preset's build, which this machine's Wine runs.
+bench: deps build/wineprefix/system.reg
 	cmake --preset release-native >/dev/null && cmake --build --preset release-native -j$$(nproc) --target morvexc
 	bash bench/compare_with_cmp.sh build/release-native/cli/morvexc
 	bash bench/apply_bench.sh build/release-native/cli/morvexc
+	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc) --target morvexc
+	bash bench/wine_threads.sh build/windows/cli/morvexc.exe
 	$(MAKE) --no-print-directory web
 	/usr/bin/python3 bench/web_bench.py build/web/index.html
 

@@ -47,6 +47,8 @@ void ApplyChosenPatch(HWND window)
     } else {
         AppliedText(ChosenFile, keepUndo ? undoPath : NULL, done, sizeof done);
         ShowMessageBox(window, done, ProgramName, MB_ICONINFORMATION | MB_OK);
+        if (Fit.noted)
+            ShowProblem(window, problem);
     }
     RefreshVerdict(window);
 }

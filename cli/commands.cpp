@@ -114,5 +114,8 @@ int ApplyCommand(Arguments* args)
                  fit.otherNames == 1 ? " keeps" : "s keep");
         ReportFile(outputPath ? outputPath : filePath, note);
     }
+    // Applied all the same: the note says what was left behind.
+    if (fit.noted)
+        Report(problem);
     return 0;
 }

@@ -112,9 +112,13 @@ static const char* TargetProblem(const Replacement& target, const FileInfo& patc
 static int BeginUndo(const char* undoPath, Replacement* undo, const Replacement& dest, const FileInfo& patchInfo,
                      const FileInfo& fileInfo, const PatchFit& fit, Problem* problem)
 {
-    if (!BeginReplace(undoPath, undo, problem))
-        return Blame(problem, undoPath, "cannot be written");
     FileInfo others[2] = {fileInfo, dest.exists ? dest.info : fileInfo};
+    // The file held for patching in place cannot be begun on Windows (its
+    // writes are not shared), but is refused for what it is.
+    if (!BeginReplace(undoPath, NULL, NULL, undo, problem)) {
+        const char* refusal = undo->exists ? TargetProblem(*undo, patchInfo, others, 2) : NULL;
+        return refusal ? Refuse(problem, undoPath, refusal) : Blame(problem, undoPath, "cannot be written");
+    }
     const char* refusal = TargetProblem(*undo, patchInfo, others, 2);
     // A result not there yet is known by its folder and its name.
     if (!refusal && !dest.exists && SamePlace(undo, &dest))
@@ -128,12 +132,17 @@ static int BeginUndo(const char* undoPath, Replacement* undo, const Replacement&
 }
 
 // Begins the result's replacement and, with `undoPath`, the undo patch's;
-// after a refusal neither is begun.
-static int BeginResults(const char* destPath, const char* undoPath, const FileInfo& patchInfo, const FileInfo& fileInfo,
-                        const PatchFit& fit, Replacement* dest, Replacement* undo, Problem* problem)
+// after a refusal neither is begun. In place, the result is begun from the
+// file that was read; an output that is that file by another name is
+// compared with it as it was read too.
+static int BeginResults(const char* destPath, const char* undoPath, FILE* file, const FileInfo& patchInfo,
+                        const FileInfo& fileInfo, const PatchFit& fit, Replacement* dest, Replacement* undo,
+                        Problem* problem)
 {
-    if (!BeginReplace(destPath, dest, problem))
-        return Blame(problem, destPath, "cannot be written");
+    if (!BeginReplace(destPath, file, file ? &fileInfo : NULL, dest, problem))
+        return dest->changed ? Refuse(problem, destPath, ChangedWhileWorking) : Blame(problem, destPath, "cannot be written");
+    if (dest->exists && SameFile(dest->info, fileInfo))
+        dest->info = fileInfo;
     const char* refusal = TargetProblem(*dest, patchInfo, NULL, 0);
     if (refusal)
         Refuse(problem, destPath, refusal);
@@ -141,6 +150,36 @@ static int BeginResults(const char* destPath, const char* undoPath, const FileIn
         return 1;
     AbandonReplace(dest);
     return 0;
+}
+
+// Moves the results into place and says how that went: a result left in
+// place without its undo patch, and old contents left behind, are told with
+// the name they are left under.
+static int CommitResults(Replacement* dest, const char* destPath, Replacement* undo, const char* undoPath,
+                         PatchFit* fit, Problem* problem)
+{
+    char what[PROBLEM_TEXT_SIZE];
+    long otherNames = dest->otherNames;
+    Replacement* failed;
+    if (!CommitReplace(dest, undoPath ? undo : NULL, &failed, problem)) {
+        const char* path = failed == dest ? destPath : undoPath;
+        if (dest->placed)
+            snprintf(what, sizeof what, "patched, but the undo patch was not written%s%s",
+                     dest->kept[0] ? "; the old contents are kept as " : "", dest->kept);
+        else if (failed->kept[0])
+            snprintf(what, sizeof what, "cannot be written; the old contents are kept as %s", failed->kept);
+        else
+            return failed->changed ? Refuse(problem, path, ChangedWhileWorking) : Blame(problem, path, "cannot be written");
+        return Blame(problem, dest->placed ? destPath : path, what);
+    }
+    fit->otherNames = otherNames;
+    Replacement* left = dest->kept[0] ? dest : undoPath && undo->kept[0] ? undo : NULL;
+    fit->noted = left != NULL;
+    if (left) {
+        snprintf(what, sizeof what, "the old contents are left as %s", left->kept);
+        Blame(problem, left == dest ? destPath : undoPath, what);
+    }
+    return 1;
 }
 
 int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath, int anyName,
@@ -151,12 +190,15 @@ int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPa
     FileInfo patchInfo, fileInfo;
     if (!LoadPatchFile(patchPath, &patch, &patchInfo, problem))
         return 0;
-    FILE* file = OpenAndJudge(filePath, patch, anyName, force, fit, &fileInfo, problem);
+    // A file patched in place is held from before it is read until its result is in place.
+    FILE* file = OpenAndJudge(filePath, patch, anyName, force, !outputPath, fit, &fileInfo, problem);
     if (!file)
         return 0;
     fit->otherNames = 0;
+    fit->noted = 0;
     const char* destPath = outputPath ? outputPath : filePath;
-    int begun = BeginResults(destPath, undoPath, patchInfo, fileInfo, *fit, &dest, &undo, problem);
+    int begun = BeginResults(destPath, undoPath, outputPath ? NULL : file, patchInfo, fileInfo, *fit, &dest, &undo,
+                             problem);
     // Already applied: the file stays as it is, and an output is a plain copy.
     int nothingToWrite = fit->state == FIT_APPLIED && (!outputPath || (dest.exists && SameFile(dest.info, fileInfo)));
     if (!begun || nothingToWrite) {
@@ -166,27 +208,20 @@ int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPa
         return begun;
     }
 
-    int copied = CopyPatched(file, filePath, fileInfo.size, dest.file, destPath, patch, progress, problem);
-    fclose(file);
-    if (copied && undoPath) {
+    int done = CopyPatched(file, filePath, fileInfo.size, dest.file, destPath, patch, progress, problem);
+    if (done && undoPath) {
         size_t length = EncodeUndoPatch(patch, OldBytes, patchPath, UndoBytes);
         if (fwrite(UndoBytes, 1, length, undo.file) != length) {
             NoteSystemError(problem);
-            copied = Blame(problem, undoPath, "cannot be written");
+            done = Blame(problem, undoPath, "cannot be written");
         }
     }
-    if (!copied) {
+    if (!done) {
         AbandonReplace(&dest);
         if (undoPath)
             AbandonReplace(&undo);
-        return 0;
     }
-    long otherNames = dest.otherNames;
-    Replacement* failed;
-    if (!CommitReplace(&dest, undoPath ? &undo : NULL, &failed, problem)) {
-        const char* path = failed == &dest ? destPath : undoPath;
-        return failed->changed ? Refuse(problem, path, ChangedWhileWorking) : Blame(problem, path, "cannot be written");
-    }
-    fit->otherNames = otherNames;
-    return 1;
+    done = done && CommitResults(&dest, destPath, &undo, undoPath, fit, problem);
+    fclose(file);
+    return done;
 }

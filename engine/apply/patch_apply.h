@@ -20,6 +20,7 @@ struct PatchFit {
     long long fileSize;
     TargetName fileName; // the target name that the file's own path gives
     long otherNames;     // after an apply: other hard links to the replaced file, which keep the old contents
+    int noted;           // after an apply: it succeeded, but its problem holds a note (old contents left behind)
 };
 
 // Whether a record lies past the end of a file of `size` bytes.

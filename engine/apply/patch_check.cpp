@@ -98,19 +98,21 @@ static int ReadOldBytes(FILE* file, const char* filePath, const PatchContents& p
     static unsigned char windows[2][WINDOW_SIZE];
     static GatherShare shares[2];
     unsigned middle = patch.distinct / 2;
+    FILE* second = SecondReader(file);
     shares[0] = {file, filePath, patch.positions, 0, middle, windows[0], progress, 0, {}};
-    shares[1] = {file, filePath, patch.positions, middle, patch.distinct, windows[1], progress, 0, {}};
+    shares[1] = {second, filePath, patch.positions, middle, patch.distinct, windows[1], progress, 0, {}};
     RunInParallel(GatherOldBytes, &shares[0], &shares[1]);
+    CloseSecondReader(second, file);
     for (const GatherShare& share : shares)
         if (!share.ok)
             return *problem = share.problem, 0;
     return 1;
 }
 
-FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName, int force, PatchFit* fit,
-                   FileInfo* info, Problem* problem)
+FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName, int force, int toReplace,
+                   PatchFit* fit, FileInfo* info, Problem* problem)
 {
-    FILE* file = OpenInputFile(filePath, info, problem);
+    FILE* file = toReplace ? OpenFileToReplace(filePath, info, problem) : OpenInputFile(filePath, info, problem);
     if (!file)
         return Blame(problem, filePath, "cannot be opened as a file"), nullptr;
     fit->fileSize = info->size;
@@ -133,7 +135,7 @@ int CheckPatch(const char* patchPath, const char* filePath, int anyName, int for
     FileInfo info;
     if (!LoadPatch(patchPath, patch, problem))
         return 0;
-    FILE* file = OpenAndJudge(filePath, *patch, anyName, force, fit, &info, problem);
+    FILE* file = OpenAndJudge(filePath, *patch, anyName, force, 0, fit, &info, problem);
     if (file)
         fclose(file);
     return file != NULL;

@@ -14,9 +14,10 @@ extern unsigned char OldBytes[MAX_PATCH_RECORDS];
 // Reads and validates the patch; `info` says what the patch file is.
 int LoadPatchFile(const char* patchPath, PatchContents* patch, FileInfo* info, Problem* problem);
 
-// Opens the file and judges the patch against it; the file stays open for
-// the caller on success.
-FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName, int force, PatchFit* fit,
-                   FileInfo* info, Problem* problem);
+// Opens the file (with `toReplace`, held against a second Morvex: see
+// OpenFileToReplace) and judges the patch against it; the file stays open
+// for the caller on success.
+FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName, int force, int toReplace,
+                   PatchFit* fit, FileInfo* info, Problem* problem);
 
 #endif

@@ -1,16 +1,16 @@
 #include "platform.h"
+#include "replace_posix.h"
 
 #include <algorithm>
-#include <csignal>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <cerrno>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-void RemoveTempsInFlight();
 
 int NoteSystemError(Problem* problem)
 {
@@ -22,12 +22,20 @@ const char* ProblemReason(const Problem& problem, char*, size_t)
     return problem.error ? strerror(problem.error) : problem.reason;
 }
 
-static void FillInfo(const struct stat& status, FileInfo* info)
+static long long Nanoseconds(const struct timespec& time)
+{
+    return static_cast<long long>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+void StatInfo(const struct stat& status, FileInfo* info)
 {
     info->regular = S_ISREG(status.st_mode);
     info->size = static_cast<long long>(status.st_size);
     info->volume = static_cast<unsigned long long>(status.st_dev);
     info->index = static_cast<unsigned long long>(status.st_ino);
+    info->modified = Nanoseconds(status.st_mtim);
+    info->changed = Nanoseconds(status.st_ctim);
+    info->held = 0;
 }
 
 int InspectOpenFile(FILE* file, FileInfo* info)
@@ -35,7 +43,7 @@ int InspectOpenFile(FILE* file, FileInfo* info)
     struct stat status;
     if (fstat(fileno(file), &status) != 0)
         return 0;
-    FillInfo(status, info);
+    StatInfo(status, info);
     return 1;
 }
 
@@ -57,33 +65,34 @@ FILE* OpenInputFile(const char* path, FileInfo* info, Problem* problem)
         close(fd);
         return NULL;
     }
-    FillInfo(status, info);
+    StatInfo(status, info);
     return file;
 }
 
-static void RemoveTempsAndReraise(int signalNumber)
+FILE* OpenFileToReplace(const char* path, FileInfo* info, Problem* problem)
 {
-    RemoveTempsInFlight();
-    signal(signalNumber, SIG_DFL);
-    raise(signalNumber);
-}
-
-void RemoveTempsOnInterrupt()
-{
-    struct sigaction action = {};
-    action.sa_handler = RemoveTempsAndReraise;
-    sigemptyset(&action.sa_mask);
-    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-    for (int signalNumber : signals)
-        sigaddset(&action.sa_mask, signalNumber);
-    // A signal ignored at start (nohup, trap '') stays ignored.
-    for (int signalNumber : signals) {
-        struct sigaction before;
-        if (sigaction(signalNumber, NULL, &before) == 0 && before.sa_handler != SIG_IGN)
-            sigaction(signalNumber, &action, NULL);
+    for (int attempt = 0;; attempt++) {
+        FILE* file = OpenInputFile(path, info, problem);
+        if (!file)
+            return NULL;
+        int locked;
+        while ((locked = flock(fileno(file), LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        // The Morvex that held the lock may have replaced the file meanwhile:
+        // then the name leads to its result, which is the one to read.
+        struct stat opened, named;
+        if (fstat(fileno(file), &opened) != 0) {
+            NoteSystemError(problem);
+            fclose(file);
+            return NULL;
+        }
+        if (attempt == 9 || (stat(path, &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)) {
+            StatInfo(opened, info);
+            info->held = locked == 0;
+            return file;
+        }
+        fclose(file);
     }
-    // Past a file-size limit a write fails with EFBIG and is reported.
-    signal(SIGXFSZ, SIG_IGN);
 }
 
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
@@ -103,20 +112,24 @@ long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
     return static_cast<long>(total);
 }
 
-int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
+FILE* SecondReader(FILE* file)
+{
+    return file;
+}
+
+void CloseSecondReader(FILE*, FILE*) {}
+
+// Copies [at, end) of `from`, which holds data there, to the position of `to`.
+static int CopyData(int from, off_t at, long long end, int to)
 {
     static char buffer[1 << 16];
-    if (fflush(to) != 0)
-        return 0;
-    off_t at = static_cast<off_t>(offset);
-    long long end = offset + length;
     while (at < end) {
         size_t step = static_cast<size_t>(std::min<long long>(end - at, 16 << 20));
-        ssize_t copied = copy_file_range(fileno(from), &at, fileno(to), NULL, step, 0);
+        ssize_t copied = copy_file_range(from, &at, to, NULL, step, 0);
         // The disk starts on what is copied while the rest is copied, so
         // that the final flush has less to wait for; only a hint.
         if (copied > 0) {
-            sync_file_range(fileno(to), 0, 0, SYNC_FILE_RANGE_WRITE);
+            sync_file_range(to, 0, 0, SYNC_FILE_RANGE_WRITE);
             continue;
         }
         if (copied == 0)
@@ -125,14 +138,59 @@ int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
             return 0;
         // Where the system cannot copy between these two files, copy here.
         size_t piece = static_cast<size_t>(std::min<long long>(end - at, sizeof buffer));
-        long got = ReadAt(from, buffer, piece, at);
-        if (got != static_cast<long>(piece))
+        ssize_t got = pread(from, buffer, piece, at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got != static_cast<ssize_t>(piece))
             return got < 0 ? 0 : -1;
-        if (write(fileno(to), buffer, piece) != static_cast<ssize_t>(piece))
+        if (write(to, buffer, piece) != static_cast<ssize_t>(piece))
             return 0;
         at += static_cast<off_t>(piece);
     }
     return 1;
+}
+
+// Where the next data (or hole) of `fd` begins at or after `at`: `at` itself
+// where the system cannot tell holes, the file's end where nothing follows,
+// or -1 on an error.
+static long long Seek(int fd, long long at, int whence)
+{
+    off_t found = lseek(fd, static_cast<off_t>(at), whence);
+    struct stat status;
+    if (found >= 0)
+        return found;
+    if (errno != ENXIO)
+        return whence == SEEK_DATA ? at : LLONG_MAX;
+    return fstat(fd, &status) == 0 ? std::max<long long>(at, status.st_size) : -1;
+}
+
+int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
+{
+    if (fflush(to) != 0)
+        return 0;
+    int in = fileno(from), out = fileno(to), endsInHole = 0;
+    for (long long at = offset, end = offset + length; at < end;) {
+        long long data = Seek(in, at, SEEK_DATA);
+        if (data < 0)
+            return 0;
+        // A hole of the source stays one: the output's position moves past it.
+        if (data > at) {
+            long long skip = std::min(data, end) - at;
+            if (lseek(out, static_cast<off_t>(skip), SEEK_CUR) < 0)
+                return 0;
+            at += skip, endsInHole = 1;
+            continue;
+        }
+        long long hole = Seek(in, at, SEEK_HOLE);
+        long long stop = hole > at ? std::min(hole, end) : end;
+        int copied = hole < 0 ? 0 : CopyData(in, static_cast<off_t>(at), stop, out);
+        if (copied != 1)
+            return copied;
+        at = stop, endsInHole = 0;
+    }
+    // A hole at the end gives the output its length without data.
+    off_t size = endsInHole ? lseek(out, 0, SEEK_CUR) : 0;
+    return size >= 0 && (!endsInHole || ftruncate(out, size) == 0);
 }
 
 struct ThreadStart {

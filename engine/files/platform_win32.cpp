@@ -7,8 +7,6 @@
 
 #include "win32_files.h"
 
-void RemoveTempsInFlight();
-
 int NoteSystemError(Problem* problem)
 {
     return NoteError(problem, static_cast<int>(GetLastError()));
@@ -39,13 +37,20 @@ int InspectPath(const char* path, BY_HANDLE_FILE_INFORMATION* status)
     return known;
 }
 
-static void FillInfo(const BY_HANDLE_FILE_INFORMATION& status, FileInfo* info)
+static unsigned long long Join(DWORD high, DWORD low)
+{
+    return (static_cast<unsigned long long>(high) << 32) | low;
+}
+
+void HandleInfo(const BY_HANDLE_FILE_INFORMATION& status, FileInfo* info)
 {
     info->regular = !(status.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    info->size = static_cast<long long>((static_cast<unsigned long long>(status.nFileSizeHigh) << 32)
-                                        | status.nFileSizeLow);
+    info->size = static_cast<long long>(Join(status.nFileSizeHigh, status.nFileSizeLow));
     info->volume = status.dwVolumeSerialNumber;
-    info->index = (static_cast<unsigned long long>(status.nFileIndexHigh) << 32) | status.nFileIndexLow;
+    info->index = Join(status.nFileIndexHigh, status.nFileIndexLow);
+    info->modified = static_cast<long long>(Join(status.ftLastWriteTime.dwHighDateTime, status.ftLastWriteTime.dwLowDateTime));
+    info->changed = 0;
+    info->held = 0;
 }
 
 int InspectOpenFile(FILE* file, FileInfo* info)
@@ -54,24 +59,16 @@ int InspectOpenFile(FILE* file, FileInfo* info)
     BY_HANDLE_FILE_INFORMATION status;
     if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &status))
         return 0;
-    FillInfo(status, info);
+    HandleInfo(status, info);
     // Devices such as NUL or CON open like files but are not files.
     if (GetFileType(handle) != FILE_TYPE_DISK)
         info->regular = 0;
     return 1;
 }
 
-FILE* OpenInputFile(const char* path, FileInfo* info, Problem* problem)
+// A stream over an open handle to a plain file, or NULL with the reason.
+static FILE* StreamOf(HANDLE handle, FileInfo* info, Problem* problem)
 {
-    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (handle == INVALID_HANDLE_VALUE) {
-        // A folder opens only with backup semantics; say what it is rather than "Access is denied".
-        DWORD attributes = GetFileAttributesA(path);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return NoteReason(problem, "Is a folder"), nullptr;
-        return NoteSystemError(problem), nullptr;
-    }
     int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | _O_RDONLY);
     FILE* file = fd < 0 ? NULL : _fdopen(fd, "rb");
     if (!file) {
@@ -87,8 +84,48 @@ FILE* OpenInputFile(const char* path, FileInfo* info, Problem* problem)
     return file;
 }
 
+FILE* OpenInputFile(const char* path, FileInfo* info, Problem* problem)
+{
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (handle == INVALID_HANDLE_VALUE) {
+        // A folder opens only with backup semantics; say what it is rather than "Access is denied".
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return NoteReason(problem, "Is a folder"), nullptr;
+        return NoteSystemError(problem), nullptr;
+    }
+    return StreamOf(handle, info, problem);
+}
+
+// Opened for writing too, with writes not shared, the file keeps every other
+// writer out; ReplaceFile still opens it, asking only to read and delete.
+FILE* OpenFileToReplace(const char* path, FileInfo* info, Problem* problem)
+{
+    for (int wait = 0; wait < 400; wait++) {
+        HANDLE handle = CreateFileA(path, GENERIC_READ | FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (handle != INVALID_HANDLE_VALUE) {
+            FILE* file = StreamOf(handle, info, problem);
+            if (file)
+                info->held = 1;
+            return file;
+        }
+        if (GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+        Sleep(50);
+    }
+    return OpenInputFile(path, info, problem);
+}
+
+// The handler runs on a thread of its own: it waits for a commit in
+// progress, so that each file is then either in place or still temporary.
+static CRITICAL_SECTION Committing;
+static volatile LONG Handled;
+
 static BOOL WINAPI RemoveTempsAndExit(DWORD event)
 {
+    EnterCriticalSection(&Committing);
     RemoveTempsInFlight();
     // The statuses a POSIX shell gives for SIGINT and SIGHUP.
     ExitProcess(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 130 : 129);
@@ -97,7 +134,21 @@ static BOOL WINAPI RemoveTempsAndExit(DWORD event)
 
 void RemoveTempsOnInterrupt()
 {
+    InitializeCriticalSection(&Committing);
+    InterlockedExchange(&Handled, 1);
     SetConsoleCtrlHandler(RemoveTempsAndExit, TRUE);
+}
+
+void HoldInterrupts()
+{
+    if (Handled)
+        EnterCriticalSection(&Committing);
+}
+
+void ReleaseInterrupts()
+{
+    if (Handled)
+        LeaveCriticalSection(&Committing);
 }
 
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
@@ -117,6 +168,32 @@ long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
         total += got;
     }
     return static_cast<long>(total);
+}
+
+// A handle of its own to the same file (ReOpenFile, from Windows Vista on,
+// so looked up here), sharing everything, the file's own handle included.
+FILE* SecondReader(FILE* file)
+{
+    typedef HANDLE(WINAPI * ReOpenFunction)(HANDLE, DWORD, DWORD, DWORD);
+    ReOpenFunction reopen = reinterpret_cast<ReOpenFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "ReOpenFile")));
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    HANDLE second = reopen ? reopen(handle, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0)
+                           : INVALID_HANDLE_VALUE;
+    if (second == INVALID_HANDLE_VALUE)
+        return file;
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(second), _O_BINARY | _O_RDONLY);
+    FILE* stream = fd < 0 ? NULL : _fdopen(fd, "rb");
+    if (stream)
+        return stream;
+    fd < 0 ? CloseHandle(second) : _close(fd);
+    return file;
+}
+
+void CloseSecondReader(FILE* second, FILE* file)
+{
+    if (second != file)
+        fclose(second);
 }
 
 int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-enum { PROBLEM_TEXT_SIZE = 256 };
+enum { PROBLEM_TEXT_SIZE = 1280 }; // room for a path beside our own words
 
 // What an engine operation that fails reports: the file at fault, what went
 // wrong, and the system's error taken at the failing call (as cmp passes

@@ -9,6 +9,8 @@
 
 // Temporary files in flight, for the console's control handler, which runs
 // on a thread of its own: a slot is published only once its file exists.
+// The handler waits for a commit in progress, which gives up the slots of
+// the files it moved into place.
 enum { SLOTS = 4 };
 static char SlotName[SLOTS][TEMP_PATH_SIZE];
 static volatile LONG SlotInUse[SLOTS];
@@ -24,11 +26,7 @@ void RemoveTempsInFlight()
 
 static void FillFrom(const BY_HANDLE_FILE_INFORMATION& status, Replacement* r)
 {
-    r->info.regular = !(status.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    r->info.size = static_cast<long long>((static_cast<unsigned long long>(status.nFileSizeHigh) << 32)
-                                          | status.nFileSizeLow);
-    r->info.volume = status.dwVolumeSerialNumber;
-    r->info.index = (static_cast<unsigned long long>(status.nFileIndexHigh) << 32) | status.nFileIndexLow;
+    HandleInfo(status, &r->info);
     r->otherNames = static_cast<long>(status.nNumberOfLinks) - 1;
 }
 
@@ -57,7 +55,9 @@ static int FullPath(const char* path, char* full, Problem* problem)
 
 // Looks at what `path` names, through a link or junction to where it leads,
 // which becomes the name replaced. Only "nothing there" lets it pass unseen.
-static int Look(const char* path, Replacement* r, Problem* problem)
+// A file held open to be replaced (`held`) is looked at through that handle,
+// since opening it again for writing would conflict with it.
+static int Look(const char* path, HANDLE held, Replacement* r, Problem* problem)
 {
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -68,13 +68,16 @@ static int Look(const char* path, Replacement* r, Problem* problem)
     }
     r->exists = 1;
     r->mode = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-    HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    HANDLE handle = held ? held
+                         : CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     BY_HANDLE_FILE_INFORMATION status;
     int ok = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &status);
-    if (!ok)
+    if (!ok) {
         NoteSystemError(problem);
-    else if (FillFrom(status, r), !r->info.regular || GetFileType(handle) != FILE_TYPE_DISK)
+        if (InspectPath(path, &status))
+            FillFrom(status, r); // what it is, for a caller that refuses it as such
+    } else if (FillFrom(status, r), !r->info.regular || GetFileType(handle) != FILE_TYPE_DISK)
         ok = 0, NoteReason(problem, "Not a regular file");
     else if (attributes & FILE_ATTRIBUTE_READONLY)
         ok = 0, NoteReason(problem, "The file is read-only");
@@ -82,17 +85,26 @@ static int Look(const char* path, Replacement* r, Problem* problem)
         ok = FullPath(path, r->name, problem);
     else
         ok = FinalPath(handle, r->name, problem);
-    if (handle != INVALID_HANDLE_VALUE)
+    if (!held && handle != INVALID_HANDLE_VALUE)
         CloseHandle(handle);
     return ok;
 }
 
-int BeginReplace(const char* path, Replacement* r, Problem* problem)
+int BeginReplace(const char* path, FILE* read, const FileInfo* readInfo, Replacement* r, Problem* problem)
 {
     memset(r, 0, sizeof *r);
     r->slot = -1;
-    if (!Look(path, r, problem))
+    HANDLE held = read && readInfo->held ? reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(read))) : NULL;
+    if (!Look(path, held, r, problem))
         return 0;
+    // Begun from a file that was read, the commit compares with that file as
+    // it was when it was read; a name that leads to nothing now is refused.
+    if (readInfo && !r->exists) {
+        r->changed = 1;
+        return NoteReason(problem, ChangedWhileWorking);
+    }
+    if (readInfo)
+        r->info = *readInfo;
     int slot = 0;
     while (slot < SLOTS && SlotInUse[slot])
         slot++;
@@ -138,84 +150,4 @@ void AbandonReplace(Replacement* r)
         InterlockedExchange(&SlotInUse[r->slot], 0);
         r->slot = -1;
     }
-}
-
-static int Flush(Replacement* r, Problem* problem)
-{
-    int ok = !ferror(r->file) && fflush(r->file) == 0
-             && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(r->file))));
-    if (!ok)
-        NoteSystemError(problem);
-    if (fclose(r->file) != 0 && ok)
-        ok = 0, NoteReason(problem, "The file could not be written");
-    r->file = NULL;
-    return ok;
-}
-
-static int Unchanged(Replacement* r, Problem* problem)
-{
-    BY_HANDLE_FILE_INFORMATION status;
-    int found = InspectPath(r->name, &status);
-    DWORD error = GetLastError();
-    Replacement now;
-    if (found)
-        FillFrom(status, &now);
-    if (r->exists ? found && SameFile(now.info, r->info)
-                  : !found && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
-        return 1;
-    r->changed = 1;
-    NoteReason(problem, ChangedWhileWorking);
-    return 0;
-}
-
-// An existing file is replaced with ReplaceFileA, which keeps its attributes,
-// ACL and streams; the replaced file stays under `backup` until the caller
-// removes it. Where ReplaceFileA fails halfway, with the replaced file
-// already moved to the backup name, it is put back.
-static int Move(Replacement* r, const char* backup, Problem* problem)
-{
-    if (r->exists ? ReplaceFileA(r->name, r->temp, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)
-                  : MoveFileExA(r->temp, r->name, MOVEFILE_WRITE_THROUGH)) {
-        if (r->exists) // Wine's ReplaceFile drops the attributes
-            SetFileAttributesA(r->name, r->mode ? r->mode : FILE_ATTRIBUTE_NORMAL);
-        return 1;
-    }
-    DWORD error = GetLastError();
-    NoteSystemError(problem);
-    if (r->exists && error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
-        MoveFileExA(backup, r->name, MOVEFILE_WRITE_THROUGH);
-    return 0;
-}
-
-int CommitReplace(Replacement* first, Replacement* second, Replacement** failed, Problem* problem)
-{
-    Replacement* all[2] = {first, second};
-    int count = second ? 2 : 1;
-    *failed = NULL;
-    for (int i = 0; i < count && !*failed; i++)
-        if (!Flush(all[i], problem))
-            *failed = all[i];
-    for (int i = 0; i < count && !*failed; i++)
-        if (!Unchanged(all[i], problem))
-            *failed = all[i];
-    // The first file's old contents wait under its backup name until the
-    // second is in place, and come back if it cannot be.
-    char backup[2][TEMP_PATH_SIZE];
-    for (int i = 0; i < count; i++)
-        strcat(strcpy(backup[i], all[i]->temp), "~");
-    if (!*failed && !Move(first, backup[0], problem))
-        *failed = first;
-    else if (!*failed && second && !Move(second, backup[1], problem)) {
-        *failed = second;
-        if (first->exists)
-            MoveFileExA(backup[0], first->name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        else
-            DeleteFileA(first->name);
-    }
-    for (int i = 0; i < count; i++) {
-        if (!*failed && all[i]->exists)
-            DeleteFileA(backup[i]);
-        AbandonReplace(all[i]);
-    }
-    return !*failed;
 }

@@ -134,7 +134,11 @@ static int CompareInputs(const CompareHalf& inputs, long long size, unsigned* co
         halves[i].modifiedBlock = Blocks[i][1];
         halves[i].differences = Differences + i * MAX_PATCH_RECORDS;
     }
+    halves[1].original = SecondReader(inputs.original);
+    halves[1].modified = SecondReader(inputs.modified);
     RunInParallel(CompareRange, &halves[0], &halves[1]);
+    CloseSecondReader(halves[1].original, inputs.original);
+    CloseSecondReader(halves[1].modified, inputs.modified);
     for (const CompareHalf& half : halves)
         if (!half.ok)
             return *problem = half.problem, 0;
@@ -157,9 +161,14 @@ static int WritePatchFile(Replacement* patch, const char* patchPath, const char*
     // A failed write fails the commit, which gives its reason.
     fwrite(PatchBytes, 1, length, patch->file);
     Replacement* failed;
+    char what[PROBLEM_TEXT_SIZE];
     if (CommitReplace(patch, NULL, &failed, problem))
         return 1;
-    return patch->changed ? Refuse(problem, patchPath, ChangedWhileWorking) : Blame(problem, patchPath, "cannot be written");
+    if (patch->changed)
+        return Refuse(problem, patchPath, ChangedWhileWorking);
+    snprintf(what, sizeof what, "cannot be written%s%s", patch->kept[0] ? "; the old contents are kept as " : "",
+             patch->kept);
+    return Blame(problem, patchPath, what);
 }
 
 int MakePatchFile(const char* originalPath, const char* modifiedPath, const char* patchPath, const char* comment,
@@ -168,7 +177,7 @@ int MakePatchFile(const char* originalPath, const char* modifiedPath, const char
     // The patch's file is begun first, so that a path that cannot take it is
     // told before the inputs are opened; an interrupt removes it.
     static Replacement patch;
-    if (!BeginReplace(patchPath, &patch, problem))
+    if (!BeginReplace(patchPath, NULL, NULL, &patch, problem))
         return Blame(problem, patchPath, ErrorOpeningPatch);
     CompareHalf inputs = {};
     inputs.originalPath = originalPath;

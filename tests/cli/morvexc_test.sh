@@ -58,7 +58,9 @@ rows=(
 "check $(printf 'a%.0s' {1..300}) $work/five|morvexc: $(printf 'a%.0s' {1..300}): path too long|1"
 )
 # Control bytes in a message are escaped; a path may take up to 1,009 bytes.
-[ -z "$runner" ] && rows+=("show $work/"$'\x1f\x7f\\'"|morvexc: W/\\x1F\\x7F\\x5C: cannot be opened as a file: No such file or directory|1"
+# Standard output is a pipe here: the patch cannot replace it.
+[ -z "$runner" ] && rows+=("$work/game.exe $work/game.new /dev/stdout|morvexc: /dev/stdout: Error opening file to write patch to!: Not a regular file|1"
+    "show $work/"$'\x1f\x7f\\'"|morvexc: W/\\x1F\\x7F\\x5C: cannot be opened as a file: No such file or directory|1"
     "show $(printf 'a/%.0s' {1..504})b|morvexc: $(printf 'a/%.0s' {1..504})b: cannot be opened as a file: No such file or directory|1"
     "show $(printf 'a/%.0s' {1..504})bc|morvexc: $(printf 'a/%.0s' {1..504})bc: path too long|1")
 for row in "${rows[@]}"; do
@@ -103,34 +105,50 @@ if [ -n "$runner" ]; then
         "$(morvexc " \"$(winpath "$work/game.exe")\" " "\"$(winpath "$work/game.new")\"" "$work/q.ov")"
 fi
 
-# Interrupts, each sent once the temporary file exists: the old destination
+# Interrupts, each sent once the temporary file is open: the old destination
 # stays as it was and no temporary file is left.
 truncate -s $((2**31 - 1)) "$work/big1" "$work/big2"
 echo "old patch" > "$work/big.ov"
 printf 'X\0\0\0\0\0\0\0\0\0\0\0\0\x01\x00\x00\x00\x00\x00\x01\x07' > "$work/one.ov"
-temps() { (cd "$work" && ls -A .morvex-* mvx*.tmp big.out 2>/dev/null); }
-await_temp() { for _ in $(seq 500); do [ -n "$(temps)" ] && return; sleep 0.02; done; }
+temps() { (cd "$work" && ls -A .morvex-* mvx*.tmp* big.out 2>/dev/null); }
 if [ -n "$runner" ]; then
     # Wine gives SIGINT to the console handler as Ctrl+C.
     $runner "$exe" apply --any-name "$work/one.ov" "$work/big1" "$work/big.out" & pid=$!
-    await_temp
+    for _ in $(seq 500); do [ -n "$(temps)" ] && break; sleep 0.02; done
     kill -INT $pid
     wait $pid
     check "Ctrl+C while applying: status, nothing left" "130|" "$?|$(temps)"
+    # Ctrl+C between the two moves of a commit, held there by strace (Wine
+    # sets the first file's attributes again with fremovexattr): both files
+    # are in place, and nothing else is left.
+    printf abc > "$work/c.bin" && echo old > "$work/c.undo"
+    strace -f -o "$work/trace" -e trace=fremovexattr -e inject=fremovexattr:delay_exit=1000000:when=1 $runner "$exe" \
+        apply --any-name --undo "$(winpath "$work/c.undo")" "$(winpath "$work/one.ov")" "$(winpath "$work/c.bin")" > /dev/null & tracer=$!
+    for _ in $(seq 500); do grep -q fremovexattr "$work/trace" 2> /dev/null && break; sleep 0.02; done
+    kill -INT "$(grep -m1 fremovexattr "$work/trace" | grep -o '^[0-9]*')"
+    wait $tracer
+    check "Ctrl+C during the commit: status, file, undo patch, nothing left" "130|07 62 63|X|" \
+        "$?|$(hex "$work/c.bin")|$(head -c1 "$work/c.undo")|$(temps)"
 else
-    "$exe" "$work/big1" "$work/big2" "$work/big.ov" & pid=$!
-    await_temp
-    kill -TERM $pid
-    wait $pid
-    check "SIGTERM while comparing: status, old patch, nothing left" "143|old patch|" "$?|$(cat "$work/big.ov")|$(temps)"
-    (trap '' TERM; exec "$exe" apply --any-name "$work/one.ov" "$work/big1" "$work/big.out") & pid=$!
-    await_temp
-    kill -TERM $pid
-    sleep 0.2
-    check "a signal ignored at start stays ignored" 0 "$(kill -0 $pid 2>&1; echo $?)"
-    kill -QUIT $pid
-    wait $pid
-    check "SIGQUIT while applying: status, nothing left" "131|" "$?|$(temps)"
+    # signal|a signal ignored at start|strace's faults (the openat calls in the folder: the
+    # folder, the old patch, the temporary file)|what the trace shows once it is open|status
+    rows=("SIGTERM held at the temporary file's open|TERM||-e inject=openat:delay_exit=1000000:when=3|RDWR|143"
+        "SIGALRM, a named temporary file where an unnamed one fails|ALRM||-e inject=openat:error=EOPNOTSUPP:when=3|CREAT.*= [0-9]|142"
+        "SIGKILL|KILL|||RDWR.*= [0-9]|137"
+        "SIGQUIT, SIGTERM ignored at start|QUIT|TERM||RDWR.*= [0-9]|131")
+    for row in "${rows[@]}"; do
+        IFS='|' read -r name signal ignored faults opened status <<< "$row"
+        echo "old patch" > "$work/big.ov" && rm -f "$work/trace" "$work"/.morvex-*
+        # shellcheck disable=SC2086
+        ( [ -n "$ignored" ] && trap '' "$ignored"; ASAN_OPTIONS=detect_leaks=0 exec strace -f -o "$work/trace" -P "$work" \
+            -e trace=openat $faults "$exe" "$work/big1" "$work/big2" "$work/big.ov" 2> /dev/null) & tracer=$!
+        for _ in $(seq 500); do grep -qE "$opened" "$work/trace" 2> /dev/null && break; sleep 0.02; done
+        pid=$(grep -m1 -o '^[0-9]*' "$work/trace")
+        [ -n "$ignored" ] && kill -"$ignored" "$pid" && sleep 0.2 && check "$name: stays ignored" 0 "$(kill -0 "$pid"; echo $?)"
+        kill -"$signal" "$pid"
+        { wait $tracer; } 2> /dev/null
+        check "$name: status, old patch, nothing left" "$status|old patch|" "$?|$(cat "$work/big.ov")|$(temps)"
+    done
 fi
 
 # Links are written through and stay links; in a sticky, world-writable folder
@@ -170,6 +188,8 @@ if [ -z "$runner" ]; then
     [ "$(id -u)" == 0 ] && chown nobody lim.ov && as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     out=$("${as[@]}" "$exe" game.exe game.new lim.ov 2>&1)
     check "read-only patch" "morvexc: lim.ov: $opening: Permission denied|1|old patch" "$out|$?|$(cat lim.ov)"
+    mkdir -m 333 wx && out=$("${as[@]}" "$exe" game.exe game.new wx/p.ov 2>&1)
+    check "a folder that may be written but not read" "Patch Complete!|0|$(hex ref.ov)" "$out|$?|$(hex wx/p.ov)"
     check "no temporary file" "" "$(ls -A . d shared 2>/dev/null | grep morvex)"
 fi
 

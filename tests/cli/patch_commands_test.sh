@@ -125,7 +125,13 @@ done
 rm -f ./*.bin && unhex <<< "$P2" > p && truncate -s $((2**32 + 3)) game.exe
 check "check over 4 GiB" "not applied|0 of 2 positions hold their new value; target GAME.EXE; file 4294967299 bytes" \
     "$(morvexc check p game.exe | tr '\n' '|' | sed 's/|$//')"
-rm game.exe
+# Applied to an output, its holes stay holes.
+if [ -z "$runner" ]; then
+    morvexc apply p game.exe o4 > /dev/null
+    check "apply over 4 GiB to an output: its size, bytes, holes" "4294967299 00aa00bb00 1" \
+        "$(stat -c %s o4) $(head -c5 o4 | xxd -p) $(($(du -k o4 | cut -f1) < 1024))"
+fi
+rm -f game.exe o4
 
 # A write that fails part way (the file size limit) leaves the file as it was.
 if [ -z "$runner" ]; then
@@ -137,33 +143,45 @@ fi
 
 # Faults injected into real runs, and what a replaced file keeps: each row
 # is an apply --undo u over game.exe (owned by nobody when run as root, with
-# an extended attribute and a second hard link g2) and an old undo patch u.
-# LeakSanitizer cannot run under strace, so it is off for these runs.
+# an extended attribute and a second hard link g2) and an old undo patch u,
+# with an action run while strace holds the apply where its faults say. Old
+# contents kept under a temporary name show as .morvex-X, their bytes after
+# game.exe's and u's; " // " parts lines of the message. LeakSanitizer cannot run under strace: it is off here.
 if [ -z "$runner" ]; then
+    kept="patched, but the undo patch was not written; the old contents are kept as ./.morvex-X"
     rows=(
-    "second move fails|-e inject=renameat:error=EIO:when=1|1|u: cannot be written: Input/output error"
-    "second move fails, no swap|-e inject=renameat2:error=EINVAL -e inject=renameat:error=EIO:when=2|1|u: cannot be written: Input/output error"
-    "flush fails|-e inject=fsync:error=EIO:when=2|1|u: cannot be written: Input/output error"
-    "look fails|-P u -e inject=newfstatat:error=EACCES|1|u: cannot be written: Permission denied"
-    "no swap, a link kept instead|-e inject=renameat2:error=EINVAL|0|game.exe: 1 other name keeps the old contents"
-    "owner not settable|-e inject=fchown:error=EPERM|0|game.exe: 1 other name keeps the old contents"
-    "kept|-e trace=none|0|game.exe: 1 other name keeps the old contents"
+    "second move fails|-e inject=renameat:error=EIO:when=1||1|u: cannot be written: Input/output error|$orig old"
+    "second move fails, no swap|-e inject=renameat2:error=EINVAL -e inject=renameat:error=EIO:when=2||1|u: cannot be written: Input/output error|$orig old"
+    "second move and its taking back fail|-e inject=renameat:error=EIO:when=1 -e inject=renameat2:error=EIO:when=2||1|game.exe: $kept: Input/output error|$patched old $orig"
+    "the same, no swap|-e inject=renameat2:error=EINVAL -e inject=renameat:error=EIO:when=2+||1|game.exe: $kept~: Input/output error|$patched old $orig"
+    "flush fails|-e inject=fsync:error=EIO:when=2||1|u: cannot be written: Input/output error|$orig old"
+    "look fails|-P u -e inject=newfstatat:error=EACCES||1|u: cannot be written: Permission denied|$orig old"
+    "replaced while it is read|-P game.exe -e trace=pread64 -e inject=pread64:delay_enter=500000:when=1|printf new > n; mv n game.exe|1|game.exe: changed while Morvex was working|6e6577 old"
+    "removed while it is read|-P game.exe -e trace=pread64 -e inject=pread64:delay_enter=500000:when=1|rm game.exe|1|game.exe: changed while Morvex was working| old"
+    "appended to during the flush|-e trace=fsync -e inject=fsync:delay_enter=500000:when=1|printf x >> game.exe|1|game.exe: changed while Morvex was working|${orig}78 old"
+    "old contents not removed|-e inject=unlinkat:error=EIO:when=1||0|game.exe: 1 other name keeps the old contents // game.exe: the old contents are left as ./.morvex-X: Input/output error|$patched GAM $orig"
+    "no swap, a link kept instead|-e inject=renameat2:error=EINVAL||0|game.exe: 1 other name keeps the old contents|$patched GAM"
+    "owner not settable|-e inject=fchown:error=EPERM||0|game.exe: 1 other name keeps the old contents|$patched GAM"
+    "kept|-e trace=none||0|game.exe: 1 other name keeps the old contents|$patched GAM"
     )
     for row in "${rows[@]}"; do
-        IFS='|' read -r name faults status expected <<< "$row"
-        rm -rf "$work/fault" && mkdir "$work/fault" && cd "$work/fault" || exit 1
+        IFS='|' read -r name faults action status expected after <<< "$row"
+        rm -rf "$work/fault" "$work/trace" && mkdir "$work/fault" && cd "$work/fault" || exit 1
         unhex <<< "$P2" > p && unhex <<< "$orig" > game.exe && echo old > u && ln game.exe g2 && chmod 640 game.exe
         owner=$(id -un):$(id -gn)
         [ "$(id -u)" == 0 ] && [ "$name" == kept ] && chown nobody:nogroup game.exe && owner=nobody:nogroup
         python3 -c 'import os; os.setxattr("game.exe", "user.mark", b"kept")'
         # shellcheck disable=SC2086
-        ASAN_OPTIONS=detect_leaks=0 strace -f -o /dev/null $faults "$exe" apply --undo u p game.exe > /dev/null 2> "$work/err"
+        ASAN_OPTIONS=detect_leaks=0 strace -f -o "$work/trace" $faults "$exe" apply --undo u p game.exe > /dev/null 2> "$work/err" &
+        [ -n "$action" ] && until grep -q '(' "$work/trace" 2> /dev/null; do sleep 0.01; done && eval "$action"
+        wait $!
         check "$name: exit" "$status" $?
-        check "$name: message" "morvexc: $expected" "$(grep -v '^strace: ' "$work/err")"
-        [ "$status" == 1 ] && check "$name: files kept" "$orig old" "$(hex game.exe) $(cat u)"
-        [ "$status" == 0 ] && check "$name: kept" "$patched $owner 640 kept" \
-            "$(hex game.exe) $(stat -c %U:%G game.exe) $(stat -c %a game.exe) $(python3 -c 'import os; print(os.getxattr("game.exe", "user.mark").decode())')"
-        check "$name: no temporary file" "g2 game.exe p u" "$(ls -A | tr '\n' ' ' | sed 's/ $//')"
+        check "$name: message" "morvexc: ${expected// \/\/ /|morvexc: }" "$(grep -v '^strace: ' "$work/err" | sed 's/morvex-[[:alnum:]]\{6\}/morvex-X/' | paste -sd'|')"
+        check "$name: files" "$after" "$(hex game.exe 2> /dev/null) $(head -c3 u)$(for k in .morvex-*; do [ -e "$k" ] && printf ' %s' "$(hex "$k")"; done)"
+        [ "$status" == 0 ] && check "$name: kept" "$owner 640 kept" \
+            "$(stat -c %U:%G game.exe) $(stat -c %a game.exe) $(python3 -c 'import os; print(os.getxattr("game.exe", "user.mark").decode())')"
+        check "$name: nothing else left" "$(grep -o '\.morvex-X~*' <<< "$expected" | sed 's/$/ /')g2 p u" \
+            "$(ls -A | grep -vx game.exe | sed 's/morvex-[[:alnum:]]\{6\}/morvex-X/' | tr '\n' ' ' | sed 's/ $//')"
     done
     # The system's copy failing part way leaves the file as it was.
     cd "$work/fault" && head -c 1000000 /dev/zero > big.exe
@@ -183,6 +201,20 @@ if [ -z "$runner" ]; then
     morvexc apply --undo u p game.exe n > /dev/null
     check "undo through a link to the new output" "1|morvexc: u: is the file being patched or its result|game.exe p u" \
         "$?|$(cat "$work/err")|$(ls -A | tr '\n' ' ' | sed 's/ $//')"
+    # A file open on fd 3 and then deleted: its /proc name leads nowhere.
+    out=$(exec 3< game.exe && rm game.exe && morvexc apply --any-name p /proc/self/fd/3; echo "$?|$(cat "$work/err")")
+    check "/proc/self/fd of a deleted file" "1|morvexc: /proc/self/fd/3: cannot be written: a link to a file that has no name|p u" \
+        "$out|$(ls -A | tr '\n' ' ' | sed 's/ $//')"
+    # Two applies of different patches on one file at once, ten times: each
+    # judges the file the other left, and both end applied.
+    unhex <<< "$G 0100 $R1" > p1 && unhex <<< "$G 0100 $R3" > p3 && both=0
+    for _ in $(seq 10); do
+        head -c $((16 << 20)) /dev/zero > game.exe
+        "$exe" apply p1 game.exe > /dev/null 2>&1 & "$exe" apply p3 game.exe > /dev/null 2>&1
+        wait
+        [ "$(head -c4 game.exe | xxd -p)" == 00aa00bb ] && both=$((both + 1))
+    done
+    check "two applies at once, ten times: both applied" 10 "$both"
 fi
 
 # Under Wine, the paths a Windows user types.
@@ -194,6 +226,24 @@ if [ -n "$runner" ]; then
     check "backslash apply, attributes kept" "$patched AS" "$(hex "$work/game.exe") $($runner cmd /c attrib "$f" | cut -c1-9 | tr -d ' \r')"
     morvexc apply --undo 'NEW.EXE.' "$p" "$f" new.exe > /dev/null
     check "undo over a new output, case and dot" "morvexc: NEW.EXE.: is the file being patched or its result" "$(tr -d '\r' < "$work/err")"
+    # An apply held at its flush while FILE grows refuses; two at once take
+    # turns, the second waiting while the first keeps writes to FILE out.
+    unhex <<< "$orig" > "$work/game.exe"
+    strace -f -o "$work/trace" -e trace=fsync -e inject=fsync:delay_enter=1000000:when=1 $runner "$exe" apply "$p" "$f" \
+        > /dev/null 2> "$work/err" & tracer=$!
+    for _ in $(seq 500); do grep -q 'fsync(' "$work/trace" 2> /dev/null && break; sleep 0.02; done
+    printf x >> "$work/game.exe"
+    wait $tracer
+    check "appended to during the flush" "1|morvexc: $f: changed while Morvex was working|${orig}78" \
+        "$?|$(grep -v '^strace: ' "$work/err" | tr -d '\r')|$(hex "$work/game.exe")"
+    unhex <<< "$G 0100 $R1" > "$work/p1" && unhex <<< "$G 0100 $R3" > "$work/p3" && both=0
+    for _ in 1 2 3 4 5; do
+        head -c $((8 << 20)) /dev/zero > "$work/game.exe"
+        morvexc apply "$(winpath "$work/p1")" "$f" > /dev/null & morvexc apply "$(winpath "$work/p3")" "$f" > /dev/null
+        wait
+        [ "$(head -c4 "$work/game.exe" | xxd -p)" == 00aa00bb ] && both=$((both + 1))
+    done
+    check "two applies at once, five times: both applied" 5 "$both"
 fi
 
 report

@@ -18,7 +18,7 @@ TEST_F(PosixFilesTest, ChangedBeforeTheMoveIsRefused)
             WriteBytes(target, before);
         Replacement replacement, *failed = nullptr;
         Problem problem;
-        ASSERT_EQ(BeginReplace(target.c_str(), &replacement, &problem), 1);
+        ASSERT_EQ(BeginReplace(target.c_str(), nullptr, nullptr, &replacement, &problem), 1);
         fputs("new", replacement.file);
         WriteBytes(Path("swapped"), "swapped");
         ASSERT_EQ(rename(Path("swapped").c_str(), target.c_str()), 0);
