@@ -39,13 +39,19 @@ build: deps
 
 # The page in one file, the engine's WebAssembly inside it, so that it works
 # from file:// too. emcc's optimizer finds Debian's acorn through NODE_PATH.
-WEB_SOURCES := web/morvex_web.cpp $(addprefix engine/,make/patch_compare.cpp format/patch_format.cpp \
-               format/target_name.cpp format/patch_text.cpp format/patch_text_posix.cpp format/patch_reader.cpp apply/patch_check.cpp apply/patch_verdict.cpp)
+WEB_SOURCES := web/morvex_web.cpp build/generated/code_page_tables.cpp $(addprefix engine/,make/patch_compare.cpp \
+               format/patch_format.cpp format/target_name.cpp format/patch_text.cpp format/utf8_text.cpp \
+               format/process_text_posix.cpp format/patch_reader.cpp apply/patch_check.cpp apply/patch_verdict.cpp)
 ENGINE_INCLUDES := $(addprefix -Iengine/,format make apply files)
 WEB_FLAGS := -std=c++17 -O2 $(ENGINE_INCLUDES) -Iweb -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=MorvexEngine \
              -sENVIRONMENT=worker -sDYNAMIC_EXECUTION=0 -sINITIAL_MEMORY=33554432 \
              -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString
 web: build/web/index.html
+
+# The code page tables, written as CMake writes them for the other builds.
+build/generated/code_page_tables.cpp: engine/format/make_code_pages.py
+	mkdir -p build/generated
+	python3 $< $@
 
 build/web/index.html: $(WEB_SOURCES) $(wildcard engine/*/*.h web/*) | deps
 	mkdir -p build/web
@@ -75,8 +81,10 @@ test: build build/wineprefix/system.reg
 # The patch reader and the check under libFuzzer, built with clang apart
 # from the three presets. New inputs it finds stay in build/fuzz/corpus.
 FUZZ_SECONDS ?= 60
-FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp $(addprefix engine/,format/patch_reader.cpp apply/patch_check.cpp apply/apply_patch.cpp \
-                format/patch_format.cpp apply/patch_verdict.cpp format/target_name.cpp format/patch_text.cpp format/patch_text_posix.cpp \
+FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp build/generated/code_page_tables.cpp \
+                $(addprefix engine/,format/patch_reader.cpp apply/patch_check.cpp apply/apply_patch.cpp \
+                format/patch_format.cpp apply/patch_verdict.cpp format/target_name.cpp format/patch_text.cpp \
+                format/utf8_text.cpp format/process_text_posix.cpp \
                 files/platform_posix.cpp files/replace_posix.cpp files/destination_posix.cpp)
 
 build/fuzz/fuzz_patch: $(FUZZ_SOURCES) $(wildcard engine/*/*.h)
