@@ -28,6 +28,8 @@ rows=(
 "check patched|$P2|$patched|check p game.exe|0|already applied|2 of 2 positions hold their new value; target GAME.EXE; file 4 bytes"
 "check partly|$P2|$partly|check p game.exe|1|$neither"
 "check other name|$O 0100 $R1|$orig|check p game.exe|1|game.exe: the patch is for OTHER.EXE, this file's name gives GAME.EXE"
+"check raw name|434146e9 9b5c 2e455845 000000 0100 $R1|$orig|check p game.exe|1|game.exe: the patch is for CAFé›\x5C.EXE, this file's name gives GAME.EXE"
+"check raw name, 28591|434146e9 9b5c 2e455845 000000 0100 $R1|$orig|check --code-page 28591 p game.exe|1|game.exe: the patch is for CAFé\x9B\x5C.EXE, this file's name gives GAME.EXE"
 "check past the end|$G 0100 04000000 01 aa|$orig|check p game.exe|1|game.exe: offset 0x00000004 is past the end of the file (4 bytes)"
 "short header|$G 00|$orig|check p game.exe|1|p: shorter than the 15-byte header"
 "13th name byte|${G% 00} 41 0000|$orig|show p|1|p: the target name's 13th byte is not 0"
