@@ -96,8 +96,11 @@ def tables(number, codec):
         if len(options[char]) > 1:
             written = char.encode(codec)
             # Windows writes a character of 932's IBM extensions (lead bytes
-            # 0xFA-0xFC) as such, Python as its NEC-selected copy (0xED-0xEE).
-            if number == 932 and 0xED <= written[0] <= 0xEE and options[char][-1][0] >= 0xFA:
+            # 0xFA-0xFC) as such, Python as its NEC-selected copy (0xED-0xEE);
+            # and 950's box drawing characters 0xA2A4-0xA2A7 as their copies
+            # with lead byte 0xF9, where Python keeps them.
+            if (number == 932 and 0xED <= written[0] <= 0xEE and options[char][-1][0] >= 0xFA) or \
+                    (number == 950 and b"\xa2\xa4" <= written <= b"\xa2\xa7"):
                 written = options[char][-1]
         at = cell(written)
         if points[at] != char or not 0x80 <= ord(char) <= 0xFFFF:
