@@ -13,7 +13,7 @@ PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
             wine wine32:i386 wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
             mingw-w64-x86-64-dev xvfb xauth x11-utils imagemagick \
-            clang libclang-rt-dev xxd strace attr
+            clang libclang-rt-dev xxd strace attr locales
 # Release packages: the icon script, reading resources, the Debian package.
 PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
 # The page: emscripten and its optimizer's parser; Chromium for its tests.

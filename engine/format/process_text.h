@@ -19,7 +19,7 @@ size_t WriteProcessChar(unsigned point, char* out);
 // The code page 0 stands for: an offered one.
 unsigned DefaultCodePage();
 
-// UTF-8, which every platform may use.
+// UTF-8, which every platform may use. Writes code points below U+10000.
 size_t ReadUtf8Char(const char* text, size_t length, unsigned* point);
 size_t WriteUtf8Char(unsigned point, char* out);
 

@@ -63,11 +63,10 @@ size_t WriteProcessChar(unsigned point, char* out)
     char* in = reinterpret_cast<char*>(wide);
     char* at = out;
     size_t left = sizeof wide, room = PROCESS_CHAR_MOST;
-    // musl puts '*' for a character it lacks and counts it as irreversible
-    // instead of failing: that is a missing one too.
+    // A C library that puts a stand-in for a character the set lacks counts
+    // it as irreversible instead of failing: that is a missing one too.
     if (cd == reinterpret_cast<iconv_t>(-1) || iconv(cd, NULL, NULL, NULL, NULL) != 0
-        || iconv(cd, &in, &left, &at, &room) != 0
-        || iconv(cd, NULL, NULL, &at, &room) != 0)
+        || iconv(cd, &in, &left, &at, &room) != 0)
         return 0;
     return static_cast<size_t>(at - out);
 }

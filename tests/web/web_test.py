@@ -56,7 +56,8 @@ cases = [
     ({"patch": not_patch}, None, "verdict", "Not a patch: ", {}),
     ({"original": kanji, "modified": kanji_new, "code-page": "932"}, "make", "make-result", "Patch Complete!",
      {"髙橋.ov": Path(kanji_patch).read_bytes()}),
-    ({"patch": kanji_patch, "target": kanji, "code-page": "932"}, None, "verdict", "Not applied: 1 byte will change.", {}),
+    ({"patch": kanji_patch, "target": kanji, "code-page": "932"}, None, "verdict", "Not applied: 1 byte will change.",
+     {}),
 ]
 
 options = webdriver.ChromeOptions()
@@ -86,9 +87,9 @@ def cells(number):
     """Python's characters of the code page, and the engine's cells: Python's
     codec but where Windows' tables differ from it."""
     codec = {20127: "ascii", 28591: "latin-1"}.get(number, "cp%d" % number)
-    python = {d: d.decode(codec, "replace") for d in (bytes([lead, *trail]) for lead in range(0x80, 0x100)
-                                                      for trail in [(), *zip(range(0x40, 0x100))])}
-    python = {d: c for d, c in python.items() if len(c) == 1 and c != "\ufffd"}
+    python = {d: c for d in (bytes([lead, *trail]) for lead in range(0x80, 0x100)
+                             for trail in [(), *zip(range(0x40, 0x100))])
+              for c in [d.decode(codec, "replace")] if len(c) == 1 and c != "\ufffd"}
     windows = {d: c for d, c in python.items() if number != 950 or not b"\xc6\xa1" <= d <= b"\xc7\xfc"}
     return sorted(set(python.values())), {**windows, **({b"\x80": "\u20ac"} if number == 936 else {})}
 
@@ -103,8 +104,8 @@ def page_worker(jobs):
 const [jobs, done] = arguments, results = [];
 const worker = new Worker(URL.createObjectURL(new Blob([document.getElementById("worker-source").textContent])));
 const file = (bytes, name) => new File([new Uint8Array(bytes)], name);
-worker.onmessage = ({ data }) => data.done !== undefined && results.push(data.patch ? Array.from(data.patch) : data.verdict)
-    && results.length === jobs.length && done(results);
+worker.onmessage = ({ data }) => data.done !== undefined
+    && results.push(data.patch ? Array.from(data.patch) : data.verdict) === jobs.length && done(results);
 jobs.forEach(([codePage, comment, patch], id) => worker.postMessage(patch
     ? { id, kind: "check", patch: file(patch, "p.ov"), codePage }
     : { id, kind: "make", original: file([0], "a"), modified: file([1], "a"), comment, codePage }));""", jobs)
@@ -118,16 +119,15 @@ def compare_code_pages():
     problems = [] if help_pages == CODE_PAGES else ["morvexc offers %s" % help_pages]
     write("a", b"\0"), write("b", b"\1")
 
-    def made(job):
-        out = os.path.join(work, "cp%d-%d.ov" % job[:2])
-        subprocess.run([morvexc, "--code-page", str(job[0]), "a", "b", out, "--", job[2]], cwd=work, check=True,
+    def made(job):  # code page, patch and comment
+        subprocess.run([morvexc, "--code-page", str(job[0]), "a", "b", job[1], "--", job[2]], cwd=work,
                        stdout=subprocess.DEVNULL)
-        return list(Path(out).read_bytes())
+        return list(Path(work, job[1]).read_bytes())
     for number in CODE_PAGES:
         chars, table = cells(number)
         chunks = ["".join(chars[i:i + 127]) for i in range(0, len(chars), 127)]
         with ThreadPoolExecutor(2) as pool:
-            native = list(pool.map(made, [(number, i, chunk) for i, chunk in enumerate(chunks)]))
+            native = list(pool.map(made, [(number, "%d.ov" % i, chunk) for i, chunk in enumerate(chunks)]))
         if page_worker([[number, chunk, None] for chunk in chunks]) != native:
             problems.append("%d: the page's patches differ from morvexc's" % number)
         # Read back by the page, whose reading of every cell is compared below.
@@ -142,11 +142,11 @@ def compare_code_pages():
         pieces = [b"".join(items[i:i + 500]) for i in range(0, len(items), 500)]
         Path(work, "all.ov").write_bytes(b"A" + bytes(14) + b"".join(pieces))
         shell = subprocess.run([morvexc, "show", "--code-page", str(number), "all.ov"], cwd=work, capture_output=True,
-                               text=True).stdout.split("\n")[2]
-        page = "".join(v.split("\r\n")[2][9:] for v in page_worker([[number, None, list(b"A" + bytes(14) + p)] for p in pieces]))
-        for who, got in (("morvexc", shell[9:]), ("the page", page)):
-            if got != text:
-                problems.append("%d: %s shows its cells otherwise" % (number, who))
+                               text=True).stdout.split("\n")[2][9:]
+        page = "".join(v.split("\r\n")[2][9:] for v in page_worker([[number, None, list(b"A" + bytes(14) + p)]
+                                                                      for p in pieces]))
+        problems += ["%d: %s shows its cells otherwise" % (number, who)
+                     for who, got in (("morvexc", shell), ("the page", page)) if got != text]
     return problems
 
 
