@@ -4,9 +4,9 @@
 #include <iconv.h>
 #include <langinfo.h>
 
-// The locale's character set; the C locale's (glibc's ANSI_X3.4-1968,
-// musl's ASCII) is taken as UTF-8, which is what a name typed there most
-// likely is and what the browser hands over.
+// The locale's character set, or NULL for UTF-8, which the C locale's
+// (glibc's ANSI_X3.4-1968, musl's ASCII) is taken as: it is what a name
+// typed there most likely is and what the browser hands over.
 static const char* LocaleCharset()
 {
     const char* charset = nl_langinfo(CODESET);
