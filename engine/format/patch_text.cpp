@@ -136,9 +136,10 @@ size_t ToPatchText(const char* text, char* out, size_t size, unsigned codePage)
     for (size_t at = 0; at < length;) {
         unsigned point;
         at += ReadProcessChar(text + at, length - at, &point);
-        char bytes[2] = {'?'};
+        char bytes[2];
         size_t width = WritePatchChar(table, point, bytes);
-        width = width ? width : 1;
+        if (!width)
+            bytes[0] = '?', width = 1;
         if (put + width > size - 1)
             break;
         memcpy(out + put, bytes, width);

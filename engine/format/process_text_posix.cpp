@@ -16,17 +16,15 @@ static const char* LocaleCharset()
     return charset;
 }
 
-// A conversion between the locale's character set and UCS-4, opened once
-// for each character set the locale names.
+// A conversion between the locale's character set and UCS-4, opened at its
+// first use: the programs set their locale once, at start.
 static iconv_t Converter(const char* charset, int toLocale)
 {
-    static char names[2][64];
-    static iconv_t converters[2] = {reinterpret_cast<iconv_t>(-1), reinterpret_cast<iconv_t>(-1)};
-    if (strcmp(names[toLocale], charset) != 0) {
-        if (converters[toLocale] != reinterpret_cast<iconv_t>(-1))
-            iconv_close(converters[toLocale]);
+    static iconv_t converters[2];
+    static int opened[2];
+    if (!opened[toLocale]) {
         converters[toLocale] = toLocale ? iconv_open(charset, "UCS-4LE") : iconv_open("UCS-4LE", charset);
-        strncpy(names[toLocale], charset, sizeof names[toLocale] - 1);
+        opened[toLocale] = 1;
     }
     return converters[toLocale];
 }

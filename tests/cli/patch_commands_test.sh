@@ -22,6 +22,7 @@ long=$(printf 'c%.0s' {1..300})
 # or stderr for exit 1, or f=HEX,o=HEX,u=HEX for the files afterwards
 rows=(
 "show|$P2|$orig|show p|0|target: GAME.EXE|records: 2|comment: hi|00000001 AA|00000003 BB"
+"show 932|fbfc 8bb4 8340 2e455845 000000 0000 83|$orig|show --code-page 932 p|0|target: 髙橋ァ.EXE|records: 0|comment: ?"
 "show out of order, same twice|$G 0300 $R3 $R1 $R3|$orig|show p|0|target: GAME.EXE|records: 3 (2 positions)|comment: |00000003 BB|00000001 AA|00000003 BB"
 "show long comment|$G 0000 $(printf %s "$long" | xxd -p | tr -d '\n')|$orig|show p|0|target: GAME.EXE|records: 0|comment: $long|note: the comment is 300 bytes, longer than the 255 bytes Morvex writes"
 "check clean|$P2|$orig|check p game.exe|0|not applied|0 of 2 positions hold their new value; target GAME.EXE; file 4 bytes"
