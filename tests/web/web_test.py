@@ -99,13 +99,14 @@ def shown(text):
 
 
 def page_worker(jobs):
-    """The page's own worker, answering a make (comment) or a check (patch) for each job."""
+    """The page's own worker, answering a make (the patch of a comment) or a check (the comment shown) for each job."""
     return jobs and driver.execute_async_script("""
 const [jobs, done] = arguments, results = [];
 const worker = new Worker(URL.createObjectURL(new Blob([document.getElementById("worker-source").textContent])));
 const file = (bytes, name) => new File([new Uint8Array(bytes)], name);
 worker.onmessage = ({ data }) => data.done !== undefined
-    && results.push(data.patch ? Array.from(data.patch) : data.verdict) === jobs.length && done(results);
+    && results.push(data.patch ? Array.from(data.patch) : data.verdict.split("\\r\\n")[2].slice(9)) === jobs.length
+    && done(results);
 jobs.forEach(([codePage, comment, patch], id) => worker.postMessage(patch
     ? { id, kind: "check", patch: file(patch, "p.ov"), codePage }
     : { id, kind: "make", original: file([0], "a"), modified: file([1], "a"), comment, codePage }));""", jobs)
@@ -132,7 +133,7 @@ def compare_code_pages():
             problems.append("%d: the page's patches differ from morvexc's" % number)
         # Read back by the page, whose reading of every cell is compared below.
         known = set(table.values())
-        if [v.split("\r\n")[2][9:] for v in page_worker([[number, None, patch] for patch in native])] != [
+        if page_worker([[number, None, patch] for patch in native]) != [
                 shown("".join(c if c in known else "?" for c in chunk)) for chunk in chunks]:
             problems.append("%d: morvexc's patches read back otherwise in the page" % number)
         # Every byte, its pairs where it leads them, shown back in pieces of at most 1,000 bytes.
@@ -143,8 +144,7 @@ def compare_code_pages():
         Path(work, "all.ov").write_bytes(b"A" + bytes(14) + b"".join(pieces))
         shell = subprocess.run([morvexc, "show", "--code-page", str(number), "all.ov"], cwd=work, capture_output=True,
                                text=True).stdout.split("\n")[2][9:]
-        page = "".join(v.split("\r\n")[2][9:] for v in page_worker([[number, None, list(b"A" + bytes(14) + p)]
-                                                                      for p in pieces]))
+        page = "".join(page_worker([[number, None, list(b"A" + bytes(14) + p)] for p in pieces]))
         problems += ["%d: %s shows its cells otherwise" % (number, who)
                      for who, got in (("morvexc", shell), ("the page", page)) if got != text]
     return problems
