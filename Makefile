@@ -13,7 +13,7 @@ PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
             g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev \
             wine wine32:i386 wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
             mingw-w64-x86-64-dev xvfb xauth x11-utils imagemagick \
-            clang libclang-rt-dev xxd strace attr
+            clang libclang-rt-dev xxd strace attr locales
 # Release packages: the icon script, reading resources, the Debian package.
 PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
 # The Windows installer: wixl, and libmsi for what wixl leaves out; msitools reads it back.
@@ -41,13 +41,19 @@ build: deps
 
 # The page in one file, the engine's WebAssembly inside it, so that it works
 # from file:// too. emcc's optimizer finds Debian's acorn through NODE_PATH.
-WEB_SOURCES := web/morvex_web.cpp $(addprefix engine/,make/patch_compare.cpp format/patch_format.cpp \
-               format/target_name.cpp format/patch_text.cpp format/patch_text_posix.cpp format/patch_reader.cpp apply/patch_fit.cpp apply/patch_verdict.cpp)
+WEB_SOURCES := web/morvex_web.cpp build/generated/code_page_tables.cpp $(addprefix engine/,make/patch_compare.cpp \
+               format/patch_format.cpp format/target_name.cpp format/patch_text.cpp format/utf8_text.cpp \
+               format/process_text_posix.cpp format/patch_reader.cpp apply/patch_fit.cpp apply/patch_verdict.cpp)
 ENGINE_INCLUDES := $(addprefix -Iengine/,format make apply files)
 WEB_FLAGS := -std=c++17 -O2 $(ENGINE_INCLUDES) -Iweb -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=MorvexEngine \
              -sENVIRONMENT=worker -sDYNAMIC_EXECUTION=0 -sINITIAL_MEMORY=33554432 \
              -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString
 web: build/web/index.html
+
+# The code page tables, written as CMake writes them for the other builds.
+build/generated/code_page_tables.cpp: engine/format/make_code_pages.py
+	mkdir -p build/generated
+	python3 $< $@
 
 build/web/index.html: $(WEB_SOURCES) $(wildcard engine/*/*.h web/*) | deps
 	mkdir -p build/web
@@ -77,8 +83,10 @@ test: build build/wineprefix/system.reg
 # The patch reader and the check under libFuzzer, built with clang apart
 # from the three presets. New inputs it finds stay in build/fuzz/corpus.
 FUZZ_SECONDS ?= 60
-FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp $(addprefix engine/,format/patch_reader.cpp apply/patch_fit.cpp apply/patch_check.cpp apply/apply_patch.cpp \
-                format/patch_format.cpp apply/patch_verdict.cpp format/target_name.cpp format/patch_text.cpp format/patch_text_posix.cpp \
+FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp build/generated/code_page_tables.cpp \
+                $(addprefix engine/,format/patch_reader.cpp apply/patch_fit.cpp apply/patch_check.cpp apply/apply_patch.cpp \
+                format/patch_format.cpp apply/patch_verdict.cpp format/target_name.cpp format/patch_text.cpp \
+                format/utf8_text.cpp format/process_text_posix.cpp \
                 files/problem.cpp files/platform_posix.cpp files/replace_posix.cpp files/destination_posix.cpp \
                 files/temp_posix.cpp files/commit_posix.cpp)
 

@@ -15,12 +15,19 @@ static const char Help[] =
     "Options may come anywhere before '--'; everything after '--' is an operand,\n"
     "so a COMMENT that begins with '-' needs '--' before it.\n"
     "--code-page N names the Windows code page of the patch's target name and\n"
-    "comment (1250, 1251, 932, ...); the default is "
+    "comment; the default is "
 #ifdef _WIN32
-    "the user's ANSI code page.\n";
+    "the user's ANSI code page where it is one of these, else 1252:\n";
 #else
-    "1252.\n";
+    "1252. N is one of:\n";
 #endif
+
+static void PrintHelp()
+{
+    fputs(Help, stdout);
+    for (size_t i = 0; i < CodePageCount(); i++)
+        printf("  %s\n", CodePageAt(i).name);
+}
 
 static int Misuse(const char* problem, const char* word)
 {
@@ -78,7 +85,7 @@ int ReadArguments(const char* command, int argc, char** argv, Arguments* args)
         if (options && strcmp(word, "--") == 0) {
             options = 0;
         } else if (options && IsHelp(word)) {
-            fputs(Help, stdout);
+            PrintHelp();
             return 0;
         } else if (options && (strcmp(word, "-V") == 0 || strcmp(word, "--version") == 0)) {
             puts("morvexc " MORVEX_VERSION);

@@ -14,7 +14,7 @@ _morvexc()
     done
     case $prev in
         --code-page)
-            COMPREPLY=($(compgen -W '874 932 936 949 950 1250 1251 1252 1253 1254 1255 1256 1257 1258' -- "$cur"))
+            COMPREPLY=($(compgen -W '874 932 936 949 950 1250 1251 1252 1253 1254 1255 1256 1257 1258 20127 28591' -- "$cur"))
             return
             ;;
         --undo)

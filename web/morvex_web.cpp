@@ -71,6 +71,12 @@ WEB_CALL const char* WebCompare(unsigned length, double offset)
     return NULL;
 }
 
+// The code pages the page offers, in the engine's order: their number and the
+// name shown for each.
+WEB_CALL unsigned WebCodePageCount() { return static_cast<unsigned>(CodePageCount()); }
+WEB_CALL unsigned WebCodePageNumber(unsigned i) { return CodePageAt(i).number; }
+WEB_CALL const char* WebCodePageName(unsigned i) { return CodePageAt(i).name; }
+
 WEB_CALL const char* WebCompleteText() { return "Patch Complete!"; }
 
 // Lays out the patch of the differences found in Output; returns its length.

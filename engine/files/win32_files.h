@@ -3,11 +3,7 @@
 
 #include <windows.h>
 
-// Shared by the engine's Win32 files (platform, destinations, patch text).
-
-// The code page of the user's locale for programs that are not Unicode,
-// which is the one patches are written in.
-UINT PatchCodePage();
+// Shared by the engine's Win32 files (platform, destinations).
 
 // What the file or folder at `path` is, opened without access rights.
 // Returns 0 when it cannot be opened or asked.

@@ -4,10 +4,18 @@
 #include <cstddef>
 
 // Patches store their text (the target name, the comment) in a Windows code
-// page. 0 names the default: on Windows the user's ANSI code page, elsewhere 1252.
+// page, converted by the engine's own tables in every build. 0 names the
+// default: 1252, or on Windows the user's ANSI code page when it is offered.
 
-// 1 when the system can convert to and from `codePage`, and the code page
-// keeps ASCII as it is (so '?', '~' and ".EXE" mean what they say).
+// The code pages offered, in the order a person is shown them.
+struct OfferedCodePage {
+    unsigned number;
+    const char* name; // "Windows-1252 (Western European)"
+};
+size_t CodePageCount();
+OfferedCodePage CodePageAt(size_t index);
+
+// 1 when `codePage` is one of those offered.
 int KnownCodePage(unsigned codePage);
 
 // Puts `text`, in the character set this process reads and writes, into `out`
@@ -16,15 +24,13 @@ int KnownCodePage(unsigned codePage);
 // whole. Returns the bytes put.
 size_t ToPatchText(const char* text, char* out, size_t size, unsigned codePage);
 
-// The reverse: `length` bytes of text in `codePage` put into `out` in this
-// process's character set, a byte the code page does not map (or a character
-// this process cannot show) becoming '?'. Returns the bytes put.
-size_t FromPatchText(const unsigned char* text, size_t length, char* out, size_t size, unsigned codePage);
-
-// Text from a patch as a person sees it: converted into this process's
-// character set, with control characters and '\\' as \xHH, so that nothing
-// from a patch can drive a terminal, split a line or pass for an escape.
-// Cut before a character or escape that would not fit. Returns the bytes put.
+// Text from a patch as a person sees it, the one way it reaches a person:
+// converted into this process's character set, a byte the code page does not
+// map, a double-byte character cut short or a character this process cannot
+// show becoming '?', and control characters (C1 ones included) and '\\' as
+// \xHH of their code point, so that nothing from a patch can drive a
+// terminal, split a line or pass for an escape. Cut before a character or
+// escape that would not fit. Returns the bytes put.
 enum { SHOWN_NAME_SIZE = 4 * 12 + 1 }; // a target name shown: each byte at most one escape
 size_t ShowPatchText(const unsigned char* text, size_t length, char* out, size_t size, unsigned codePage);
 

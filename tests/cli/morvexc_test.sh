@@ -24,10 +24,16 @@ morvexc --code-page 932 "$work/game.exe" "$work/game.new" "$work/long.ov" "$(pri
 check "comment cut at a whole character" "$((15 + 18 + 254))|63" \
     "$(stat -c %s "$work/long.ov")|$(tail -c1 "$work/long.ov" | od -An -tx1 | tr -d ' ')"
 # name|comment|options|stored name and comment, the same bytes on either system:
-# converted before the 12-byte rule, one '?' per missing character, never half of one.
+# converted before the 12-byte rule, one '?' per missing character, never half of one;
+# of two pairs that give one character, the one Windows writes.
 for row in "café.exe|é||43 41 46 e9 2e 45 58 45 00 00 00 00 00|e9" \
     "éééééééé.exe|😀x||e9 e9 e9 e9 e9 e9 e9 e9 2e 45 58 45 00|3f 78" \
     "aaaaaあaaaaaa|é|--code-page 932|41 41 41 41 41 7e 31 2e 45 58 45 00 00|3f" \
+    "髙橋.exe|ⅰ①Ⅰ∵￢纊|--code-page 932|fb fc 8b b4 2e 45 58 45 00 00 00 00 00|fa 40 87 40 87 54 81 e6 81 ca fa 5c" \
+    "十.exe|十╭═Ёぁ|--code-page 950|a4 51 2e 45 58 45 00 00 00 00 00 00 00|a4 51 a2 7e f9 f9 3f 3f" \
+    "€.exe|€|--code-page 936|80 2e 45 58 45 00 00 00 00 00 00 00 00|80" \
+    "é.exe|é€|--code-page 28591|e9 2e 45 58 45 00 00 00 00 00 00 00 00|e9 3f" \
+    "é.exe|é~|--code-page=20127|3f 2e 45 58 45 00 00 00 00 00 00 00 00|3f 7e" \
     "longfilename.exe|x||4c 4f 4e 47 46 49 7e 31 2e 45 58 45 00|78"; do
     IFS='|' read -r name comment options expected <<< "$row"
     cp "$work/game.exe" "$work/$name"
@@ -78,6 +84,19 @@ morvexc "$esc" "$work/game.new" "$work/esc.ov" > /dev/null
 # A byte the code page leaves undefined shows as '?', and the name goes on.
 printf 'GAME\x81.EXE\0\0\0\0\0\0' > "$work/undefined.ov"
 [ -z "$runner" ] && check "undefined byte" "target: GAME?.EXE" "$(morvexc show "$work/undefined.ov" | cut -d'|' -f1)"
+if [ -z "$runner" ]; then
+    # The C locale is taken as UTF-8. A byte that begins no UTF-8 character is
+    # one '?': an overlong '/' (two forms), a surrogate, a value past U+10FFFF,
+    # a character cut short; a character the code page lacks is one too.
+    LC_ALL=C morvexc "$work/game.exe" "$work/game.new" "$work/u.ov" \
+        $'\xc0\xaf\xe0\x80\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe0\xa4\x85\xc2\x80\xc3\xa9\xf0\x9f\x98' > /dev/null
+    check "malformed UTF-8" "$(printf '3f %.0s' {1..14})e9 3f 3f 3f" "$(tail -c +34 "$work/u.ov" > "$work/c"; hex "$work/c")"
+    # Another locale's character set is converted through iconv, both ways.
+    mkdir "$work/loc" && localedef -i en_US -f ISO-8859-1 "$work/loc/en_US.ISO-8859-1" && cp "$work/game.exe" "$work/caf"$'\xe9'
+    check "ISO-8859-1 locale" "target: CAF"$'\xe9|comment: \xe4\xa4|comment: ?\xa4' "$(export LOCPATH=$work/loc LC_ALL=en_US.ISO-8859-1
+        morvexc "$work/caf"$'\xe9' "$work/game.new" "$work/l.ov" $'\xe4\xa4' > /dev/null
+        morvexc show "$work/l.ov" | cut -d'|' -f1,3 | tr '\n' '|'; morvexc show --code-page 1251 "$work/l.ov" | cut -d'|' -f3)"
+fi
 out=$($runner "$exe" --help 2>&1 >/dev/full)
 out="${out//$'\r'/}|$?"
 # Wine's C library gives no reason for /dev/full.
@@ -101,6 +120,7 @@ if [ -n "$runner" ]; then
     printf 'a\xc3\xa9' > "$work/Папка/мод.exe"
     check "Cyrillic names" "Patch Complete!|0" \
         "$(morvexc "$work/Папка/исх.exe" "$work/Папка/мод.exe" "$work/Папка/п.ov" "é коммент")"
+    check "shown in the ANSI code page" "target: CAF"$'\xe9'".EXE" "$(exe=$3 morvexc show "$work/text.ov" | cut -d'|' -f1)"
     check "quoted paths" "Patch Complete!|0" \
         "$(morvexc " \"$(winpath "$work/game.exe")\" " "\"$(winpath "$work/game.new")\"" "$work/q.ov")"
 fi

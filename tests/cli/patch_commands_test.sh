@@ -23,12 +23,15 @@ missing=$([ -n "$runner" ] && echo "File not found" || echo "No such file or dir
 # or stderr for exit 1, or f=HEX,o=HEX,u=HEX for the files afterwards
 rows=(
 "show|$P2|$orig|show p|0|target: GAME.EXE|records: 2|comment: hi|00000001 AA|00000003 BB"
+"show 932|fbfc 8bb4 8340 2e455845 000000 0000 83|$orig|show --code-page 932 p|0|target: 髙橋ァ.EXE|records: 0|comment: ?"
 "show out of order, same twice|$G 0300 $R3 $R1 $R3|$orig|show p|0|target: GAME.EXE|records: 3 (2 positions)|comment: |00000003 BB|00000001 AA|00000003 BB"
 "show long comment|$G 0000 $(printf %s "$long" | xxd -p | tr -d '\n')|$orig|show p|0|target: GAME.EXE|records: 0|comment: $long|note: the comment is 300 bytes, longer than the 255 bytes Morvex writes"
 "check clean|$P2|$orig|check p game.exe|0|not applied|0 of 2 positions hold their new value; target GAME.EXE; file 4 bytes"
 "check patched|$P2|$patched|check p game.exe|0|already applied|2 of 2 positions hold their new value; target GAME.EXE; file 4 bytes"
 "check partly|$P2|$partly|check p game.exe|1|$neither"
 "check other name|$O 0100 $R1|$orig|check p game.exe|1|game.exe: the patch is for OTHER.EXE, this file's name gives GAME.EXE"
+"check raw name|434146e9 9b5c 2e455845 000000 0100 $R1|$orig|check p game.exe|1|game.exe: the patch is for CAFé›\x5C.EXE, this file's name gives GAME.EXE"
+"check raw name, 28591|434146e9 9b5c 2e455845 000000 0100 $R1|$orig|check --code-page 28591 p game.exe|1|game.exe: the patch is for CAFé\x9B\x5C.EXE, this file's name gives GAME.EXE"
 "check past the end|$G 0100 04000000 01 aa|$orig|check p game.exe|1|game.exe: offset 0x00000004 is past the end of the file (4 bytes)"
 "short header|$G 00|$orig|check p game.exe|1|p: shorter than the 15-byte header"
 "13th name byte|${G% 00} 41 0000|$orig|show p|1|p: the target name's 13th byte is not 0"
@@ -60,7 +63,6 @@ rows=(
 "a patch named -p|$P2|$orig|show -- -p|1|-p: cannot be opened as a file: $missing"
 "apply to a missing file|$P2|$orig|apply p nope|1|nope: cannot be opened as a file: $missing"
 "check a folder|$P2|$orig|check p .|1|.: cannot be opened as a file: $([ -n "$runner" ] && echo Is a folder || echo Is a directory)"
-"a name shown converted and escaped|43e99b5c0a2e455845000000 00 0100 $R1|$orig|check p game.exe|1|game.exe: the patch is for Cé›\\x5C\\x0A.EXE, this file's name gives GAME.EXE"
 )
 # A file that holds more than it measured when opened, as if it grew.
 [ -z "$runner" ] && rows+=("grown file|$G 0000|$orig|apply --any-name p /proc/self/status o|1|/proc/self/status: changed while Morvex was working")
