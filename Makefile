@@ -38,19 +38,9 @@ build: deps
 	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc)
 
 # The page in one file, the engine's WebAssembly inside it, so that it works
-# from file:// too. emcc's optimizer finds Debian's acorn through NODE_PATH.
-WEB_SOURCES := web/morvex_web.cpp $(addprefix engine/,make/patch_compare.cpp format/patch_format.cpp \
-               format/target_name.cpp format/patch_text.cpp format/patch_text_posix.cpp format/patch_reader.cpp apply/patch_fit.cpp apply/patch_verdict.cpp)
-ENGINE_INCLUDES := $(addprefix -Iengine/,format make apply files)
-WEB_FLAGS := -std=c++17 -O2 $(ENGINE_INCLUDES) -Iweb -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=MorvexEngine \
-             -sENVIRONMENT=worker -sDYNAMIC_EXECUTION=0 -sINITIAL_MEMORY=33554432 \
-             -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString
-web: build/web/index.html
-
-build/web/index.html: $(WEB_SOURCES) $(wildcard engine/*/*.h web/*) | deps
-	mkdir -p build/web
-	NODE_PATH=/usr/share/nodejs emcc $(WEB_FLAGS) $(WEB_SOURCES) -o build/web/engine.js
-	python3 web/assemble.py build/web/engine.js web $@
+# from file:// too (the web preset: emscripten's own CMake toolchain).
+web: deps
+	cmake --preset web >/dev/null && cmake --build --preset web -j2
 
 # A private Wine prefix; windows draw their own frames, since a virtual
 # display has no window manager to do it.
@@ -72,19 +62,13 @@ test: build build/wineprefix/system.reg
 	$(MAKE) --no-print-directory web
 	/usr/bin/python3 tests/web/web_test.py build/web/index.html build/native/cli/morvexc
 
-# The patch reader and the check under libFuzzer, built with clang apart
-# from the three presets. New inputs it finds stay in build/fuzz/corpus.
+# The patch reader and the check under libFuzzer (the fuzz preset, clang).
+# New inputs it finds stay in build/fuzz/corpus.
 FUZZ_SECONDS ?= 60
-FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp $(addprefix engine/,format/patch_reader.cpp apply/patch_fit.cpp apply/patch_check.cpp apply/apply_patch.cpp \
-                format/patch_format.cpp apply/patch_verdict.cpp format/target_name.cpp format/patch_text.cpp format/patch_text_posix.cpp \
-                files/problem.cpp files/platform_posix.cpp files/replace_posix.cpp files/destination_posix.cpp)
 
-build/fuzz/fuzz_patch: $(FUZZ_SOURCES) $(wildcard engine/*/*.h)
-	mkdir -p build/fuzz/corpus
-	clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-		$(ENGINE_INCLUDES) $(FUZZ_SOURCES) -lpthread -o $@
-
-fuzz: deps build/fuzz/fuzz_patch
+fuzz: deps
+	@cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j2 >/dev/null
+	@mkdir -p build/fuzz/corpus
 	@build/fuzz/fuzz_patch -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/ \
 		build/fuzz/corpus tests/fuzz/corpus \
 		2> build/fuzz/log || { tail -40 build/fuzz/log; exit 1; }
