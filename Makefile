@@ -18,6 +18,10 @@ PACKAGES := cmake make g++ googletest libgtest-dev diffutils time \
 PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
 # The page: emscripten and its optimizer's parser; Chromium for its tests.
 PACKAGES += emscripten node-acorn chromium chromium-driver python3-selenium
+# The page's accessibility check, from the npm registry (npm itself where
+# Node's own package does not bring it).
+AXE_VERSION := 4.14.1
+AXE := build/npm/node_modules/axe-core/axe.min.js
 
 .PHONY: deps build web run run-apply test bench fuzz dist dist-check clean
 
@@ -27,11 +31,13 @@ deps:
 		$(SUDO) dpkg --add-architecture i386; \
 	fi
 	@missing=$$(for p in $(PACKAGES); do \
-		dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q 'ok installed' || echo "$$p"; done); \
+		dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q 'ok installed' || echo "$$p"; done; \
+		command -v npm >/dev/null || echo npm); \
 	if [ -n "$$missing" ]; then \
 		echo "Installing:" $$missing; \
 		$(APT) update && $(APT) install -y --no-install-recommends $$missing; \
 	fi
+	@[ -e $(AXE) ] || npm install --no-save --no-audit --no-fund --prefix build/npm axe-core@$(AXE_VERSION) >/dev/null
 
 build: deps
 	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc)
@@ -60,7 +66,7 @@ test: build build/wineprefix/system.reg
 	xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=15
 	$(MAKE) --no-print-directory web
-	/usr/bin/python3 tests/web/web_test.py build/web/index.html build/native/cli/morvexc
+	/usr/bin/python3 tests/web/web_test.py build/web/index.html build/native/cli/morvexc $(AXE)
 
 # The patch reader and the check under libFuzzer (the fuzz preset, clang).
 # New inputs it finds stay in build/fuzz/corpus.
