@@ -47,6 +47,13 @@ cli("make", dense_game, write("dense/mod.exe", dense), dense_patch)
 for name in ("big/game.exe", "big/mod.exe"):
     write(name, b"")
     os.truncate(work / name, 1 << 30)
+# An optional second patch for a patcher page, made over the first one's result.
+both = bytearray(modified)
+for offset in (100, 5 << 20):
+    both[offset] ^= 0x33
+optional, out2 = str(work / "extra.ov"), str(work / "out2.exe")
+cli("make", patched, write("both/game.exe", both), optional)
+cli("apply", "--any-name", optional, out, out2)
 cyrillic = write("тест.exe", bytes(original))
 cli("make", "--code-page", "1251", cyrillic, patched, str(work / "cyr.ov"))
 odd = write("odd.ov", b"A\\B\x01.EXE".ljust(13, b"\0") + b"\0\0" + b"x\\y\x02")
@@ -160,6 +167,42 @@ def problems_of_state(state):
             + ["console: " + entry["message"][:200] for entry in driver.get_log("browser")])
 
 
+# A patcher page with both patches, the second optional, applied without and
+# with it; its undo patch is morvexc's, or gives the chosen file back through it.
+def patcher_problems():
+    downloads.mkdir()
+    driver.get("file://" + page)
+    for step in (("file", "patcher-patches", made + "\n" + optional), ("click", "patcher-optional-2", None),
+                 ("type", "patcher-title", "Fix"), ("type", "patcher-note", "Read me"), ("click", "patcher-make", None)):
+        run(*step)
+    made_page = got_downloads(1).get("Fix-patcher.html", b"")
+    at = made_page.find(b'"bytes":"') + 30
+    write("damaged.html", made_page[:at] + (b"B" if made_page[at:at + 1] != b"B" else b"C") + made_page[at + 1:])
+    problems = []
+    for name, steps, result, undone in (
+            ("Fix-patcher.html", [], out, undo), ("Fix-patcher.html", [("click", "use-2", None)], out2, None),
+            ("damaged.html", [], None, None)):
+        shutil.rmtree(downloads)
+        downloads.mkdir()
+        driver.get("file://" + str(downloads.parent / name) if result is None else "file://" + write(name, made_page))
+        wait(lambda: driver.find_element(By.ID, "verdict").text != "Checking the patches…")
+        if result is None:
+            problems += [] if last("verdict").startswith("This patcher page is damaged") else ["damaged page: " + last("verdict")]
+            continue
+        for step in steps + [("file", "target", game), ("click", "apply", None), ("downloads", "apply-result", 1),
+                             ("click", "save-undo", None)]:
+            problems += run(*step)
+        got = got_downloads(2)
+        back = write("back/game.exe", got.get("game.exe", b""))
+        undone = undone or write("undo.ov", got.get("Fix-undo.ov", b""))
+        if got.get("game.exe") != Path(result).read_bytes() or got.get("Fix-undo.ov") != Path(undone).read_bytes():
+            problems.append("%s %s: downloads %s differ" % (name, steps, sorted(got)))
+        elif cli("apply", undone, back) and Path(back).read_bytes() != original:
+            problems.append("%s %s: the undo patch does not give the file back" % (name, steps))
+        problems += problems_of_state("patcher")
+    return problems
+
+
 def check(name, problems):
     for problem in problems:
         print("FAIL %s: %s" % (name, problem))
@@ -182,6 +225,9 @@ try:
             problems.append("downloads %s differ from %s" % (sorted(got), sorted(want)))
         ok = check(" ".join(step[1] or step[0] for step in steps), problems + problems_of_state(result))
         passed, failed = passed + ok, failed + (not ok)
+    shutil.rmtree(downloads)
+    ok = check("patcher page", patcher_problems())
+    passed, failed = passed + ok, failed + (not ok)
 finally:
     driver.quit()
     shutil.rmtree(work)
