@@ -86,7 +86,7 @@ bench: deps
 	bash bench/compare_with_cmp.sh build/release-native/cli/morvexc
 	bash bench/apply_bench.sh build/release-native/cli/morvexc
 	$(MAKE) --no-print-directory web
-	/usr/bin/python3 bench/web_bench.py build/web/index.html
+	/usr/bin/python3 bench/web_bench.py build/web/index.html build/release-native/cli/morvexc
 
 # Release packages in build/dist, built afresh from the release presets in
 # folders of their own under umask 022: the same source gives the same bytes.
@@ -106,7 +106,7 @@ dist: deps
 		find build/$$preset/package -maxdepth 1 -type f -exec cp {} build/dist/ \; ; \
 	done; \
 	rm -rf build/web build/dist-web; $(MAKE) --no-print-directory web >/dev/null; \
-	mkdir build/dist-web; cp build/web/index.html build/dist-web/; cp LICENSE build/dist-web/LICENSE.txt; \
+	mkdir build/dist-web; cp build/web/index.html build/web/README.txt build/dist-web/; cp LICENSE build/dist-web/LICENSE.txt; \
 	(cd build/dist-web && export TZ=UTC && touch -d @$$SOURCE_DATE_EPOCH * && \
 	 ls | LC_ALL=C sort | zip -q -X -D ../dist/morvex-$(VERSION)-web.zip -@); \
 	if [ -e .git ]; then \
