@@ -26,7 +26,9 @@ function showRunning(area, running) {
     if (running) {
         area.timer = setTimeout(() => {
             block.hidden = false;
-            button.focus();
+            // Only from where the work started: the user may be busy elsewhere.
+            if (document.activeElement === area.from || document.activeElement === document.body)
+                button.focus();
         }, 200);
         return;
     }

@@ -47,10 +47,13 @@ cli("make", dense_game, write("dense/mod.exe", dense), dense_patch)
 for name in ("big/game.exe", "big/mod.exe"):
     write(name, b"")
     os.truncate(work / name, 1 << 30)
-# An optional second patch for a patcher page, made over the first one's result.
+# An optional second patch for a patcher page, made over the first one's
+# result; it puts one of the first one's bytes back, so that it must be judged
+# against that result, not the chosen file.
 both = bytearray(modified)
 for offset in (100, 5 << 20):
     both[offset] ^= 0x33
+both[0] = original[0]
 optional, out2 = str(work / "extra.ov"), str(work / "out2.exe")
 cli("make", patched, write("both/game.exe", both), optional)
 cli("apply", "--any-name", optional, out, out2)
@@ -91,8 +94,9 @@ cases = [
      "verdict", "Not applied: 5 bytes will change.", {}),
     ([("file", "patch", odd)], "verdict", "Comment: x\\x5Cy\\x02", {}),
     ([("file", "original", str(work / "big/game.exe")), ("file", "modified", str(work / "big/mod.exe")),
-      ("click", "make", None), ("running", "make-running", None), ("file", "patch", made), ("file", "target", game),
-      ("click", "make-cancel", None), ("focus", "make", None)], "verdict", "Not applied: 5 bytes will change.", {}),
+      ("click", "make", None), ("running", "make-running", None), ("file", "patch", dense_patch),
+      ("file", "target", dense_game), ("click", "make-cancel", None), ("focus", "make", None)],
+     "verdict", "Not applied: 65535 bytes will change.", {}),
 ]
 
 options = webdriver.ChromeOptions()
