@@ -20,6 +20,10 @@ PACKAGES += python3 icoutils zip unzip dpkg-dev lintian git
 PACKAGES += wixl gir1.2-libmsi-1.0 python3-gi msitools
 # The page: emscripten and its optimizer's parser; Chromium for its tests.
 PACKAGES += emscripten node-acorn chromium chromium-driver python3-selenium
+# The page's accessibility check, from the npm registry (npm itself where
+# Node's own package does not bring it).
+AXE_VERSION := 4.14.1
+AXE := build/npm/node_modules/axe-core/axe.min.js
 
 .PHONY: deps build web run run-apply test bench fuzz dist dist-check clean
 
@@ -29,36 +33,22 @@ deps:
 		$(SUDO) dpkg --add-architecture i386; \
 	fi
 	@missing=$$(for p in $(PACKAGES); do \
-		dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q 'ok installed' || echo "$$p"; done); \
+		dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q 'ok installed' || echo "$$p"; done; \
+		command -v npm >/dev/null || echo npm); \
 	if [ -n "$$missing" ]; then \
 		echo "Installing:" $$missing; \
 		$(APT) update && $(APT) install -y --no-install-recommends $$missing; \
 	fi
+	@[ -e $(AXE) ] || npm install --no-save --no-audit --no-fund --prefix build/npm axe-core@$(AXE_VERSION) >/dev/null
 
 build: deps
 	cmake --preset native >/dev/null && cmake --build --preset native -j$$(nproc)
 	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc)
 
 # The page in one file, the engine's WebAssembly inside it, so that it works
-# from file:// too. emcc's optimizer finds Debian's acorn through NODE_PATH.
-WEB_SOURCES := web/morvex_web.cpp build/generated/code_page_tables.cpp $(addprefix engine/,make/patch_compare.cpp \
-               format/patch_format.cpp format/target_name.cpp format/patch_text.cpp format/utf8_text.cpp \
-               format/process_text_posix.cpp format/patch_reader.cpp apply/patch_fit.cpp apply/patch_verdict.cpp)
-ENGINE_INCLUDES := $(addprefix -Iengine/,format make apply files)
-WEB_FLAGS := -std=c++17 -O2 $(ENGINE_INCLUDES) -Iweb -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=MorvexEngine \
-             -sENVIRONMENT=worker -sDYNAMIC_EXECUTION=0 -sINITIAL_MEMORY=33554432 \
-             -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString
-web: build/web/index.html
-
-# The code page tables, written as CMake writes them for the other builds.
-build/generated/code_page_tables.cpp: engine/format/make_code_pages.py
-	mkdir -p build/generated
-	python3 $< $@
-
-build/web/index.html: $(WEB_SOURCES) $(wildcard engine/*/*.h web/*) | deps
-	mkdir -p build/web
-	NODE_PATH=/usr/share/nodejs emcc $(WEB_FLAGS) $(WEB_SOURCES) -o build/web/engine.js
-	python3 web/assemble.py build/web/engine.js web $@
+# from file:// too (the web preset: emscripten's own CMake toolchain).
+web: deps
+	cmake --preset web >/dev/null && cmake --build --preset web -j2
 
 # A private Wine prefix; windows draw their own frames, since a virtual
 # display has no window manager to do it.
@@ -78,24 +68,15 @@ test: build build/wineprefix/system.reg
 	xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=15
 	$(MAKE) --no-print-directory web
-	/usr/bin/python3 tests/web/web_test.py build/web/index.html build/native/cli/morvexc
+	/usr/bin/python3 tests/web/web_test.py build/web/index.html build/native/cli/morvexc $(AXE)
 
-# The patch reader and the check under libFuzzer, built with clang apart
-# from the three presets. New inputs it finds stay in build/fuzz/corpus.
+# The patch reader and the check under libFuzzer (the fuzz preset, clang).
+# New inputs it finds stay in build/fuzz/corpus.
 FUZZ_SECONDS ?= 60
-FUZZ_SOURCES := tests/fuzz/fuzz_patch.cpp build/generated/code_page_tables.cpp \
-                $(addprefix engine/,format/patch_reader.cpp apply/patch_fit.cpp apply/patch_check.cpp apply/apply_patch.cpp \
-                format/patch_format.cpp apply/patch_verdict.cpp format/target_name.cpp format/patch_text.cpp \
-                format/utf8_text.cpp format/process_text_posix.cpp \
-                files/problem.cpp files/platform_posix.cpp files/replace_posix.cpp files/destination_posix.cpp \
-                files/temp_posix.cpp files/commit_posix.cpp)
 
-build/fuzz/fuzz_patch: $(FUZZ_SOURCES) $(wildcard engine/*/*.h)
-	mkdir -p build/fuzz/corpus
-	clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-		$(ENGINE_INCLUDES) $(FUZZ_SOURCES) -lpthread -o $@
-
-fuzz: deps build/fuzz/fuzz_patch
+fuzz: deps
+	@cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j2 >/dev/null
+	@mkdir -p build/fuzz/corpus
 	@build/fuzz/fuzz_patch -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/ \
 		build/fuzz/corpus tests/fuzz/corpus \
 		2> build/fuzz/log || { tail -40 build/fuzz/log; exit 1; }
@@ -110,7 +91,7 @@ bench: deps build/wineprefix/system.reg
 	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc) --target morvexc
 	bash bench/wine_threads.sh build/windows/cli/morvexc.exe
 	$(MAKE) --no-print-directory web
-	/usr/bin/python3 bench/web_bench.py build/web/index.html
+	/usr/bin/python3 bench/web_bench.py build/web/index.html build/release-native/cli/morvexc
 
 # Release packages in build/dist, built afresh from the release presets in
 # folders of their own under umask 022: the same source gives the same bytes.
@@ -130,7 +111,7 @@ dist: deps
 		find build/$$preset/package -maxdepth 1 -type f -exec cp {} build/dist/ \; ; \
 	done; \
 	rm -rf build/web build/dist-web; $(MAKE) --no-print-directory web >/dev/null; \
-	mkdir build/dist-web; cp build/web/index.html build/dist-web/; install -m 644 LICENSE build/dist-web/LICENSE.txt; \
+	mkdir build/dist-web; cp build/web/index.html build/web/README.txt build/dist-web/; install -m 644 LICENSE build/dist-web/LICENSE.txt; \
 	(cd build/dist-web && export TZ=UTC && touch -d @$$SOURCE_DATE_EPOCH * && \
 	 ls | LC_ALL=C sort | zip -q -X -D ../dist/morvex-$(VERSION)-web.zip -@); \
 	if [ -e .git ]; then \

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "patch_apply.h"
+#include "make_messages.h"
 #include "patch_builder.h"
 #include "patch_format.h"
 #include "patch_text.h"
@@ -30,7 +31,7 @@ int MakeCommand(Arguments* args)
     // The sizes first, as the dialog checks them before it asks for a patch name.
     if (!CompareSizes(argv[0], argv[1], &problem) || !MakePatchFile(argv[0], argv[1], argv[2], comment, &problem))
         return Report(problem);
-    puts("Patch Complete!");
+    puts(PatchComplete);
     return 0;
 }
 

@@ -2,6 +2,8 @@
 #include "dialogs.h"
 #include "file_choosers.h"
 #include "patch_builder.h"
+#include "make_messages.h"
+#include "patch_compare.h"
 #include "path_text.h"
 #include "resource.h"
 #include "warning.h"
@@ -40,12 +42,8 @@ static void MakePatch(HWND window)
         return;
     TrimPastedPath(OriginalPath);
     TrimPastedPath(ModifiedPath);
-    if (!OriginalPath[0]) {
-        ShowWarning(window, "You must select the unmodified file first!");
-        return;
-    }
-    if (!ModifiedPath[0]) {
-        ShowWarning(window, "You must select the modified file first!");
+    if (const char* unchosen = UnchosenInput(OriginalPath, ModifiedPath)) {
+        ShowWarning(window, unchosen);
         return;
     }
     // The size check and the builder pump no messages: show that we are busy.
@@ -63,7 +61,7 @@ static void MakePatch(HWND window)
     int made = BuildPatch(window, OriginalPath, ModifiedPath, PatchPath, CommentText);
     SetCursor(arrow);
     // After a failure this is the second box, on purpose: the builder has said what failed.
-    MessageBoxA(window, made ? "Patch Complete!" : "Error writing patch!", ProgramName, MB_OK);
+    MessageBoxA(window, made ? PatchComplete : "Error writing patch!", ProgramName, MB_OK);
 }
 
 static INT_PTR RunCommand(HWND window, int id)

@@ -1,114 +1,137 @@
-// The page: hands the chosen files to the worker and shows its answers.
-const $ = (id) => document.getElementById(id);
-const workerSource = URL.createObjectURL(new Blob([$("worker-source").textContent], { type: "text/javascript" }));
-let worker = null;
-let checkNumber = 0;
+// The page: Make, Apply and the patcher page maker over the shared parts.
+const makeArea = workArea("make"), applyArea = workArea("apply"), patcherArea = workArea("patcher");
+const codePage = (id) => Number($(id).value);
+const stem = (name) => (name.lastIndexOf(".") > 0 ? name.slice(0, name.lastIndexOf(".")) : name);
 
-let requests = 0;
-const waiting = new Map();
+for (const id of ["apply-code-page", "patcher-code-page"])
+    $(id).append(...[...$("code-page").options].map((option) => option.cloneNode(true)));
 
-// Sends one request; resolves with the worker's answer. Progress goes to the bar.
-function ask(request) {
-    if (!worker) {
-        worker = new Worker(workerSource);
-        worker.onmessage = ({ data }) => {
-            if (!data.done) {
-                $("progress").value = data.progress;
-                return;
-            }
-            waiting.get(data.done)(data);
-            waiting.delete(data.done);
-        };
-    }
-    return new Promise((resolve) => {
-        waiting.set(++requests, resolve);
-        worker.postMessage({ id: requests, ...request });
-    });
-}
-
-function download(bytes, name) {
-    const link = document.createElement("a");
-    link.href = URL.createObjectURL(bytes instanceof Blob ? bytes : new Blob([bytes]));
-    link.download = name;
-    link.click();
-    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
-}
-
-const codePage = () => Number($("code-page").value);
-const lines = (text) => text.replaceAll("\r\n", "\n");
-
+// Make's name field keeps what the user typed; the original only suggests one.
+let typedName = false;
+$("patch-name").addEventListener("input", () => (typedName = $("patch-name").value !== ""));
 $("original").addEventListener("change", () => {
     const file = $("original").files[0];
-    if (!file)
-        return;
-    const dot = file.name.lastIndexOf(".");
-    $("patch-name").value = (dot > 0 ? file.name.slice(0, dot) : file.name) + ".ov";
+    if (file && !typedName)
+        $("patch-name").value = stem(file.name) + ".ov";
 });
 
-function showRunning(running) {
-    $("running").hidden = !running;
-    $("make").disabled = running;
-    $("progress").value = 0;
+// Two files dropped on either of Make's fields fill both, original first.
+for (const id of ["original", "modified"])
+    $(id).addEventListener("drop", (event) => {
+        const files = event.dataTransfer.files;
+        if (files.length !== 2)
+            return;
+        event.preventDefault();
+        [...files].forEach((file, i) => {
+            const transfer = new DataTransfer();
+            transfer.items.add(file);
+            $(["original", "modified"][i]).files = transfer.files;
+            $(["original", "modified"][i]).dispatchEvent(new Event("change"));
+        });
+    });
+
+// The patch's download name: as typed, ".ov" added only where there is no
+// extension. A program's extension is refused: the browser would save one.
+function patchName(original) {
+    let name = $("patch-name").value.trim();
+    if (!name)
+        name = original ? stem(original.name) + ".ov" : "patch.ov";
+    else if (name.lastIndexOf(".") < 0)
+        name += ".ov";
+    else if (name.lastIndexOf(".") === 0)
+        name = (original ? stem(original.name) : "patch") + name;
+    if (/\.(exe|com|bat|cmd)$/i.test(name))
+        return { refusal: `${name}: a patch is not saved under a program's extension (.exe, .com, .bat or .cmd); name it ${stem(name)}.ov.` };
+    return { name };
 }
 
 $("make").addEventListener("click", async () => {
-    $("make-result").textContent = "";
-    showRunning(true);
-    const answer = await ask({ kind: "make", original: $("original").files[0], modified: $("modified").files[0],
-                               comment: $("comment").value, codePage: codePage() });
-    showRunning(false);
-    if (answer.cancelled)
+    if (makeArea.jobs.length)
         return;
+    const original = $("original").files[0], modified = $("modified").files[0];
+    const { name, refusal } = patchName(original);
+    $("make-result").textContent = refusal || "";
+    if (refusal)
+        return;
+    $("make").setAttribute("aria-disabled", "true");
+    const answer = await ask(makeArea, { kind: "make", original, modified, comment: $("comment").value,
+                                         codePage: codePage("code-page") }, $("make"));
+    $("make").removeAttribute("aria-disabled");
     if (answer.patch)
-        download(answer.patch, $("patch-name").value || "patch.ov");
-    $("make-result").textContent = answer.problem || answer.text;
+        $("make-result").textContent = answer.text + "\n" + download(answer.patch, name, "The patch");
+    else if (!answer.cancelled)
+        $("make-result").textContent = answer.problem;
 });
 
-// Cancel ends the worker; its comparison stops and nothing downloads.
-$("cancel").addEventListener("click", () => {
-    worker.terminate();
-    worker = null;
-    for (const resolve of waiting.values())
-        resolve({ cancelled: true });
-    waiting.clear();
-    showRunning(false);
-});
+const chosenPatch = () => $("patch").files[0];
+const applyRequest = () => ({ patches: chosenPatch() ? [{ name: chosenPatch().name, file: chosenPatch() }] : [],
+                              target: $("target").files[0], codePage: codePage("apply-code-page") });
 
-let verdict = null;
-
-async function refreshVerdict() {
-    const patch = $("patch").files[0], target = $("target").files[0];
-    const number = ++checkNumber;
+// Anything chosen clears the last result and judges again.
+async function refreshVerdict(event) {
+    clearResult();
     $("apply").disabled = true;
-    $("apply-result").textContent = "";
-    if (!patch) {
-        $("verdict").textContent = "";
+    if (!chosenPatch()) {
+        showVerdict("");
         return;
     }
-    const answer = await ask({ kind: "check", patch, target, codePage: codePage() });
-    if (number !== checkNumber || answer.cancelled)
-        return;
-    verdict = answer;
-    $("verdict").textContent = lines(answer.problem || answer.verdict);
-    $("apply").disabled = !(answer.state === 0 || answer.state === 2);
+    await judgeInto(applyArea, applyRequest(), event.target);
 }
 
-for (const id of ["patch", "target", "code-page"])
+for (const id of ["patch", "target", "apply-code-page"])
     $(id).addEventListener("change", refreshVerdict);
 
-// The applier's questions come first, as confirm dialogs.
-$("apply").addEventListener("click", async () => {
-    if (verdict.nameQuestion && !confirm(verdict.nameQuestion))
+$("apply").addEventListener("click", () => {
+    if (!applyArea.jobs.length && chosenPatch())
+        applyPatches(applyArea, applyRequest(), chosenPatch().name, chosenPatch().name);
+});
+
+// The patcher page maker: the chosen patches, each with its check box for
+// optional, validated here before they are put in a page.
+$("patcher-patches").addEventListener("change", () => {
+    $("patcher-list").replaceChildren(...[...$("patcher-patches").files].map((file, i) => {
+        const item = document.createElement("li"), box = document.createElement("input");
+        const label = document.createElement("label");
+        box.type = "checkbox";
+        box.id = `patcher-optional-${i + 1}`;
+        label.htmlFor = box.id;
+        label.textContent = `${file.name}: optional`;
+        item.append(box, " ", label);
+        return item;
+    }));
+});
+
+const toBase64 = (bytes) => {
+    let binary = "";
+    for (let i = 0; i < bytes.length; i += 0x8000)
+        binary += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+    return btoa(binary);
+};
+
+$("patcher-make").addEventListener("click", async () => {
+    const files = [...$("patcher-patches").files], title = $("patcher-title").value.trim();
+    $("patcher-result").textContent = "";
+    if (!files.length || patcherArea.jobs.length) {
+        $("patcher-result").textContent = files.length ? "" : "Choose the patches first.";
         return;
-    if (verdict.state === 2 && !confirm(verdict.partlyQuestion))
-        return;
-    const patch = $("patch").files[0], target = $("target").files[0];
-    const answer = await ask({ kind: "apply", patch, target, patchName: patch.name, keepUndo: $("keep-undo").checked,
-                               codePage: codePage() });
-    if (answer.file) {
-        download(answer.file, target.name);
-        if (answer.undo)
-            download(answer.undo, answer.undoName);
     }
-    $("apply-result").textContent = lines(answer.problem || answer.text);
+    const patches = files.map((file) => ({ name: file.name, file }));
+    const answer = await ask(patcherArea, { kind: "judge", patches, target: null, codePage: codePage("patcher-code-page") },
+                             $("patcher-make"));
+    if (answer.cancelled || answer.problem || answer.refused) {
+        const name = answer.refused ? files[answer.refused - 1].name : "", refusal = lines(answer.lines || "");
+        $("patcher-result").textContent = answer.problem || (refusal.startsWith(name) ? refusal : `${name}: ${refusal}`);
+        return;
+    }
+    const data = { title, note: $("patcher-note").value, codePage: codePage("patcher-code-page"), patches: [] };
+    for (const [i, file] of files.entries()) {
+        const bytes = new Uint8Array(await file.arrayBuffer());
+        data.patches.push({ name: file.name, optional: $(`patcher-optional-${i + 1}`).checked, crc: crc32(bytes),
+                            bytes: toBase64(bytes) });
+    }
+    const template = new TextDecoder().decode(Uint8Array.from(atob($("patcher-template").textContent.trim()), (c) => c.charCodeAt(0)));
+    const fill = { WORKER: $("worker-source").textContent, DATA: JSON.stringify(data).replaceAll("<", "\\u003c") };
+    const page = template.replace(/@(WORKER|DATA)@/g, (_, key) => fill[key]);
+    const name = (safeName(title) ? safeName(title) + "-" : "") + "patcher.html";
+    $("patcher-result").textContent = download(new Blob([page], { type: "text/html" }), name, "The patcher page");
 });

@@ -1,19 +1,29 @@
 #!/usr/bin/python3
 # Puts the page in one file: the stylesheet, the worker (the engine's script
-# and worker.js) and app.js inline, the policy allowing exactly those.
+# and worker.js), the scripts and the patcher page's template inline, each
+# page's policy allowing exactly its own. The template keeps @WORKER@ and
+# @DATA@ for the page to fill when it makes a patcher page.
 # Usage: assemble.py ENGINE_JS WEB_DIR OUT
-import base64, hashlib, sys
+import base64, hashlib, re, sys
 
 engine, web, out = sys.argv[1:4]
 read = lambda path: open(path, encoding="utf-8").read()
-style, app = read(web + "/style.css"), read(web + "/app.js")
+style, shared = read(web + "/style.css"), read(web + "/page.js")
 worker = read(engine) + "\n" + read(web + "/worker.js")
 if "</script" in worker:
     sys.exit("assemble.py: the worker's text would end its script element")
 digest = lambda text: "'sha256-%s'" % base64.b64encode(hashlib.sha256(text.encode()).digest()).decode()
-policy = ("default-src 'none'; script-src %s 'wasm-unsafe-eval'; worker-src blob:; style-src %s; "
-          "connect-src 'none'; img-src 'none'; form-action 'none'; base-uri 'none'" % (digest(app), digest(style)))
-page = read(web + "/index.html")
-for key, value in (("@POLICY@", policy), ("@STYLE@", style), ("@APP@", app), ("@WORKER@", worker)):
-    page = page.replace(key, value, 1)
+
+
+def fill(page, app, **more):
+    policy = ("default-src 'none'; script-src %s 'wasm-unsafe-eval'; worker-src blob:; style-src %s; "
+              "connect-src 'none'; img-src 'none'; form-action 'none'; base-uri 'none'" % (digest(app), digest(style)))
+    values = dict(POLICY=policy, STYLE=style, APP=app, **more)
+    # One pass, so that nothing put in is read for keys again.
+    return re.sub("@(%s)@" % "|".join(values), lambda key: values[key.group(1)], read(web + "/" + page))
+
+
+patcher = fill("patcher.html", shared + read(web + "/patcher.js"), WORKER="@WORKER@", DATA="@DATA@")
+page = fill("index.html", shared + read(web + "/app.js"), WORKER=worker,
+            PATCHER=base64.b64encode(patcher.encode()).decode())
 open(out, "w", encoding="utf-8").write(page)

@@ -18,10 +18,6 @@
 
 enum { SLICE_SIZE = 4 << 20, TEXT_SIZE = 1024 };
 
-static const char ErrorNoOriginal[] = "You must select the unmodified file first!";
-static const char ErrorNoModified[] = "You must select the modified file first!";
-static const double MaxInputSize = 2147483647.0;
-
 static unsigned char Slices[2][SLICE_SIZE];
 static PatchRecord Records[MAX_PATCH_RECORDS];
 static unsigned RecordCount;
@@ -37,30 +33,28 @@ WEB_CALL unsigned char* WebSlice(int which) { return Slices[which]; }
 WEB_CALL unsigned WebSliceSize() { return SLICE_SIZE; }
 WEB_CALL unsigned char* WebOutput() { return Output; }
 WEB_CALL unsigned char* WebPatchFile() { return PatchFile; }
+WEB_CALL unsigned WebPatchFileSize() { return MAX_READ_PATCH_SIZE; }
 WEB_CALL unsigned char* WebOldBytes() { return Old; }
 WEB_CALL const char* WebVerdict() { return Verdict; }
+WEB_CALL const char* WebCompleteText() { return PatchComplete; }
+WEB_CALL const char* WebTooManyText() { return ErrorTooManyDifferences; }
 
-// The refusal before any byte is read, or NULL; a size below 0 is a file
-// not chosen.
-WEB_CALL const char* WebSizeProblem(double originalSize, double modifiedSize)
+// The fit states by name, so the worker never spells them as numbers.
+WEB_CALL const char* WebFitStates()
 {
-    RecordCount = 0;
-    if (originalSize < 0)
-        return ErrorNoOriginal;
-    if (modifiedSize < 0)
-        return ErrorNoModified;
-    if (originalSize != modifiedSize)
-        return ErrorSizesDiffer;
-    return originalSize > MaxInputSize ? ErrorTooLarge : NULL;
+    snprintf(Text, sizeof Text, "{\"notApplied\":%d,\"applied\":%d,\"partlyApplied\":%d,\"pastEnd\":%d}",
+             FIT_NOT_APPLIED, FIT_APPLIED, FIT_PARTLY_APPLIED, FIT_PAST_END);
+    return Text;
 }
 
-// Why a slice of the original (0) or the modified file (1) could not be
-// read; a slice shorter than asked for is a file that changed its size.
-WEB_CALL const char* WebReadProblem(int which, int shorter)
+// The refusal before any byte is read, or NULL; an empty name is a file not chosen.
+WEB_CALL const char* WebMakeProblem(const char* originalName, const char* modifiedName, double originalSize,
+                                    double modifiedSize)
 {
-    if (shorter)
-        return ErrorSizesDiffer;
-    return which == 0 ? ErrorReadingOriginal : ErrorReadingModified;
+    RecordCount = 0;
+    const char* unchosen = UnchosenInput(originalName, modifiedName);
+    return unchosen ? unchosen
+                    : InputSizesProblem(static_cast<long long>(originalSize), static_cast<long long>(modifiedSize));
 }
 
 // Compares the two slices of `length` bytes found at `offset` in the files.
@@ -77,8 +71,6 @@ WEB_CALL unsigned WebCodePageCount() { return static_cast<unsigned>(CodePageCoun
 WEB_CALL unsigned WebCodePageNumber(unsigned i) { return CodePageAt(i).number; }
 WEB_CALL const char* WebCodePageName(unsigned i) { return CodePageAt(i).name; }
 
-WEB_CALL const char* WebCompleteText() { return "Patch Complete!"; }
-
 // Lays out the patch of the differences found in Output; returns its length.
 WEB_CALL unsigned WebMakePatch(const char* originalName, const char* comment, unsigned codePage)
 {
@@ -88,15 +80,18 @@ WEB_CALL unsigned WebMakePatch(const char* originalName, const char* comment, un
     return EncodePatch(Output, DeriveTargetName(originalName), Records, RecordCount, stored);
 }
 
-// Takes apart the patch read into PatchFile (`size` is the file's size).
-// Returns 1, or 0 with "Not a patch: " and the reason in WebVerdict.
-WEB_CALL int WebReadPatch(double size, unsigned codePage)
+// Takes apart the patch `name` read into PatchFile (`size` is the file's
+// size). Returns 1, or 0 with the refusal in WebVerdict: "Not a patch: " and
+// the reason, or the file named when it is too large to be one.
+WEB_CALL int WebReadPatch(const char* name, double size, unsigned codePage)
 {
     char refusal[REFUSAL_SIZE];
     SelectCodePage(codePage);
-    if (size > MAX_READ_PATCH_SIZE)
-        snprintf(refusal, sizeof refusal, "%s", "larger than 1 MiB: not a patch");
-    else if (ReadPatchBytes(PatchFile, static_cast<size_t>(size), &Patch, refusal))
+    if (size > MAX_READ_PATCH_SIZE) {
+        snprintf(Verdict, sizeof Verdict, "%s: %s", name, PatchTooLarge);
+        return 0;
+    }
+    if (ReadPatchBytes(PatchFile, static_cast<size_t>(size), &Patch, refusal))
         return 1;
     DescribeFit(NULL, refusal, NULL, NULL, NULL, Verdict);
     return 0;
@@ -109,7 +104,7 @@ WEB_CALL unsigned WebNewValue(unsigned i) { return Patch.positions[i].value; }
 // Judges the patch against a file of `size` bytes whose bytes at the
 // positions are in WebOldBytes (unless a position is past its end). Returns
 // the state and leaves the information lines in WebVerdict; with no file
-// named, only the patch's own lines.
+// named, only the patch's own lines, and -1.
 WEB_CALL int WebJudge(const char* fileName, double size)
 {
     char refusal[REFUSAL_SIZE];
@@ -136,9 +131,12 @@ WEB_CALL const char* WebNameQuestion(const char* fileName)
     return Text;
 }
 
+// The question before applying the rest of a partly applied patch, or "".
 WEB_CALL const char* WebPartlyQuestion()
 {
-    PartlyQuestion(Patch, Fit, Text, sizeof Text);
+    Text[0] = '\0';
+    if (Fit.state == FIT_PARTLY_APPLIED)
+        PartlyQuestion(Patch, Fit, Text, sizeof Text);
     return Text;
 }
 
@@ -156,10 +154,31 @@ WEB_CALL const char* WebAppliedText(const char* fileName, const char* undoName)
     return Text;
 }
 
-// Lays out in Output the patch that puts back the bytes the patch changes, as
-// the applier writes it; returns its length.
-WEB_CALL unsigned WebUndoPatch(const char* patchName, unsigned codePage)
+// The patches applied together, as one list of positions in ascending order
+// with their final values; their file's bytes there go in WebOldBytes.
+static PatchRecord Applied[MAX_PATCH_RECORDS];
+
+WEB_CALL void WebSetApplied(unsigned i, double offset, unsigned value, unsigned oldValue)
 {
+    if (i >= MAX_PATCH_RECORDS)
+        return;
+    Applied[i].offset = static_cast<uint32_t>(offset);
+    Applied[i].marker = PATCH_RECORD_MARKER;
+    Applied[i].value = static_cast<unsigned char>(value);
+    Old[i] = static_cast<unsigned char>(oldValue);
+}
+
+// Lays out in Output the patch that puts back the bytes the `count` applied
+// positions change, as the applier writes it, for the target of the patch
+// read last, with "undoes" and `patchNames` as its comment. Returns its
+// length, or 0 when more bytes change than one patch holds.
+WEB_CALL unsigned WebUndoPatch(unsigned count, const char* patchNames, unsigned codePage)
+{
+    if (count > MAX_PATCH_RECORDS)
+        return 0;
+    PatchContents applied = Patch;
+    applied.positions = Applied;
+    applied.distinct = count;
     SelectCodePage(codePage);
-    return EncodeUndoPatch(Patch, Old, patchName, Output);
+    return EncodeUndoPatch(applied, Old, patchNames, Output);
 }

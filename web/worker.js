@@ -1,139 +1,278 @@
-// Runs after the engine's script in the page's worker: reads the files in
-// slices, the next pair while the engine compares the current one, and
-// answers each message from the page with one result.
+// Runs after the engine's script in a worker of the page: reads the files in
+// slices into buffers it keeps, and answers each request with one result.
+// Requests run one at a time; a cancel stops only the request it names.
 "use strict";
 
 // The engine's script would fetch its own data: URI, which the page's policy
 // refuses; with no fetch it decodes the URI itself. Nothing here fetches.
 self.fetch = undefined;
 const enginePromise = MorvexEngine();
-let engine = null;
+let engine = null, FIT = null, SLICE = 0;
 
-const call = (name, type, types, args) => engine.ccall(name, type, types, args);
+// Calls the engine by name; a string argument goes in as text.
+const call = (name, type, ...args) =>
+    engine.ccall(name, type, args.map((arg) => (typeof arg === "string" ? "string" : "number")), args);
+const text = (name, ...args) => call(name, "string", ...args);
+const number = (name, ...args) => call(name, "number", ...args);
 
-const readProblem = (which, shorter) => call("WebReadProblem", "string", ["number", "number"], [which, shorter]);
+// The page's own words for a file the browser can no longer read.
+const unreadable = (file) =>
+    `${file.name}: cannot be read: it was moved, deleted or changed after it was chosen. Choose it again.`;
 
-// One slice of a file; a failed read becomes the program's text for it.
-function readSlice(file, at, length, which) {
-    return file.slice(at, at + length).arrayBuffer().catch(() => Promise.reject(readProblem(which, 0)));
+const CANCELLED = Symbol("cancelled");
+const cancelled = new Set();
+
+// Between reads, the only place a request can stop: says how far it is.
+function going(job, done, total) {
+    if (cancelled.has(job))
+        throw CANCELLED;
+    postMessage({ of: job, progress: total ? done / total : 1 });
 }
 
-function readPair(original, modified, at, length) {
-    return Promise.all([readSlice(original, at, length, 0), readSlice(modified, at, length, 1)]);
+const reading = new Set();
+
+// Reads `length` bytes of `file` at `at` into `buffer`, which the stream
+// takes and gives back, so that no read allocates; resolves with the bytes.
+async function readInto(file, at, length, buffer) {
+    let got = 0, reader = null;
+    try {
+        reader = file.slice(at, at + length).stream().getReader({ mode: "byob" });
+        // Held here: a stream the collector takes mid-read never answers.
+        reading.add(reader);
+        while (got < length) {
+            const { value, done } = await reader.read(new Uint8Array(buffer, got, length - got));
+            if (value)
+                buffer = value.buffer;
+            if (done)
+                break;
+            got += value.byteLength;
+        }
+        // An open stream holds one of the few reads the browser runs at once.
+        await reader.cancel();
+    } catch {
+        throw unreadable(file);
+    } finally {
+        reading.delete(reader);
+    }
+    if (got < length)
+        throw unreadable(file);
+    return new Uint8Array(buffer, 0, length);
 }
 
-// Compares the files and returns the patch; with `readOnly`, only reads them
+// A read started ahead that may never be awaited must not fail unheard.
+const ahead = (promise) => (promise.catch(() => {}), promise);
+
+// Compares the files in slices, reading the next pair while the engine
+// compares this one, and returns the patch; with `readOnly`, only reads them
 // (the floor any comparison in a page has).
-async function make({ original, modified, comment, codePage, readOnly }) {
-    const problem = call("WebSizeProblem", "string", ["number", "number"],
-                         [original ? original.size : -1, modified ? modified.size : -1]);
+async function make({ original, modified, comment, codePage, readOnly }, job) {
+    const problem = text("WebMakeProblem", original ? original.name : "", modified ? modified.name : "",
+                         original ? original.size : 0, modified ? modified.size : 0);
     if (problem)
         return { problem };
-    const size = original.size, sliceSize = engine._WebSliceSize();
-    let next = readPair(original, modified, 0, sliceSize);
-    for (let at = 0; at < size; at += sliceSize) {
+    const size = original.size;
+    const sets = [[new ArrayBuffer(SLICE), new ArrayBuffer(SLICE)], [new ArrayBuffer(SLICE), new ArrayBuffer(SLICE)]];
+    const readPair = (at, [a, b]) => {
+        const length = Math.min(SLICE, size - at);
+        return ahead(Promise.all([readInto(original, at, length, a), readInto(modified, at, length, b)]));
+    };
+    let next = readPair(0, sets[0]);
+    for (let at = 0, k = 0; at < size; at += SLICE, k ^= 1) {
         const [a, b] = await next;
-        if (a.byteLength !== b.byteLength || a.byteLength !== Math.min(sliceSize, size - at))
-            return { problem: readProblem(0, 1) };
-        if (at + sliceSize < size)
-            next = readPair(original, modified, at + sliceSize, sliceSize);
+        if (at + SLICE < size)
+            next = readPair(at + SLICE, sets[k ^ 1]);
         if (!readOnly) {
-            engine.HEAPU8.set(new Uint8Array(a), engine._WebSlice(0));
-            engine.HEAPU8.set(new Uint8Array(b), engine._WebSlice(1));
-            const refusal = call("WebCompare", "string", ["number", "number"], [a.byteLength, at]);
+            engine.HEAPU8.set(a, engine._WebSlice(0));
+            engine.HEAPU8.set(b, engine._WebSlice(1));
+            const refusal = text("WebCompare", a.length, at);
             if (refusal)
                 return { problem: refusal };
         }
-        postMessage({ progress: (at + a.byteLength) / size });
+        sets[k] = [a.buffer, b.buffer];
+        going(job, at + a.length, size);
     }
-    const length = call("WebMakePatch", "number", ["string", "string", "number"], [original.name, comment, codePage]);
+    const length = number("WebMakePatch", original.name, comment, codePage);
     const start = engine._WebOutput();
-    return { patch: engine.HEAPU8.slice(start, start + length), text: call("WebCompleteText", "string", [], []) };
+    return { patch: engine.HEAPU8.slice(start, start + length), text: text("WebCompleteText") };
 }
 
-// Reads the target's bytes at the patch's positions, those within 64 KiB of
-// each other in one slice.
-async function readOldBytes(target, count) {
-    const positions = [];
-    for (let i = 0; i < count; i++)
-        positions.push(engine._WebPosition(i));
-    const old = engine._WebOldBytes();
-    for (let first = 0, next; first < count; first = next) {
-        const start = positions[first];
-        for (next = first + 1; next < count && positions[next] - start < 65536; next++)
+// Positions closer than this share one read: reading the gap costs less than
+// asking for another slice.
+const NEAR = 1 << 20;
+
+// The bytes of `file` at `positions` (ascending). Dense positions are read in
+// large slices, one pass at the browser's read speed; sparse ones a slice per
+// group of near positions, so a few records do not read the whole file.
+// `each` (may be null) sees each slice read.
+async function bytesAt(file, positions, job, each) {
+    const bytes = new Uint8Array(positions.length), groups = [];
+    for (let first = 0, next; first < positions.length; first = next) {
+        for (next = first + 1; next < positions.length && positions[next] - positions[next - 1] < NEAR
+             && positions[next] - positions[first] < SLICE; next++)
             ;
-        const window = new Uint8Array(await target.slice(start, positions[next - 1] + 1).arrayBuffer());
+        groups.push([first, next]);
+    }
+    const buffers = [new ArrayBuffer(SLICE), new ArrayBuffer(SLICE)];
+    const read = ([first, next], buffer) =>
+        ahead(readInto(file, positions[first], positions[next - 1] + 1 - positions[first], buffer));
+    let pending = groups.length ? read(groups[0], buffers[0]) : null;
+    for (let g = 0; g < groups.length; g++) {
+        const view = await pending;
+        if (g + 1 < groups.length)
+            pending = read(groups[g + 1], buffers[(g + 1) % 2]);
+        const [first, next] = groups[g];
         for (let i = first; i < next; i++)
-            engine.HEAPU8[old + i] = window[positions[i] - start];
+            bytes[i] = view[positions[i] - positions[first]];
+        each && each(view, positions, first, next);
+        buffers[g % 2] = view.buffer;
+        going(job, g + 1, groups.length);
     }
-    return positions;
+    return bytes;
 }
 
-// What the patch is and how it meets the target: the applier's lines.
-async function check({ patch, target, codePage }) {
-    if (patch.size <= 1 << 20)
-        engine.HEAPU8.set(new Uint8Array(await patch.arrayBuffer()), engine._WebPatchFile());
-    if (!call("WebReadPatch", "number", ["number", "number"], [patch.size, codePage]))
-        return { state: -2, verdict: call("WebVerdict", "string", [], []) };
-    const count = engine._WebPositions();
-    let positions = [];
-    if (target && (count === 0 || engine._WebPosition(count - 1) < target.size))
-        positions = await readOldBytes(target, count);
-    const state = call("WebJudge", "number", ["string", "number"], [target ? target.name : "", target ? target.size : 0]);
-    const result = { state, positions, verdict: call("WebVerdict", "string", [], []) };
-    if (target) {
-        result.nameQuestion = call("WebNameQuestion", "string", ["string"], [target.name]);
-        result.partlyQuestion = call("WebPartlyQuestion", "string", [], []);
-    }
-    return result;
+// Changes closer than this are copied with the bytes between them: a slice of
+// the file costs about as much as copying that many bytes.
+const APART = 1 << 16;
+
+// Builds the patched file while Apply reads the file: slices of the file
+// where nothing changes, and copies of the bytes read, changed, where changes
+// lie close together. The copies go into the file in batches, so that memory
+// stays flat.
+function patchedFile(file, final) {
+    let built = new Blob([]), parts = [], copied = 0, at = 0;
+    const flush = () => {
+        built = new Blob([built, ...parts], { type: "application/octet-stream" });
+        parts = [];
+        copied = 0;
+    };
+    return {
+        add(view, positions, first, next) {
+            for (let i = first, end; i < next; i = end) {
+                for (end = i + 1; end < next && positions[end] - positions[end - 1] <= APART; end++)
+                    ;
+                const copy = view.slice(positions[i] - positions[first], positions[end - 1] + 1 - positions[first]);
+                for (let k = i; k < end; k++)
+                    copy[positions[k] - positions[i]] = final.get(positions[k]);
+                parts.push(file.slice(at, positions[i]), copy);
+                at = positions[end - 1] + 1;
+                copied += copy.length;
+                if (copied >= 16 << 20)
+                    flush();
+            }
+        },
+        finish() {
+            parts.push(file.slice(at));
+            flush();
+            return built;
+        },
+    };
 }
 
-// Checks again, then builds the patched file from slices of the target with
-// the new bytes between them, and the undo patch.
-async function apply(request) {
-    const checked = await check(request);
-    if (checked.state !== 0 && checked.state !== 2)
-        return { verdict: checked.verdict, problem: checked.verdict.split("\r\n").pop() };
-    const { target, patchName, keepUndo, codePage } = request;
-    const positions = checked.positions, parts = [];
-    let at = 0;
-    for (let i = 0; i < positions.length;) {
-        let end = i + 1;
-        while (end < positions.length && positions[end] === positions[end - 1] + 1)
-            end++;
-        parts.push(target.slice(at, positions[i]));
-        parts.push(Uint8Array.from({ length: end - i }, (_, k) => engine._WebNewValue(i + k)));
-        at = positions[end - 1] + 1;
-        i = end;
+// Puts a patch ({ name, and its bytes or its file }) into the engine; returns
+// its bytes, or the refusal as a string.
+async function loadPatch({ name, file, bytes }, codePage) {
+    const size = bytes ? bytes.length : file.size;
+    if (size <= engine._WebPatchFileSize()) {
+        bytes = bytes || await readInto(file, 0, size, new ArrayBuffer(size));
+        engine.HEAPU8.set(bytes, engine._WebPatchFile());
     }
-    parts.push(target.slice(at));
-    const result = { file: new Blob(parts), undoName: "" };
+    return number("WebReadPatch", name, size, codePage) ? bytes : text("WebVerdict");
+}
+
+// What Apply uses of the last judgement: the file, each position's byte in it
+// and its value once the patches are applied.
+let judged = null;
+
+// Judges the patches in order against the target, each against the file as
+// those before it leave it, with the applier's lines and questions. With
+// `build`, as Apply asks, also builds the patched file in the same pass.
+async function judge({ patches, target, codePage, build }, job) {
+    judged = null;
+    const loaded = [], each = [];
+    for (const [k, patch] of patches.entries()) {
+        const bytes = await loadPatch(patch, codePage);
+        if (typeof bytes === "string")
+            return { lines: bytes, refused: k + 1 };
+        const count = engine._WebPositions(), positions = new Float64Array(count), values = new Uint8Array(count);
+        for (let i = 0; i < count; i++)
+            positions[i] = engine._WebPosition(i), values[i] = engine._WebNewValue(i);
+        loaded.push({ patch: { name: patch.name, bytes }, positions, values });
+        number("WebJudge", "", 0);
+        each.push(text("WebVerdict"));
+    }
+    if (!target)
+        return { lines: each.join("\r\n\r\n"), each };
+    const union = new Set();
+    for (const { positions } of loaded)
+        positions.forEach((p) => p < target.size && union.add(p));
+    const sorted = Float64Array.from(union).sort(), final = new Map();
+    for (const { positions, values } of loaded)
+        positions.forEach((p, i) => final.set(p, values[i]));
+    const file = build ? patchedFile(target, final) : null;
+    const found = await bytesAt(target, sorted, job, file && file.add), original = new Map(), now = new Map();
+    sorted.forEach((p, i) => original.set(p, found[i]));
+    const lines = [], questions = new Set(), old = engine._WebOldBytes();
+    let blocked = "", changes = false, reason = "";
+    for (const { patch, positions, values } of loaded) {
+        await loadPatch(patch, codePage);
+        positions.forEach((p, i) => p < target.size && (engine.HEAPU8[old + i] = now.has(p) ? now.get(p) : original.get(p)));
+        const state = number("WebJudge", target.name, target.size), verdict = text("WebVerdict");
+        lines.push(verdict);
+        reason = verdict.split("\r\n")[3];
+        if (state === FIT.pastEnd)
+            blocked = blocked || reason;
+        if (state === FIT.notApplied || state === FIT.partlyApplied) {
+            changes = true;
+            for (const question of [text("WebNameQuestion", target.name), text("WebPartlyQuestion")])
+                question && questions.add(question);
+        }
+        positions.forEach((p, i) => now.set(p, values[i]));
+    }
+    judged = { target, original, now, codePage, file: file && file.finish() };
+    return { lines: lines.join("\r\n\r\n"), canApply: !blocked && changes, reason: blocked || reason,
+             questions: [...questions] };
+}
+
+// The patched file Apply's judgement built and, with `keepUndo`, the one
+// patch that undoes all its changes.
+async function apply({ keepUndo, undoFor, patchNames }) {
+    const { target, original, now, codePage, file } = judged;
+    const changed = [...now.keys()].filter((p) => now.get(p) !== original.get(p)).sort((a, b) => a - b);
+    const result = { file, undoName: "" };
     if (keepUndo) {
-        result.undoName = call("WebUndoName", "string", ["string"], [patchName]);
-        const length = call("WebUndoPatch", "number", ["string", "number"], [patchName, codePage]);
-        const start = engine._WebOutput();
-        result.undo = engine.HEAPU8.slice(start, start + length);
+        changed.forEach((p, i) => engine._WebSetApplied(i, p, now.get(p), original.get(p)));
+        const length = number("WebUndoPatch", changed.length, patchNames, codePage), start = engine._WebOutput();
+        if (length) {
+            result.undo = engine.HEAPU8.slice(start, start + length);
+            result.undoName = text("WebUndoName", undoFor);
+        } else {
+            result.undoProblem = text("WebTooManyText");
+        }
     }
-    result.text = call("WebAppliedText", "string", ["string", "string"], [target.name, result.undoName]);
+    result.text = text("WebAppliedText", target.name, result.undoName);
     return result;
 }
 
-const handlers = { make, check, apply };
-
-// One request at a time: the engine keeps the patch last read between calls.
+const handlers = { make, judge, apply };
 let queue = Promise.resolve();
 
 async function answer(data) {
-    engine = engine || await enginePromise;
     let result;
     try {
-        result = await handlers[data.kind](data);
+        engine = engine || await enginePromise;
+        FIT = JSON.parse(text("WebFitStates"));
+        SLICE = engine._WebSliceSize();
+        result = await handlers[data.kind](data, data.id);
     } catch (problem) {
-        result = { problem: String(problem) };
+        result = problem === CANCELLED ? { cancelled: true } : { problem: String(problem) };
     }
+    cancelled.delete(data.id);
     postMessage({ done: data.id, ...result });
 }
 
 onmessage = ({ data }) => {
-    queue = queue.then(() => answer(data));
+    if (data.cancel)
+        cancelled.add(data.cancel);
+    else
+        queue = queue.then(() => answer(data));
 };

@@ -29,7 +29,7 @@ int LoadPatchFile(const char* patchPath, PatchContents* patch, FileInfo* info, P
         NoteSystemError(problem);
     fclose(file);
     if (info->size > MAX_READ_PATCH_SIZE)
-        return Refuse(problem, patchPath, "larger than 1 MiB: not a patch");
+        return Refuse(problem, patchPath, PatchTooLarge);
     if (got < 0)
         return Blame(problem, patchPath, "cannot be read");
     char refusal[REFUSAL_SIZE];

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+const char PatchTooLarge[] = "larger than 1 MiB: not a patch";
+
 static PatchRecord Records[MAX_PATCH_RECORDS];
 static PatchRecord Positions[MAX_PATCH_RECORDS];
 

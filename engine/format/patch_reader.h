@@ -8,6 +8,9 @@
 // No patch Morvex can read is larger: 65535 records and a long comment.
 enum { MAX_READ_PATCH_SIZE = 1 << 20, REFUSAL_SIZE = 160 };
 
+// What a file too large to be a patch is told.
+extern const char PatchTooLarge[];
+
 // A patch file taken apart. `records` keeps the file's order; `positions`
 // holds each offset once, in ascending order, for reading and writing the
 // target in one sweep. Both arrays and the comment belong to the reader and

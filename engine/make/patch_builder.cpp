@@ -12,10 +12,6 @@
 #include <cstdio>
 #include <cstring>
 
-
-// Offsets are written as signed 32-bit positions, so inputs stay below 2 GiB.
-static const long long MaxInputSize = 0x7FFFFFFFLL;
-
 static const size_t BLOCK_SIZE = 1 << 17;
 
 // The two halves of the inputs are compared at once, each with its own
@@ -58,11 +54,8 @@ static int OpenInputs(const char* originalPath, const char* modifiedPath, FILE**
 static int SizesFit(const FileInfo& original, const FileInfo& modified, const char* originalPath,
                     const char* modifiedPath, Problem* problem)
 {
-    if (original.size != modified.size)
-        return Refuse(problem, modifiedPath, ErrorSizesDiffer);
-    if (original.size > MaxInputSize)
-        return Refuse(problem, originalPath, ErrorTooLarge);
-    return 1;
+    const char* what = InputSizesProblem(original.size, modified.size);
+    return what ? Refuse(problem, what == ErrorTooLarge ? originalPath : modifiedPath, what) : 1;
 }
 
 int CompareSizes(const char* originalPath, const char* modifiedPath, Problem* problem)

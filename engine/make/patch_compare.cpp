@@ -1,5 +1,7 @@
 #include "patch_compare.h"
 
+#include "make_messages.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -33,4 +35,18 @@ int CompareBlocks(const unsigned char* original, const unsigned char* modified, 
                   PatchRecord* records, unsigned* count)
 {
     return CollectDifferences(original, modified, 0, length, 0, offset, records, count);
+}
+
+const char* UnchosenInput(const char* originalPath, const char* modifiedPath)
+{
+    if (!originalPath || !originalPath[0])
+        return ErrorNoOriginal;
+    return !modifiedPath || !modifiedPath[0] ? ErrorNoModified : NULL;
+}
+
+const char* InputSizesProblem(long long originalSize, long long modifiedSize)
+{
+    if (originalSize != modifiedSize)
+        return ErrorSizesDiffer;
+    return originalSize > MAX_INPUT_SIZE ? ErrorTooLarge : NULL;
 }

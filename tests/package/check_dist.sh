@@ -11,7 +11,7 @@ same() { [ "$2" = "$3" ] || fail "$1: got '$2', want '$3'"; }
 
 same "dist folder" "$(LC_ALL=C ls "$dist" | grep -v '\.tar\.gz$' | tr '\n' ' ')" "$(basename "$web") $(basename "$zip") $(basename "$msi") $(basename "$deb") "
 same "zip entries" "$(zipinfo -1 "$zip" | tr '\n' ' ')" "LICENSE.txt README.txt morvex-apply.exe morvex.exe morvexc.exe "
-same "web zip entries" "$(zipinfo -1 "$web" | tr '\n' ' ')" "LICENSE.txt index.html "
+same "web zip entries" "$(zipinfo -1 "$web" | tr '\n' ' ')" "LICENSE.txt README.txt index.html "
 same "deb files" "$(dpkg-deb -c "$deb" | awk '!/\/$/ {print $6}' | tr '\n' ' ')" \
     "./usr/bin/morvexc ./usr/share/bash-completion/completions/morvexc ./usr/share/doc/morvexc/changelog.gz ./usr/share/doc/morvexc/copyright ./usr/share/man/man1/morvexc.1.gz "
 same "deb entries of other modes" "$(dpkg-deb -c "$deb" | awk '$1 !~ /^(drwxr-xr-x|-rw-r--r--|-rwxr-xr-x)$/')" ""
