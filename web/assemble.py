@@ -4,7 +4,11 @@
 # page's policy allowing exactly its own. The template keeps @WORKER@ and
 # @DATA@ for the page to fill when it makes a patcher page.
 # Usage: assemble.py ENGINE_JS WEB_DIR OUT
-import base64, hashlib, re, sys
+import base64, hashlib, html, os, re, sys
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "engine", "format"))
+from make_code_pages import PAGES  # noqa: E402  the engine's one list of code pages
 
 engine, web, out = sys.argv[1:4]
 read = lambda path: open(path, encoding="utf-8").read()
@@ -24,6 +28,9 @@ def fill(page, app, **more):
 
 
 patcher = fill("patcher.html", shared + read(web + "/patcher.js"), WORKER="@WORKER@", DATA="@DATA@")
-page = fill("index.html", shared + read(web + "/app.js"), WORKER=worker,
+# The code pages offered, from the engine's list, 1252 first chosen.
+options = "".join('<option value="%d"%s>%s</option>' % (number, " selected" * (number == 1252), html.escape(name))
+                  for number, _, name in PAGES)
+page = fill("index.html", shared + read(web + "/app.js"), WORKER=worker, OPTIONS=options,
             PATCHER=base64.b64encode(patcher.encode()).decode())
 open(out, "w", encoding="utf-8").write(page)

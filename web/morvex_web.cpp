@@ -65,12 +65,6 @@ WEB_CALL const char* WebCompare(unsigned length, double offset)
     return NULL;
 }
 
-// The code pages the page offers, in the engine's order: their number and the
-// name shown for each.
-WEB_CALL unsigned WebCodePageCount() { return static_cast<unsigned>(CodePageCount()); }
-WEB_CALL unsigned WebCodePageNumber(unsigned i) { return CodePageAt(i).number; }
-WEB_CALL const char* WebCodePageName(unsigned i) { return CodePageAt(i).name; }
-
 // Lays out the patch of the differences found in Output; returns its length.
 WEB_CALL unsigned WebMakePatch(const char* originalName, const char* comment, unsigned codePage)
 {

@@ -138,4 +138,5 @@ def main():
         f.write("".join(out))
 
 
-main()
+if __name__ == "__main__":
+    main()

@@ -254,7 +254,9 @@ def compare_code_pages():
     and every cell shown back by both, against the engine's cells."""
     help_pages = [int(line.split()[0].split("-")[-1]) for line in subprocess.run(
         [morvexc, "--help"], capture_output=True, text=True).stdout.split("one of:\n")[-1].splitlines()]
-    problems = [] if help_pages == CODE_PAGES else ["morvexc offers %s" % help_pages]
+    page_pages = [int(o.get_attribute("value")) for o in driver.find_elements(By.CSS_SELECTOR, "#apply-code-page option")]
+    problems = ["%s offers %s" % (who, got) for who, got in (("morvexc", help_pages), ("the page", page_pages))
+                if got != CODE_PAGES]
     write("a", b"\0"), write("b", b"\1")
 
     def made(job):  # code page, patch and comment
