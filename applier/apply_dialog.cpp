@@ -47,7 +47,7 @@ static void FindTargetFile(HWND window)
         return;
     int matches = 0;
     do {
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !FromWideText(entry.cFileName, name))
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !FromWideText(entry.cFileName, name, sizeof name))
             continue;
         snprintf(candidate, sizeof candidate, "%.*s%s", folderLength, ChosenPatch, name);
         TargetName given = DeriveTargetName(candidate);
@@ -60,8 +60,6 @@ static void FindTargetFile(HWND window)
     if (matches == 1)
         SetDlgItemTextA(window, IDC_APPLY_FILE_PATH, found);
 }
-
-static const char CannotPassOn[] = "The file name holds characters this system can't pass on!";
 
 int RefreshVerdict(HWND window)
 {

@@ -59,7 +59,7 @@ static int IsHelp(const char* word)
     return strcmp(word, "-h") == 0 || strcmp(word, "--help") == 0;
 }
 
-int ReadArguments(const char* command, int argc, char** argv, Arguments* args)
+int ReadArguments(const char* command, int argc, char** argv, int first, Arguments* args)
 {
     memset(args, 0, sizeof *args);
     int apply = strcmp(command, "apply") == 0;
@@ -98,15 +98,15 @@ int ReadArguments(const char* command, int argc, char** argv, Arguments* args)
             else if (apply && strcmp(word, "--undo") == 0) {
                 if (++i == argc)
                     return Misuse("option requires an argument", word);
-                args->undo = argv[i];
+                args->undo = {argv[i], first + i, 0};
             } else if (apply && strncmp(word, "--undo=", 7) == 0 && word[7])
-                args->undo = word + 7;
+                args->undo = {word + 7, first + i, 7};
             else
                 return Misuse("unknown option", word);
             if (status >= 0)
                 return status;
         } else if (args->count < most) {
-            args->operands[args->count++] = word;
+            args->operands[args->count++] = {word, first + i, 0};
         } else if (!extra) {
             extra = word;
         }

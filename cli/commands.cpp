@@ -10,25 +10,26 @@
 #include <cstdio>
 #include <cstring>
 
-// Readies `count` path arguments from argv[first] on (see path_arguments.h).
-static int TakePaths(char** argv, int first, int count)
+// Readies the first `count` operands as paths (see path_arguments.h).
+static int TakePaths(Arguments* args, int count)
 {
-    for (int i = first; i < first + count; i++)
-        if (argv[i] && !TakePathArgument(&argv[i]))
+    for (int i = 0; i < count && i < args->count; i++)
+        if (!TakePathArgument(&args->operands[i]))
             return 0;
     return 1;
 }
 
 int MakeCommand(Arguments* args)
 {
-    char** argv = args->operands;
-    if (!TakePaths(argv, 0, 3))
+    if (!TakePaths(args, 3))
         return 1;
+    const Word* argv = args->operands;
     // The engine cuts the comment to 255 bytes, as the comment dialog does.
-    const char* comment = args->count == 4 ? argv[3] : "";
+    const char* comment = args->count == 4 ? argv[3].text : "";
     Problem problem;
     // The sizes first, as the dialog checks them before it asks for a patch name.
-    if (!CompareSizes(argv[0], argv[1], &problem) || !MakePatchFile(argv[0], argv[1], argv[2], comment, &problem))
+    if (!CompareSizes(argv[0].text, argv[1].text, &problem)
+        || !MakePatchFile(argv[0].text, argv[1].text, argv[2].text, comment, &problem))
         return Report(problem);
     puts("Patch Complete!");
     return 0;
@@ -44,12 +45,11 @@ static void PrintPatchText(const unsigned char* patchText, size_t patchLength)
 
 int ShowCommand(Arguments* args)
 {
-    char** argv = args->operands;
-    if (!TakePaths(argv, 0, 1))
+    if (!TakePaths(args, 1))
         return 1;
     PatchContents patch;
     Problem problem;
-    if (!LoadPatch(argv[0], &patch, &problem))
+    if (!LoadPatch(args->operands[0].text, &patch, &problem))
         return Report(problem);
     fputs("target: ", stdout);
     PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
@@ -69,13 +69,12 @@ int ShowCommand(Arguments* args)
 
 int CheckCommand(Arguments* args)
 {
-    char** argv = args->operands;
-    if (!TakePaths(argv, 0, 2))
+    if (!TakePaths(args, 2))
         return 1;
     PatchContents patch;
     PatchFit fit;
     Problem problem;
-    if (!CheckPatch(argv[0], argv[1], 0, 0, &patch, &fit, &problem))
+    if (!CheckPatch(args->operands[0].text, args->operands[1].text, 0, 0, &patch, &fit, &problem))
         return Report(problem);
     puts(fit.state == FIT_APPLIED ? "already applied" : "not applied");
     printf("%u of %u positions hold their new value; target ", fit.applied, patch.distinct);
@@ -86,13 +85,13 @@ int CheckCommand(Arguments* args)
 
 int ApplyCommand(Arguments* args)
 {
-    char** argv = args->operands;
-    if ((args->undo && !TakePathArgument(&args->undo)) || !TakePaths(argv, 0, args->count))
+    if ((args->undo.text && !TakePathArgument(&args->undo)) || !TakePaths(args, args->count))
         return 1;
-    const char* undoPath = args->undo;
-    const char* patchPath = argv[0];
-    const char* filePath = argv[1];
-    const char* outputPath = args->count == 3 ? argv[2] : NULL;
+    const Word* argv = args->operands;
+    const char* undoPath = args->undo.text;
+    const char* patchPath = argv[0].text;
+    const char* filePath = argv[1].text;
+    const char* outputPath = args->count == 3 ? argv[2].text : NULL;
     int anyName = args->anyName, force = args->force;
 
     PatchFit fit;

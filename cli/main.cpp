@@ -1,7 +1,6 @@
 // morvexc: makes, shows, checks and applies patches from the command line
 // with the same engine as the dialog program.
 #include "commands.h"
-#include "path_arguments.h"
 #include "platform.h"
 
 #include <cerrno>
@@ -30,14 +29,13 @@ static int Run(int argc, char** argv)
         if (argc > 1 && strcmp(argv[1], each.word) == 0)
             command = &each, skip = 2;
     Arguments args;
-    int status = ReadArguments(command->word, argc - skip, argv + skip, &args);
+    int status = ReadArguments(command->word, argc - skip, argv + skip, skip, &args);
     return status >= 0 ? status : command->run(&args);
 }
 
 int main(int argc, char** argv)
 {
     RemoveTempsOnInterrupt();
-    KeepMainArguments(argc, argv);
     // Names and comments are read and shown in the locale's character set.
     setlocale(LC_CTYPE, "");
     int status = Run(argc, argv);

@@ -89,11 +89,15 @@ if [ -n "$runner" ]; then
     check "fullwidth name" "Patch Complete!|0" "$(morvexc "$work/game.exe" "$work/game.new" "$work/ｃ")"
     check "look-alike untouched" "c" "$(cat "$work/c")"
     # Without the UTF-8 code page, a name that would reach the system changed
-    # (a look-alike, or '?') is refused, and only such a name.
+    # (a look-alike, or '?') is refused, and only such a name; an option's
+    # path is found on the command line as well as an operand.
     refused="The file name holds characters this system can't pass on!|1"
-    for row in "plain.ov|Patch Complete!|0" "ｃ|$refused" "あ|$refused"; do
+    for row in "plain.ov|Patch Complete!|0" "ｃ|morvexc: W\\c: $refused" "あ|morvexc: W\\?: $refused"; do
         check "without UTF-8, ${row%%|*}" "${row#*|}" "$(exe=$3 morvexc "$work/game.exe" "$work/game.new" "$work/${row%%|*}")"
     done
+    cp "$work/game.exe" "$work/undo.exe"
+    check "without UTF-8, --undo=" "applied: W\\undo.exe written|undo patch: W\\u.ov|0" \
+        "$(exe=$3 morvexc apply --any-name --undo="$(winpath "$work/u.ov")" "$work/fix.ov" "$work/undo.exe")"
     mkdir "$work/Папка"
     printf 'abc' > "$work/Папка/исх.exe"
     printf 'a\xc3\xa9' > "$work/Папка/мод.exe"
