@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "output.h"
 #include "patch_text.h"
 
 #include <cstdio>
@@ -24,18 +25,14 @@ static const char Help[] =
 
 static int Misuse(const char* problem, const char* word)
 {
-    fprintf(stderr, "morvexc: %s", problem);
+    static char line[LINE_SIZE];
+    snprintf(line, sizeof line, "morvexc: %s", problem);
     if (word) {
-        fputs(" '", stderr);
-        for (const unsigned char* at = reinterpret_cast<const unsigned char*>(word); *at; at++) {
-            if (*at < 0x20 || *at == 0x7F)
-                fprintf(stderr, "\\x%02X", *at);
-            else
-                fputc(*at, stderr);
-        }
-        fputc('\'', stderr);
+        AppendEscaped(line, " '", false);
+        AppendEscaped(line, word, false);
+        AppendEscaped(line, "'", false);
     }
-    fputs("\nTry 'morvexc --help'.\n", stderr);
+    PrintText(stderr, "%s\nTry 'morvexc --help'.\n", line);
     return 2;
 }
 
@@ -78,10 +75,10 @@ int ReadArguments(const char* command, int argc, char** argv, int first, Argumen
         if (options && strcmp(word, "--") == 0) {
             options = 0;
         } else if (options && IsHelp(word)) {
-            fputs(Help, stdout);
+            PutText(stdout, Help);
             return 0;
         } else if (options && (strcmp(word, "-V") == 0 || strcmp(word, "--version") == 0)) {
-            puts("morvexc " MORVEX_VERSION);
+            PutText(stdout, "morvexc " MORVEX_VERSION "\n");
             return 0;
         } else if (options && word[0] == '-' && word[1] != '\0') {
             int status = -1;

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "output.h"
 #include "patch_apply.h"
 #include "patch_builder.h"
 #include "patch_format.h"
@@ -31,7 +32,7 @@ int MakeCommand(Arguments* args)
     if (!CompareSizes(argv[0].text, argv[1].text, &problem)
         || !MakePatchFile(argv[0].text, argv[1].text, argv[2].text, comment, &problem))
         return Report(problem);
-    puts("Patch Complete!");
+    PutText(stdout, "Patch Complete!\n");
     return 0;
 }
 
@@ -40,7 +41,7 @@ static void PrintPatchText(const unsigned char* patchText, size_t patchLength)
 {
     static char shown[4 << 20];
     ShowPatchText(patchText, patchLength, shown, sizeof shown, SelectedCodePage());
-    fputs(shown, stdout);
+    PutText(stdout, shown);
 }
 
 int ShowCommand(Arguments* args)
@@ -51,19 +52,19 @@ int ShowCommand(Arguments* args)
     Problem problem;
     if (!LoadPatch(args->operands[0].text, &patch, &problem))
         return Report(problem);
-    fputs("target: ", stdout);
+    PutText(stdout, "target: ");
     PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
-    printf("\nrecords: %u", patch.count);
+    PrintText(stdout, "\nrecords: %u", patch.count);
     if (patch.distinct != patch.count)
-        printf(" (%u positions)", patch.distinct);
-    fputs("\ncomment: ", stdout);
+        PrintText(stdout, " (%u positions)", patch.distinct);
+    PutText(stdout, "\ncomment: ");
     PrintPatchText(patch.comment, patch.commentLength);
-    putchar('\n');
+    PutText(stdout, "\n");
     if (patch.commentLength > MAX_COMMENT_LENGTH)
-        printf("note: the comment is %u bytes, longer than the %d bytes Morvex writes\n",
+        PrintText(stdout, "note: the comment is %u bytes, longer than the %d bytes Morvex writes\n",
                static_cast<unsigned>(patch.commentLength), MAX_COMMENT_LENGTH);
     for (unsigned i = 0; i < patch.count; i++)
-        printf("%08X %02X\n", static_cast<unsigned>(patch.records[i].offset), patch.records[i].value);
+        PrintText(stdout, "%08X %02X\n", static_cast<unsigned>(patch.records[i].offset), patch.records[i].value);
     return 0;
 }
 
@@ -76,10 +77,10 @@ int CheckCommand(Arguments* args)
     Problem problem;
     if (!CheckPatch(args->operands[0].text, args->operands[1].text, 0, 0, &patch, &fit, &problem))
         return Report(problem);
-    puts(fit.state == FIT_APPLIED ? "already applied" : "not applied");
-    printf("%u of %u positions hold their new value; target ", fit.applied, patch.distinct);
+    PutText(stdout, fit.state == FIT_APPLIED ? "already applied\n" : "not applied\n");
+    PrintText(stdout, "%u of %u positions hold their new value; target ", fit.applied, patch.distinct);
     PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
-    printf("; file %lld bytes\n", fit.fileSize);
+    PrintText(stdout, "; file %lld bytes\n", fit.fileSize);
     return 0;
 }
 
@@ -99,13 +100,13 @@ int ApplyCommand(Arguments* args)
     if (!ApplyPatch(patchPath, filePath, outputPath, undoPath, anyName, force, NULL, &fit, &problem))
         return Report(problem);
     if (fit.state == FIT_APPLIED && outputPath)
-        printf("already applied: %s copied to %s\n", filePath, outputPath);
+        PrintText(stdout, "already applied: %s copied to %s\n", filePath, outputPath);
     else if (fit.state == FIT_APPLIED)
-        printf("already applied: %s not rewritten\n", filePath);
+        PrintText(stdout, "already applied: %s not rewritten\n", filePath);
     else
-        printf("applied: %s written\n", outputPath ? outputPath : filePath);
+        PrintText(stdout, "applied: %s written\n", outputPath ? outputPath : filePath);
     if (undoPath && fit.state != FIT_APPLIED)
-        printf("undo patch: %s\n", undoPath);
+        PrintText(stdout, "undo patch: %s\n", undoPath);
     // The file got a new inode; its other hard links still hold the old bytes.
     if (fit.otherNames > 0) {
         char note[64];

@@ -1,6 +1,7 @@
 // morvexc: makes, shows, checks and applies patches from the command line
 // with the same engine as the dialog program.
 #include "commands.h"
+#include "output.h"
 #include "platform.h"
 
 #include <cerrno>
@@ -41,8 +42,8 @@ int main(int argc, char** argv)
     int status = Run(argc, argv);
     // Output that never reached its file is a failure, as in coreutils.
     errno = 0;
-    if (fflush(stdout) != 0 || ferror(stdout)) {
-        fprintf(stderr, "morvexc: write error%s%s\n", errno ? ": " : "", errno ? strerror(errno) : "");
+    if (fflush(stdout) != 0 || ferror(stdout) || ConsoleFailed()) {
+        PrintText(stderr, "morvexc: write error%s%s\n", errno ? ": " : "", errno ? strerror(errno) : "");
         return 1;
     }
     return status;
