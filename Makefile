@@ -91,10 +91,13 @@ fuzz: deps build/fuzz/fuzz_patch
 	@grep '^Done' build/fuzz/log
 
 # The shipped build is timed: the tests' own build runs under the sanitizers.
-bench: deps
+# The applier's window is timed in the tests' Windows build, which runs here.
+bench: deps build/wineprefix/system.reg
 	cmake --preset release-native >/dev/null && cmake --build --preset release-native -j$$(nproc) --target morvexc
 	bash bench/compare_with_cmp.sh build/release-native/cli/morvexc
 	bash bench/apply_bench.sh build/release-native/cli/morvexc
+	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc) --target morvexc morvex-apply morvex_window_bench
+	xvfb-run -a -s "-screen 0 1024x768x24" bash bench/apply_window_bench.sh build/windows
 	$(MAKE) --no-print-directory web
 	/usr/bin/python3 bench/web_bench.py build/web/index.html
 
