@@ -22,8 +22,11 @@ void ShowWorking(HWND window, int shown)
     int applying = shown && Job.kind == WORK_APPLY;
     if (!shown) // a survey starting, or work ending
         WorkStarted = GetTickCount();
-    if (applying)
+    // Away from the controls that go, and from Cancel, which a key typed on would press.
+    if (applying) {
         SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_APPLY_INFO)), TRUE);
+        SendDlgItemMessageA(window, IDC_APPLY_INFO, EM_SETSEL, 0, 0);
+    }
     for (int id : fixed)
         EnableWindow(GetDlgItem(window, id), !applying);
     DragAcceptFiles(window, !applying);
