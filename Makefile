@@ -83,13 +83,15 @@ fuzz: deps
 	@grep '^Done' build/fuzz/log
 
 # The shipped build is timed: the tests' own build runs under the sanitizers.
-# Under Wine, the Windows preset's build, which this machine's Wine runs.
+# Under Wine, the Windows preset's build, which this machine's Wine runs: the
+# comparison's two threads, and the applier's window against morvexc.exe.
 bench: deps build/wineprefix/system.reg
 	cmake --preset release-native >/dev/null && cmake --build --preset release-native -j$$(nproc) --target morvexc
 	bash bench/compare_with_cmp.sh build/release-native/cli/morvexc
 	bash bench/apply_bench.sh build/release-native/cli/morvexc
-	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc) --target morvexc
+	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc) --target morvexc morvex-apply morvex_window_bench
 	bash bench/wine_threads.sh build/windows/cli/morvexc.exe
+	xvfb-run -a -s "-screen 0 1024x768x24" bash bench/apply_window_bench.sh build/windows
 	$(MAKE) --no-print-directory web
 	/usr/bin/python3 bench/web_bench.py build/web/index.html build/release-native/cli/morvexc
 

@@ -1,54 +1,105 @@
-#include "apply_dialog.h"
-
 #include "apply_state.h"
+
 #include "resource.h"
 
 #include <cstdio>
+#include <cstring>
 
-// Yes/No with the warning icon, No the default.
-static int Agrees(HWND window, const char* question, UINT icon)
+int Asking;
+int ApplyAsked;
+
+void ShowProblem(HWND window, const Problem& problem)
 {
-    return ShowMessageBox(window, question, ProgramName, MB_YESNO | icon | MB_DEFBUTTON2) == IDYES;
+    char line[PROBLEM_TEXT_SIZE * 3 + TEXT_BUFFER_SIZE];
+    ProblemLine(problem, line, sizeof line);
+    Ask(window, line, MB_ICONWARNING | MB_OK);
 }
 
-void ApplyChosenPatch(HWND window)
+int Ask(HWND window, const char* text, UINT type)
 {
-    static char question[TEXT_BUFFER_SIZE * 2], undoPath[TEXT_BUFFER_SIZE * 2], done[TEXT_BUFFER_SIZE * 3];
-    // The files may have changed since the box was filled: judge them again.
-    if (!RefreshVerdict(window))
+    MSG typed;
+    while (PeekMessageA(&typed, NULL, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
+        ;
+    Asking = 1;
+    int answer = ShowMessageBox(window, text, ProgramName, type);
+    Asking = 0;
+    return answer;
+}
+
+// The folder of `path` in full, as the system resolves it.
+static void FullFolder(const char* path, char* out)
+{
+    char* name = NULL;
+    if (!GetFullPathNameA(path, TEXT_BUFFER_SIZE, out, &name))
+        snprintf(out, TEXT_BUFFER_SIZE, "%s", path);
+    else if (name)
+        *name = '\0';
+}
+
+// Yes/No with No the default; the question ends naming in full the file that will change.
+static int Agrees(HWND window, const char* question, UINT icon)
+{
+    static char full[TEXT_BUFFER_SIZE], text[TEXT_BUFFER_SIZE * 4];
+    if (!GetFullPathNameA(Job.filePath, sizeof full, full, NULL))
+        snprintf(full, sizeof full, "%s", Job.filePath);
+    snprintf(text, sizeof text, "%s\r\n\r\nFile to patch: %s", question, full);
+    return Ask(window, text, MB_YESNO | icon | MB_DEFBUTTON2) == IDYES;
+}
+
+// A file chosen in another folder than the patch's may be another copy of the program.
+static int ElsewhereQuestion(char* question, size_t size)
+{
+    static char patchFolder[TEXT_BUFFER_SIZE], fileFolder[TEXT_BUFFER_SIZE];
+    FullFolder(Job.patchPath, patchFolder);
+    FullFolder(Job.filePath, fileFolder);
+    if (lstrcmpiA(patchFolder, fileFolder) == 0)
+        return 0;
+    snprintf(question, size, "The file to patch is not in the patch's folder. Apply the patch to it?");
+    return 1;
+}
+
+void AskAndApply(HWND window)
+{
+    static char question[TEXT_BUFFER_SIZE * 2];
+    if (ElsewhereQuestion(question, sizeof question) && !Agrees(window, question, MB_ICONWARNING))
         return;
-    if (NameQuestion(Patch, ChosenFile, question, sizeof question) && !Agrees(window, question, MB_ICONWARNING))
+    if (NameQuestion(Job.patch, Job.filePath, question, sizeof question) && !Agrees(window, question, MB_ICONWARNING))
         return;
-    if (Fit.state == FIT_PARTLY_APPLIED) {
-        PartlyQuestion(Patch, Fit, question, sizeof question);
+    if (Job.fit.state == FIT_PARTLY_APPLIED) {
+        PartlyQuestion(Job.patch, Job.fit, question, sizeof question);
         if (!Agrees(window, question, MB_ICONWARNING))
             return;
     }
-    int keepUndo = IsDlgButtonChecked(window, IDC_APPLY_KEEP_UNDO) == BST_CHECKED;
-    if (keepUndo) {
-        if (!UndoPatchPath(ChosenPatch, ChosenFile, undoPath, sizeof undoPath)) {
+    Job.undoPath[0] = '\0';
+    if (IsDlgButtonChecked(window, IDC_APPLY_KEEP_UNDO) == BST_CHECKED) {
+        if (!UndoPatchPath(Job.patchPath, Job.filePath, Job.undoPath, sizeof Job.undoPath)) {
             Problem problem;
-            Refuse(&problem, ChosenFile, "no room for the undo patch's name beside it");
+            Refuse(&problem, Job.filePath, "no room for the undo patch's name beside it");
             ShowProblem(window, problem);
             return;
         }
-        if (GetFileAttributesA(undoPath) != INVALID_FILE_ATTRIBUTES) {
-            ReplaceUndoQuestion(undoPath, question, sizeof question);
+        if (GetFileAttributesA(Job.undoPath) != INVALID_FILE_ATTRIBUTES) {
+            ReplaceUndoQuestion(Job.undoPath, question, sizeof question);
             if (!Agrees(window, question, MB_ICONQUESTION))
                 return;
         }
     }
-    HCURSOR arrow = SetCursor(LoadCursor(NULL, IDC_WAIT));
-    Problem problem;
-    int applied = ApplyPatch(ChosenPatch, ChosenFile, NULL, keepUndo ? undoPath : NULL, 1, 1, NULL, &Fit, &problem);
-    SetCursor(arrow);
-    if (!applied) {
-        ShowProblem(window, problem);
-    } else {
-        AppliedText(ChosenFile, keepUndo ? undoPath : NULL, done, sizeof done);
-        ShowMessageBox(window, done, ProgramName, MB_ICONINFORMATION | MB_OK);
-        if (Fit.noted)
-            ShowProblem(window, problem);
+    Job.kind = WORK_APPLY;
+    StartWork(window);
+    ShowWorking(window, 1);
+}
+
+void ShowApplied(HWND window)
+{
+    static char done[TEXT_BUFFER_SIZE * 3];
+    // Cancel asked for nothing more: the files are as they were.
+    if (!Job.applied && strcmp(Job.problem.what, Cancelled) != 0) {
+        ShowProblem(window, Job.problem);
+    } else if (Job.applied) {
+        AppliedText(Job.filePath, Job.undoPath[0] ? Job.undoPath : NULL, done, sizeof done);
+        Ask(window, done, MB_ICONINFORMATION | MB_OK);
+        // Applied, but old contents could not be removed: say where they are.
+        if (Job.fit.noted)
+            ShowProblem(window, Job.problem);
     }
-    RefreshVerdict(window);
 }

@@ -2,107 +2,69 @@
 
 #include "apply_state.h"
 #include "file_choosers.h"
+#include "morvex_version.h"
 #include "path_text.h"
 #include "resource.h"
-#include "target_name.h"
 
+#include <commctrl.h>
 #include <cstdio>
 #include <cstring>
 
-char ChosenPatch[TEXT_BUFFER_SIZE];
-char ChosenFile[TEXT_BUFFER_SIZE];
-PatchContents Patch;
-PatchFit Fit;
-void ShowProblem(HWND window, const Problem& problem)
+static int CloseAsked; // Close was pressed while work ran
+static DWORD WorkStarted;
+
+// While an apply runs, nothing it reads may change, and only Cancel and
+// Close are offered; Apply's place goes to Cancel.
+void ShowWorking(HWND window, int shown)
 {
-    char line[PROBLEM_TEXT_SIZE * 3];
-    ProblemLine(problem, line, sizeof line);
-    ShowMessageBox(window, line, ProgramName, MB_ICONWARNING | MB_OK);
+    static const int fixed[] = {IDC_APPLY_PATCH_PATH, IDC_APPLY_BROWSE_PATCH, IDC_APPLY_FILE_PATH,
+                                IDC_APPLY_BROWSE_FILE, IDC_APPLY_KEEP_UNDO};
+    int applying = shown && Job.kind == WORK_APPLY;
+    if (!shown) // a survey starting, or work ending
+        WorkStarted = GetTickCount();
+    // Away from the controls that go, and from Cancel, which a key typed on would press.
+    if (applying) {
+        SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_APPLY_INFO)), TRUE);
+        SendDlgItemMessageA(window, IDC_APPLY_INFO, EM_SETSEL, 0, 0);
+    }
+    for (int id : fixed)
+        EnableWindow(GetDlgItem(window, id), !applying);
+    DragAcceptFiles(window, !applying);
+    SendDlgItemMessageA(window, IDC_APPLY_PROGRESS, PBM_SETPOS, 0, 0);
+    ShowWindow(GetDlgItem(window, IDC_APPLY_PROGRESS), shown ? SW_SHOW : SW_HIDE);
+    ShowWindow(GetDlgItem(window, IDC_APPLY_APPLY), shown ? SW_HIDE : SW_SHOW);
+    ShowWindow(GetDlgItem(window, IDC_APPLY_CANCEL), shown ? SW_SHOW : SW_HIDE);
+    // Enabled while any work runs, shown or not.
+    EnableWindow(GetDlgItem(window, IDC_APPLY_CANCEL), Working());
 }
 
-// How much of `path` names its folder, the separator included.
-static int FolderLength(const char* path)
+static void FollowWork(HWND window, int thousandths)
 {
-    int end = 0;
-    for (int i = 0; path[i]; i++)
-        if (path[i] == '\\' || path[i] == '/' || path[i] == ':')
-            end = i + 1;
-    return end;
+    // A survey shows itself only when it takes long enough to be seen.
+    if (!IsWindowVisible(GetDlgItem(window, IDC_APPLY_PROGRESS)) && GetTickCount() - WorkStarted >= 300)
+        ShowWorking(window, 1);
+    SendDlgItemMessageA(window, IDC_APPLY_PROGRESS, PBM_SETPOS, thousandths, 0);
 }
 
-// The one file beside the patch whose name gives the patch's target name
-// (the rule morvex.exe makes it by), into the empty file field.
-static void FindTargetFile(HWND window)
+static void EndWork(HWND window, WPARAM number)
 {
-    static char folder[TEXT_BUFFER_SIZE], name[TEXT_BUFFER_SIZE], candidate[TEXT_BUFFER_SIZE * 2];
-    static char found[TEXT_BUFFER_SIZE];
-    static wchar_t pattern[TEXT_BUFFER_SIZE];
-    int folderLength = FolderLength(ChosenPatch);
-    snprintf(folder, sizeof folder, "%.*s*", folderLength, ChosenPatch);
-    if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, folder, -1, pattern, TEXT_BUFFER_SIZE))
+    if (!FinishWork(number))
         return;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(pattern, &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    int matches = 0;
-    do {
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !FromWideText(entry.cFileName, name))
-            continue;
-        snprintf(candidate, sizeof candidate, "%.*s%s", folderLength, ChosenPatch, name);
-        TargetName given = DeriveTargetName(candidate);
-        if (strncmp(given.bytes, Patch.name.bytes, TARGET_NAME_SIZE) == 0 && strlen(candidate) < TEXT_BUFFER_SIZE) {
-            matches++;
-            strcpy(found, candidate);
-        }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    if (matches == 1)
-        SetDlgItemTextA(window, IDC_APPLY_FILE_PATH, found);
-}
-
-static const char CannotPassOn[] = "The file name holds characters this system can't pass on!";
-
-int RefreshVerdict(HWND window)
-{
-    static char box[VERDICT_SIZE], patchProblem[PROBLEM_TEXT_SIZE * 2], fileProblem[PROBLEM_TEXT_SIZE * 3];
-    int patchRead = ReadPathField(window, IDC_APPLY_PATCH_PATH, ChosenPatch, 0);
-    int fileRead = ReadPathField(window, IDC_APPLY_FILE_PATH, ChosenFile, 0);
-    TrimPastedPath(ChosenPatch);
-    TrimPastedPath(ChosenFile);
-    int valid = 0, judged = 0;
-    Problem problem;
-    box[0] = '\0';
-    if (!patchRead) {
-        snprintf(box, sizeof box, "%s", CannotPassOn);
-    } else if (!ChosenPatch[0]) {
-        // nothing to say yet
-    } else if (!LoadPatch(ChosenPatch, &Patch, &problem)) {
-        // The box says "Not a patch: " before the problem: the patch's name goes without saying.
-        problem.path = NULL;
-        ProblemLine(problem, patchProblem, sizeof patchProblem);
-        DescribeFit(NULL, patchProblem, NULL, NULL, NULL, box);
+    ShowWorking(window, 0);
+    if (CloseAsked) {
+        EndDialog(window, 0);
+    } else if (Job.kind == WORK_APPLY) {
+        ShowApplied(window);
+        RequestSurvey(window);
     } else {
-        valid = 1;
+        int applicable = ShowVerdict(window);
+        // A survey started again for fields that changed meanwhile keeps the request.
+        if (ApplyAsked && !Working()) {
+            ApplyAsked = 0;
+            if (applicable)
+                AskAndApply(window);
+        }
     }
-    if (valid && fileRead && !ChosenFile[0]) {
-        FindTargetFile(window);
-        // A file found has changed the field, and that refresh has done the rest.
-        if (GetWindowTextLengthA(GetDlgItem(window, IDC_APPLY_FILE_PATH)) != 0)
-            return IsWindowEnabled(GetDlgItem(window, IDC_APPLY_APPLY));
-    }
-    if (valid && !fileRead) {
-        DescribeFit(&Patch, NULL, NULL, NULL, NULL, box);
-        snprintf(box + strlen(box), sizeof box - strlen(box), "\r\n%s", CannotPassOn);
-    } else if (valid) {
-        if (ChosenFile[0] && !(judged = SurveyFit(Patch, ChosenFile, NULL, &Fit, &problem)))
-            ProblemLine(problem, fileProblem, sizeof fileProblem);
-        DescribeFit(&Patch, NULL, ChosenFile, judged ? &Fit : NULL, fileProblem, box);
-    }
-    int applicable = judged && (Fit.state == FIT_NOT_APPLIED || Fit.state == FIT_PARTLY_APPLIED);
-    SetDlgItemTextA(window, IDC_APPLY_INFO, box);
-    EnableWindow(GetDlgItem(window, IDC_APPLY_APPLY), applicable);
-    return applicable;
 }
 
 // A file that reads as a patch goes to the patch field, any other to the file field.
@@ -110,6 +72,15 @@ static void DropFiles(HWND window, HDROP drop)
 {
     static char dropped[TEXT_BUFFER_SIZE];
     static PatchContents contents;
+    if (Working() && Job.kind == WORK_APPLY) {
+        DragFinish(drop);
+        return;
+    }
+    // A survey running would be out of date, and reads what LoadPatch reads.
+    if (Working()) {
+        StopWork();
+        ShowWorking(window, 0);
+    }
     UINT count = DragQueryFileA(drop, 0xFFFFFFFF, NULL, 0);
     for (UINT i = 0; i < count; i++) {
         if (!DroppedPath(window, drop, i, dropped))
@@ -119,53 +90,101 @@ static void DropFiles(HWND window, HDROP drop)
         SetDlgItemTextA(window, patch ? IDC_APPLY_PATCH_PATH : IDC_APPLY_FILE_PATH, dropped);
     }
     DragFinish(drop);
+    RequestSurvey(window);
 }
 
-// A cancelled dialog leaves the field as it was.
+const char PatchFilter[] =
+    "Patches (*.ov;*.qj;*.t95;*.114;*.bop;*.202;*.xov)\0*.ov;*.qj;*.t95;*.114;*.bop;*.202;*.xov\0"
+    "TIE Disk (*.ov)\0*.ov\0"
+    "TIECD (*.qj)\0*.qj\0"
+    "TIE95 (*.t95)\0*.t95\0"
+    "XvT (*.114)\0*.114\0"
+    "BoP (*.bop)\0*.bop\0"
+    "XWA (*.202)\0*.202\0"
+    "Xwing (*.xov)\0*.xov\0"
+    "All Files (*.*)\0*.*\0";
+
+// Starts in the folder of the field's path, else of the patch's. A
+// cancelled dialog leaves the field as it was.
 static void BrowseInto(HWND window, const char* title, const char* filter, int field)
 {
-    static char chosen[TEXT_BUFFER_SIZE];
+    static char chosen[TEXT_BUFFER_SIZE], folder[TEXT_BUFFER_SIZE];
     if (!ReadPathField(window, field, chosen, 0))
         chosen[0] = '\0';
+    TrimPastedPath(chosen);
+    if (chosen[0])
+        strcpy(folder, chosen);
+    else if (!ReadPathField(window, IDC_APPLY_PATCH_PATH, folder, 0))
+        folder[0] = '\0';
+    TrimPastedPath(folder);
+    char* name = folder;
+    for (char* at = folder; *at; at++)
+        if (*at == '\\' || *at == '/' || *at == ':')
+            name = at + 1;
+    *name = '\0';
     PrepareFileDialog(window, filter, title);
+    FileDialogRecord.lpstrInitialDir = folder[0] ? folder : NULL;
     if (ChooseExistingFile(window, chosen))
         SetDlgItemTextA(window, field, chosen);
+}
+
+static void ShowAbout(HWND window)
+{
+    Ask(window,
+        "Morvex Apply\r\nApplies Morvex patches, version " MORVEX_VERSION_TEXT "\r\n\r\n" MORVEX_COPYRIGHT_TEXT
+        "\r\nFree software under the MIT License: see LICENSE.txt.",
+        MB_ICONINFORMATION | MB_OK);
 }
 
 static void StartWith(HWND window, const StartPaths* start)
 {
     SetProgramIcons(window, GetModuleHandleA(NULL));
+    HMENU menu = GetSystemMenu(window, FALSE);
+    AppendMenuA(menu, MF_SEPARATOR, 0, NULL);
+    AppendMenuA(menu, MF_STRING, IDM_APPLY_ABOUT, "&About Morvex Apply...");
     SendDlgItemMessageA(window, IDC_APPLY_PATCH_PATH, EM_LIMITTEXT, TEXT_LIMIT, 0);
     SendDlgItemMessageA(window, IDC_APPLY_FILE_PATH, EM_LIMITTEXT, TEXT_LIMIT, 0);
+    SendDlgItemMessageA(window, IDC_APPLY_PROGRESS, PBM_SETRANGE32, 0, 1000);
     CheckDlgButton(window, IDC_APPLY_KEEP_UNDO, BST_CHECKED);
     DragAcceptFiles(window, TRUE);
-    // The file first, so that a patch's refresh does not look for one.
+    // The file first, so that a patch's survey does not look for one.
     if (start) {
         SetDlgItemTextA(window, IDC_APPLY_FILE_PATH, start->file);
         SetDlgItemTextA(window, IDC_APPLY_PATCH_PATH, start->patch);
     }
-    RefreshVerdict(window);
+    RequestSurvey(window);
 }
 
 static INT_PTR RunCommand(HWND window, int id, int notification)
 {
     switch (id) {
-    case IDC_APPLY_PATCH_PATH:
     case IDC_APPLY_FILE_PATH:
-        if (notification == EN_CHANGE)
-            RefreshVerdict(window);
+        if (notification == EN_CHANGE && !Filling)
+            FoundFile[0] = '\0'; // the user's from now on
+        // fall through
+    case IDC_APPLY_PATCH_PATH:
+        if (notification == EN_CHANGE && !Filling)
+            RequestSurvey(window);
         break;
     case IDC_APPLY_BROWSE_PATCH:
-        BrowseInto(window, "Select patch", SaveFilter, IDC_APPLY_PATCH_PATH);
+        BrowseInto(window, "Select patch", PatchFilter, IDC_APPLY_PATCH_PATH);
         break;
     case IDC_APPLY_BROWSE_FILE:
         BrowseInto(window, "Select file to patch", OpenFilter, IDC_APPLY_FILE_PATH);
         break;
-    case IDC_APPLY_APPLY:
-        ApplyChosenPatch(window);
+    case IDC_APPLY_APPLY: // judged again first: the files may have changed
+        ApplyAsked = 1;
+        RequestSurvey(window);
         break;
-    case IDCANCEL: // Close, Escape and the close box
-        EndDialog(window, 0);
+    case IDC_APPLY_CANCEL:
+        CancelWork();
+        break;
+    case IDCANCEL: // Close, Escape and the close box; work running stops first
+        CloseAsked = Working();
+        if (CloseAsked)
+            CancelWork();
+        else
+            EndDialog(window, 0);
         break;
     default:
         return FALSE;
@@ -179,9 +198,28 @@ INT_PTR CALLBACK ApplyDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_INITDIALOG:
         StartWith(window, reinterpret_cast<const StartPaths*>(lParam));
         return TRUE;
+    case WM_ACTIVATE: // another program may have let go of the file
+        if (LOWORD(wParam) != WA_INACTIVE && !Working() && !Asking)
+            RequestSurvey(window);
+        return FALSE;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_APPLY_ABOUT)
+            return FALSE;
+        ShowAbout(window);
+        return TRUE;
     case WM_DROPFILES:
         DropFiles(window, reinterpret_cast<HDROP>(wParam));
         return TRUE;
+    case WM_WORK_PROGRESS:
+        FollowWork(window, static_cast<int>(wParam));
+        return TRUE;
+    case WM_WORK_DONE:
+        EndWork(window, wParam);
+        return TRUE;
+    case WM_DESTROY:
+        if (Working())
+            StopWork();
+        return FALSE;
     case WM_COMMAND:
         return RunCommand(window, LOWORD(wParam), HIWORD(wParam));
     }

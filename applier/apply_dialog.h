@@ -10,13 +10,8 @@ struct StartPaths {
     const char* file;
 };
 
+// The APPLY dialog. Its work runs on a thread of its own: the window that
+// hosts it needs common controls (the progress bar) and a message loop.
 INT_PTR CALLBACK ApplyDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Refills the information box from the fields and enables Apply when
-// applying makes sense; returns whether it does.
-int RefreshVerdict(HWND window);
-
-// Asks what needs asking, applies the patch and says how it went.
-void ApplyChosenPatch(HWND window);
 
 #endif

@@ -18,10 +18,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     } else if (arguments) {
         taken = true;
         for (int i = 1; i < count && taken; i++)
-            taken = FromWideText(arguments[i], i == 1 ? patch : file);
+            taken = FromWideText(arguments[i], i == 1 ? patch : file, TEXT_BUFFER_SIZE);
         if (!taken)
-            ShowMessageBox(NULL, "The file name holds characters this system can't pass on!", ProgramName,
-                           MB_ICONWARNING | MB_OK);
+            ShowMessageBox(NULL, CannotPassOn, ProgramName, MB_ICONWARNING | MB_OK);
     }
     LocalFree(arguments);
     LPARAM given = taken ? reinterpret_cast<LPARAM>(&start) : 0;

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "output.h"
 #include "patch_text.h"
 
 #include <cstdio>
@@ -24,25 +25,21 @@ static const char Help[] =
 
 static void PrintHelp()
 {
-    fputs(Help, stdout);
+    PutText(stdout, Help);
     for (size_t i = 0; i < CodePageCount(); i++)
-        printf("  %s\n", CodePageAt(i).name);
+        PrintText(stdout, "  %s\n", CodePageAt(i).name);
 }
 
 static int Misuse(const char* problem, const char* word)
 {
-    fprintf(stderr, "morvexc: %s", problem);
+    static char line[LINE_SIZE];
+    snprintf(line, sizeof line, "morvexc: %s", problem);
     if (word) {
-        fputs(" '", stderr);
-        for (const unsigned char* at = reinterpret_cast<const unsigned char*>(word); *at; at++) {
-            if (*at < 0x20 || *at == 0x7F)
-                fprintf(stderr, "\\x%02X", *at);
-            else
-                fputc(*at, stderr);
-        }
-        fputc('\'', stderr);
+        AppendEscaped(line, " '", false);
+        AppendEscaped(line, word, false);
+        AppendEscaped(line, "'", false);
     }
-    fputs("\nTry 'morvexc --help'.\n", stderr);
+    PrintText(stderr, "%s\nTry 'morvexc --help'.\n", line);
     return 2;
 }
 
@@ -66,7 +63,7 @@ static int IsHelp(const char* word)
     return strcmp(word, "-h") == 0 || strcmp(word, "--help") == 0;
 }
 
-int ReadArguments(const char* command, int argc, char** argv, Arguments* args)
+int ReadArguments(const char* command, int argc, char** argv, int first, Arguments* args)
 {
     memset(args, 0, sizeof *args);
     int apply = strcmp(command, "apply") == 0;
@@ -88,7 +85,7 @@ int ReadArguments(const char* command, int argc, char** argv, Arguments* args)
             PrintHelp();
             return 0;
         } else if (options && (strcmp(word, "-V") == 0 || strcmp(word, "--version") == 0)) {
-            puts("morvexc " MORVEX_VERSION);
+            PutText(stdout, "morvexc " MORVEX_VERSION "\n");
             return 0;
         } else if (options && word[0] == '-' && word[1] != '\0') {
             int status = -1;
@@ -105,15 +102,15 @@ int ReadArguments(const char* command, int argc, char** argv, Arguments* args)
             else if (apply && strcmp(word, "--undo") == 0) {
                 if (++i == argc)
                     return Misuse("option requires an argument", word);
-                args->undo = argv[i];
+                args->undo = {argv[i], first + i, 0};
             } else if (apply && strncmp(word, "--undo=", 7) == 0 && word[7])
-                args->undo = word + 7;
+                args->undo = {word + 7, first + i, 7};
             else
                 return Misuse("unknown option", word);
             if (status >= 0)
                 return status;
         } else if (args->count < most) {
-            args->operands[args->count++] = word;
+            args->operands[args->count++] = {word, first + i, 0};
         } else if (!extra) {
             extra = word;
         }

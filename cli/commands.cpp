@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "output.h"
 #include "patch_apply.h"
 #include "make_messages.h"
 #include "patch_builder.h"
@@ -11,27 +12,28 @@
 #include <cstdio>
 #include <cstring>
 
-// Readies `count` path arguments from argv[first] on (see path_arguments.h).
-static int TakePaths(char** argv, int first, int count)
+// Readies the first `count` operands as paths (see path_arguments.h).
+static int TakePaths(Arguments* args, int count)
 {
-    for (int i = first; i < first + count; i++)
-        if (argv[i] && !TakePathArgument(&argv[i]))
+    for (int i = 0; i < count && i < args->count; i++)
+        if (!TakePathArgument(&args->operands[i]))
             return 0;
     return 1;
 }
 
 int MakeCommand(Arguments* args)
 {
-    char** argv = args->operands;
-    if (!TakePaths(argv, 0, 3))
+    if (!TakePaths(args, 3))
         return 1;
+    const Word* argv = args->operands;
     // The engine cuts the comment to 255 bytes, as the comment dialog does.
-    const char* comment = args->count == 4 ? argv[3] : "";
+    const char* comment = args->count == 4 ? argv[3].text : "";
     Problem problem;
     // The sizes first, as the dialog checks them before it asks for a patch name.
-    if (!CompareSizes(argv[0], argv[1], &problem) || !MakePatchFile(argv[0], argv[1], argv[2], comment, &problem))
+    if (!CompareSizes(argv[0].text, argv[1].text, &problem)
+        || !MakePatchFile(argv[0].text, argv[1].text, argv[2].text, comment, &problem))
         return Report(problem);
-    puts(PatchComplete);
+    PrintText(stdout, "%s\n", PatchComplete);
     return 0;
 }
 
@@ -40,60 +42,58 @@ static void PrintPatchText(const unsigned char* patchText, size_t patchLength)
 {
     static char shown[4 << 20];
     ShowPatchText(patchText, patchLength, shown, sizeof shown, SelectedCodePage());
-    fputs(shown, stdout);
+    PutText(stdout, shown);
 }
 
 int ShowCommand(Arguments* args)
 {
-    char** argv = args->operands;
-    if (!TakePaths(argv, 0, 1))
+    if (!TakePaths(args, 1))
         return 1;
     PatchContents patch;
     Problem problem;
-    if (!LoadPatch(argv[0], &patch, &problem))
+    if (!LoadPatch(args->operands[0].text, &patch, &problem))
         return Report(problem);
-    fputs("target: ", stdout);
+    PutText(stdout, "target: ");
     PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
-    printf("\nrecords: %u", patch.count);
+    PrintText(stdout, "\nrecords: %u", patch.count);
     if (patch.distinct != patch.count)
-        printf(" (%u positions)", patch.distinct);
-    fputs("\ncomment: ", stdout);
+        PrintText(stdout, " (%u positions)", patch.distinct);
+    PutText(stdout, "\ncomment: ");
     PrintPatchText(patch.comment, patch.commentLength);
-    putchar('\n');
+    PutText(stdout, "\n");
     if (patch.commentLength > MAX_COMMENT_LENGTH)
-        printf("note: the comment is %u bytes, longer than the %d bytes Morvex writes\n",
+        PrintText(stdout, "note: the comment is %u bytes, longer than the %d bytes Morvex writes\n",
                static_cast<unsigned>(patch.commentLength), MAX_COMMENT_LENGTH);
     for (unsigned i = 0; i < patch.count; i++)
-        printf("%08X %02X\n", static_cast<unsigned>(patch.records[i].offset), patch.records[i].value);
+        PrintText(stdout, "%08X %02X\n", static_cast<unsigned>(patch.records[i].offset), patch.records[i].value);
     return 0;
 }
 
 int CheckCommand(Arguments* args)
 {
-    char** argv = args->operands;
-    if (!TakePaths(argv, 0, 2))
+    if (!TakePaths(args, 2))
         return 1;
     PatchContents patch;
     PatchFit fit;
     Problem problem;
-    if (!CheckPatch(argv[0], argv[1], 0, 0, &patch, &fit, &problem))
+    if (!CheckPatch(args->operands[0].text, args->operands[1].text, 0, 0, &patch, &fit, &problem))
         return Report(problem);
-    puts(fit.state == FIT_APPLIED ? "already applied" : "not applied");
-    printf("%u of %u positions hold their new value; target ", fit.applied, patch.distinct);
+    PutText(stdout, fit.state == FIT_APPLIED ? "already applied\n" : "not applied\n");
+    PrintText(stdout, "%u of %u positions hold their new value; target ", fit.applied, patch.distinct);
     PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
-    printf("; file %lld bytes\n", fit.fileSize);
+    PrintText(stdout, "; file %lld bytes\n", fit.fileSize);
     return 0;
 }
 
 int ApplyCommand(Arguments* args)
 {
-    char** argv = args->operands;
-    if ((args->undo && !TakePathArgument(&args->undo)) || !TakePaths(argv, 0, args->count))
+    if ((args->undo.text && !TakePathArgument(&args->undo)) || !TakePaths(args, args->count))
         return 1;
-    const char* undoPath = args->undo;
-    const char* patchPath = argv[0];
-    const char* filePath = argv[1];
-    const char* outputPath = args->count == 3 ? argv[2] : NULL;
+    const Word* argv = args->operands;
+    const char* undoPath = args->undo.text;
+    const char* patchPath = argv[0].text;
+    const char* filePath = argv[1].text;
+    const char* outputPath = args->count == 3 ? argv[2].text : NULL;
     int anyName = args->anyName, force = args->force;
 
     PatchFit fit;
@@ -101,13 +101,13 @@ int ApplyCommand(Arguments* args)
     if (!ApplyPatch(patchPath, filePath, outputPath, undoPath, anyName, force, NULL, &fit, &problem))
         return Report(problem);
     if (fit.state == FIT_APPLIED && outputPath)
-        printf("already applied: %s copied to %s\n", filePath, outputPath);
+        PrintText(stdout, "already applied: %s copied to %s\n", filePath, outputPath);
     else if (fit.state == FIT_APPLIED)
-        printf("already applied: %s not rewritten\n", filePath);
+        PrintText(stdout, "already applied: %s not rewritten\n", filePath);
     else
-        printf("applied: %s written\n", outputPath ? outputPath : filePath);
+        PrintText(stdout, "applied: %s written\n", outputPath ? outputPath : filePath);
     if (undoPath && fit.state != FIT_APPLIED)
-        printf("undo patch: %s\n", undoPath);
+        PrintText(stdout, "undo patch: %s\n", undoPath);
     // The file got a new inode; its other hard links still hold the old bytes.
     if (fit.otherNames > 0) {
         char note[64];

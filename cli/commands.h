@@ -3,19 +3,30 @@
 
 #include "problem.h"
 
+// A word of the command line, or the part of it after an option's '=': its
+// text, and where that lies on the command line (the word's index in main's
+// argv, and how many characters go before the text), so that Windows can
+// take it again from the wide command line.
+struct Word {
+    char* text;
+    int index;
+    int skip;
+};
+
 // The words after the command word, options taken out (GNU style: anywhere
 // before "--").
 struct Arguments {
     int force;
     int anyName;
-    char* undo;
-    char* operands[4];
+    Word undo;
+    Word operands[4];
     int count;
 };
 
-// Reads argv for `command` ("make", "show", "check", "apply") into *args.
-// Returns -1 to go on, or the exit status after --help, --version or a misuse.
-int ReadArguments(const char* command, int argc, char** argv, Arguments* args);
+// Reads argv for `command` ("make", "show", "check", "apply") into *args;
+// argv[0] is main's argv[first]. Returns -1 to go on, or the exit status
+// after --help, --version or a misuse.
+int ReadArguments(const char* command, int argc, char** argv, int first, Arguments* args);
 
 // One function per command. Each returns the exit status: 0 done, 1 refused or failed.
 int MakeCommand(Arguments* args);

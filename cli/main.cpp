@@ -1,7 +1,7 @@
 // morvexc: makes, shows, checks and applies patches from the command line
 // with the same engine as the dialog program.
 #include "commands.h"
-#include "path_arguments.h"
+#include "output.h"
 #include "platform.h"
 
 #include <cerrno>
@@ -30,21 +30,20 @@ static int Run(int argc, char** argv)
         if (argc > 1 && strcmp(argv[1], each.word) == 0)
             command = &each, skip = 2;
     Arguments args;
-    int status = ReadArguments(command->word, argc - skip, argv + skip, &args);
+    int status = ReadArguments(command->word, argc - skip, argv + skip, skip, &args);
     return status >= 0 ? status : command->run(&args);
 }
 
 int main(int argc, char** argv)
 {
     RemoveTempsOnInterrupt();
-    KeepMainArguments(argc, argv);
     // Names and comments are read and shown in the locale's character set.
     setlocale(LC_CTYPE, "");
     int status = Run(argc, argv);
     // Output that never reached its file is a failure, as in coreutils.
     errno = 0;
-    if (fflush(stdout) != 0 || ferror(stdout)) {
-        fprintf(stderr, "morvexc: write error%s%s\n", errno ? ": " : "", errno ? strerror(errno) : "");
+    if (fflush(stdout) != 0 || ferror(stdout) || ConsoleFailed()) {
+        PrintText(stderr, "morvexc: write error%s%s\n", errno ? ": " : "", errno ? strerror(errno) : "");
         return 1;
     }
     return status;

@@ -1,37 +1,24 @@
 #include "path_arguments.h"
 
-#include "path_text.h"
 #include "commands.h"
+#include "path_text.h"
+#include "wide_text.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <windows.h>
 #include <shellapi.h>
 
-// Without the UTF-8 code page, narrow arguments are the wide command line
-// converted with best-fit look-alikes; convert again without them and compare.
-static int MainCount;
-static char** MainArguments; // main's own copy: the C runtime's strings are copied before main
-
-void KeepMainArguments(int argc, char** argv)
+// Without the UTF-8 code page main's argv is the wide command line converted
+// with look-alikes: the word is taken again from there, exactly or not at
+// all. The C runtime split the command line itself, so the word must come
+// out the same.
+static int PassedIntact(const Word& word)
 {
-    MainCount = argc;
-    MainArguments = argv;
-}
-
-static int PassedIntact(const char* narrow)
-{
-    static char exact[4096];
-    int index = 0;
-    while (index < MainCount && MainArguments[index] != narrow)
-        index++;
+    static char exact[3 * 32768]; // a command line is under 32,768 characters
     int count = 0;
     LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    BOOL lossy = FALSE;
-    int intact = wide && index < MainCount && index < count
-                 && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide[index], -1, exact, sizeof exact, NULL, &lossy)
-                 && !lossy && strcmp(exact, narrow) == 0;
+    int intact = wide && word.index < count && static_cast<int>(wcslen(wide[word.index])) >= word.skip
+                 && FromWideText(wide[word.index] + word.skip, exact, sizeof exact) && strcmp(exact, word.text) == 0;
     LocalFree(wide);
     return intact;
 }
@@ -45,15 +32,15 @@ static int FitsSystem(const char* path)
     return GetFullPathNameW(wide, 32768, full, NULL) < MAX_PATH;
 }
 
-int TakePathArgument(char** argument)
+int TakePathArgument(Word* path)
 {
-    if (GetACP() != CP_UTF8 && !PassedIntact(*argument)) {
-        fputs("The file name holds characters this system can't pass on!\n", stderr);
+    if (!PassedIntact(*path)) {
+        ReportFile(path->text, CannotPassOn);
         return 0;
     }
-    TrimPastedPath(*argument);
-    if (!FitsSystem(*argument)) {
-        ReportFile(*argument, "path too long");
+    TrimPastedPath(path->text);
+    if (!FitsSystem(path->text)) {
+        ReportFile(path->text, "path too long");
         return 0;
     }
     return 1;

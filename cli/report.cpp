@@ -1,41 +1,57 @@
 #include "commands.h"
+#include "output.h"
 
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
-// Control bytes, which could move the cursor or split the line, show as \xHH;
-// so does a backslash in a POSIX name, where it is a character like any other
-// and could pass for an escape.
-static void PutEscaped(const char* text, bool backslash)
+void PrintText(FILE* stream, const char* format, ...)
 {
-    for (const unsigned char* at = reinterpret_cast<const unsigned char*>(text); *at; at++) {
+    static char line[LINE_SIZE];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    PutText(stream, line);
+}
+
+void AppendEscaped(char* line, const char* text, bool backslash)
+{
+    size_t used = strlen(line);
+    for (const unsigned char* at = reinterpret_cast<const unsigned char*>(text); *at && used + 8 < LINE_SIZE; at++) {
         if (*at < 0x20 || *at == 0x7F || (backslash && *at == '\\'))
-            fprintf(stderr, "\\x%02X", *at);
+            used += snprintf(line + used, 5, "\\x%02X", *at);
         else
-            fputc(*at, stderr);
+            line[used++] = static_cast<char>(*at);
     }
+    line[used] = '\0';
 }
 
 int Report(const Problem& problem)
 {
+    // A backslash in a POSIX name is a character like any other and could
+    // pass for an escape; on Windows it is the separator of every path.
 #ifdef _WIN32
-    const bool backslash = false; // the separator of every Windows path
+    const bool backslash = false;
 #else
     const bool backslash = true;
 #endif
+    static char line[LINE_SIZE];
     char reason[PROBLEM_TEXT_SIZE];
     const char* words = ProblemReason(problem, reason, sizeof reason);
-    fputs("morvexc: ", stderr);
+    strcpy(line, "morvexc: ");
     if (problem.path) {
-        PutEscaped(problem.path, backslash);
-        fputs(": ", stderr);
+        AppendEscaped(line, problem.path, backslash);
+        AppendEscaped(line, ": ", false);
     }
     // The engine's words already show a patch's text escaped.
-    PutEscaped(problem.what, false);
+    AppendEscaped(line, problem.what, false);
     if (words) {
-        fputs(": ", stderr);
-        PutEscaped(words, false);
+        AppendEscaped(line, ": ", false);
+        AppendEscaped(line, words, false);
     }
-    fputc('\n', stderr);
+    strcat(line, "\n"); // the escapes stop short of the end, leaving room
+    PutText(stderr, line);
     return 1;
 }
 

@@ -33,5 +33,10 @@
 #define IDC_APPLY_INFO         1105
 #define IDC_APPLY_KEEP_UNDO    1106
 #define IDC_APPLY_APPLY        1107
+#define IDC_APPLY_CANCEL       1108
+#define IDC_APPLY_PROGRESS     1109
+
+/* Commands: a system menu's own take a multiple of 16 */
+#define IDM_APPLY_ABOUT        1120
 
 #endif

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "wide_text.h"
+
 // What both dialog programs share: the message boxes, the path fields and
 // drops, and the icons.
 
@@ -17,20 +19,15 @@ extern const char ProgramName[];
 // recorder in its place); ShowWarning shows a warning with it.
 extern int(WINAPI* ShowMessageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
-// Reads a path field into `pathBuffer` (TEXT_BUFFER_SIZE bytes). Without the
-// UTF-8 code page, the ANSI form of a name holds look-alikes for the
-// characters the code page lacks, and could name another file: such a name
-// is refused, with a warning when `warn` is set, and the buffer left as it was.
+// Reads a path field into `pathBuffer` (TEXT_BUFFER_SIZE bytes), through
+// FromWideText: a name the process cannot pass on exactly is refused, with a
+// warning when `warn` is set, and the buffer left as it was.
 int ReadPathField(HWND window, int field, char* pathBuffer, int warn);
 
 // The dropped file number `index`, checked as a field's name is (with a
 // warning). A name too long for the buffer is left out rather than cut to
 // another file's name. Returns 1 when `pathBuffer` holds it.
 int DroppedPath(HWND window, HDROP drop, UINT index, char* pathBuffer);
-
-// A wide text from the system (the command line) in the code page of the
-// process, if it converts exactly and fits. Returns 1 when `out` holds it.
-int FromWideText(const wchar_t* wideText, char* out);
 
 // The program's icon in the caption and the task bar.
 void SetProgramIcons(HWND window, HINSTANCE instance);

@@ -17,9 +17,11 @@ static const char* BaseName(const char* path)
     return name;
 }
 
-// A target name as a person sees it.
+// A target name as a person sees it; an empty one is said to be none.
 static const char* ShownName(const TargetName& name, char* out, size_t size)
 {
+    if (!name.bytes[0])
+        return snprintf(out, size, "(none)"), out;
     ShowPatchText(reinterpret_cast<const unsigned char*>(name.bytes), strnlen(name.bytes, TARGET_NAME_SIZE), out, size,
                   SelectedCodePage());
     return out;

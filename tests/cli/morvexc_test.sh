@@ -1,6 +1,6 @@
 #!/bin/bash
 # morvexc as a user runs it: natively, or under Wine with backslash paths.
-# Usage: morvexc_test.sh MORVEXC [wine MORVEXC_WITHOUT_UTF8]
+# Usage: morvexc_test.sh MORVEXC [wine MORVEXC_WITHOUT_UTF8 CONSOLE_CAPTURE]
 set -u
 source "$(dirname "$0")/harness.sh"
 export LC_ALL=C.UTF-8 # the texts below are UTF-8
@@ -110,10 +110,21 @@ if [ -n "$runner" ]; then
     check "fullwidth name" "Patch Complete!|0" "$(morvexc "$work/game.exe" "$work/game.new" "$work/ｃ")"
     check "look-alike untouched" "c" "$(cat "$work/c")"
     # Without the UTF-8 code page, a name that would reach the system changed
-    # (a look-alike, or '?') is refused, and only such a name.
+    # (a look-alike, or '?') is refused, and only such a name; an option's
+    # path is found on the command line as well as an operand.
     refused="The file name holds characters this system can't pass on!|1"
-    for row in "plain.ov|Patch Complete!|0" "ｃ|$refused" "あ|$refused"; do
+    for row in "plain.ov|Patch Complete!|0" "ｃ|morvexc: W\\c: $refused" "あ|morvexc: W\\?: $refused"; do
         check "without UTF-8, ${row%%|*}" "${row#*|}" "$(exe=$3 morvexc "$work/game.exe" "$work/game.new" "$work/${row%%|*}")"
+    done
+    cp "$work/game.exe" "$work/undo.exe"
+    check "without UTF-8, --undo=" "applied: W\\undo.exe written|undo patch: W\\u.ov|0" \
+        "$(exe=$3 morvexc apply --any-name --undo="$(winpath "$work/u.ov")" "$work/fix.ov" "$work/undo.exe")"
+    # A console on code page 437 shows the characters themselves, on stdout and stderr.
+    printf 'CAF\xe9.EXE\0\0\0\0\0\x01\0\0\0\0\0\x01A\xc7a marche, \xe9l\xe8ve' > "$work/café.ov"
+    for row in "café.ov|target: CAFé.EXE|records: 1|comment: Ça marche, élève|00000000 41|0" \
+        "игра.ov|morvexc: W\\игра.ov: cannot be opened as a file: File not found|1"; do
+        out=$($runner "$4" "$(winpath "$exe")" show "$(winpath "$work/${row%%|*}")")
+        check "show ${row%%|*} on a console" "${row#*|}" "${out//"$(winpath "$work")"/W}"
     done
     mkdir "$work/Папка"
     printf 'abc' > "$work/Папка/исх.exe"
