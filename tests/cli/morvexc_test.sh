@@ -131,7 +131,7 @@ if [ -n "$runner" ]; then
     printf 'a\xc3\xa9' > "$work/Папка/мод.exe"
     check "Cyrillic names" "Patch Complete!|0" \
         "$(morvexc "$work/Папка/исх.exe" "$work/Папка/мод.exe" "$work/Папка/п.ov" "é коммент")"
-    check "shown in the ANSI code page" "target: CAF"$'\xe9'".EXE" "$(exe=$3 morvexc show "$work/text.ov" | cut -d'|' -f1)"
+    check "shown in UTF-8 without the UTF-8 code page too" "target: CAFé.EXE" "$(exe=$3 morvexc show "$work/text.ov" | cut -d'|' -f1)"
     check "quoted paths" "Patch Complete!|0" \
         "$(morvexc " \"$(winpath "$work/game.exe")\" " "\"$(winpath "$work/game.new")\"" "$work/q.ov")"
 fi
