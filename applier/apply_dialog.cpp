@@ -93,17 +93,6 @@ static void DropFiles(HWND window, HDROP drop)
     RequestSurvey(window);
 }
 
-const char PatchFilter[] =
-    "Patches (*.ov;*.qj;*.t95;*.114;*.bop;*.202;*.xov)\0*.ov;*.qj;*.t95;*.114;*.bop;*.202;*.xov\0"
-    "TIE Disk (*.ov)\0*.ov\0"
-    "TIECD (*.qj)\0*.qj\0"
-    "TIE95 (*.t95)\0*.t95\0"
-    "XvT (*.114)\0*.114\0"
-    "BoP (*.bop)\0*.bop\0"
-    "XWA (*.202)\0*.202\0"
-    "Xwing (*.xov)\0*.xov\0"
-    "All Files (*.*)\0*.*\0";
-
 // Starts in the folder of the field's path, else of the patch's. A
 // cancelled dialog leaves the field as it was.
 static void BrowseInto(HWND window, const char* title, const char* filter, int field)

@@ -10,15 +10,20 @@ const char OpenFilter[] =
     "Executables (*.exe)\0*.exe\0"
     "All Files (*.*)\0*.*\0";
 
-const char SaveFilter[] =
-    "TIE Disk (*.ov)\0*.ov\0"
-    "TIECD (*.qj)\0*.qj\0"
-    "TIE95 (*.t95)\0*.t95\0"
-    "XvT (*.114)\0*.114\0"
-    "BoP (*.bop)\0*.bop\0"
-    "XWA (*.202)\0*.202\0"
+// The seven patch extensions, each a pair of its own; one patch format for all.
+#define PATCH_TYPES \
+    "TIE Disk (*.ov)\0*.ov\0" \
+    "TIECD (*.qj)\0*.qj\0" \
+    "TIE95 (*.t95)\0*.t95\0" \
+    "XvT (*.114)\0*.114\0" \
+    "BoP (*.bop)\0*.bop\0" \
+    "XWA (*.202)\0*.202\0" \
     "Xwing (*.xov)\0*.xov\0"
-    "All Files (*.*)\0*.*\0";
+
+const char SaveFilter[] = PATCH_TYPES "All Files (*.*)\0*.*\0";
+
+const char PatchFilter[] = "Patches (*.ov;*.qj;*.t95;*.114;*.bop;*.202;*.xov)\0*.ov;*.qj;*.t95;*.114;*.bop;*.202;*.xov\0"
+    PATCH_TYPES "All Files (*.*)\0*.*\0";
 
 // The record in its Windows 95/98 size, without the later extension fields
 // (76 bytes in the 32-bit program).

@@ -7,6 +7,8 @@
 extern OPENFILENAMEA FileDialogRecord;
 extern const char OpenFilter[];
 extern const char SaveFilter[];
+// Opening a patch: all seven extensions in one filter first, then each.
+extern const char PatchFilter[];
 
 // Resets the shared record for the next dialog. Call before each Choose.
 void PrepareFileDialog(HWND owner, const char* filterList, const char* title);
