@@ -121,7 +121,7 @@ if [ -n "$runner" ]; then
         "$(exe=$3 morvexc apply --any-name --undo="$(winpath "$work/u.ov")" "$work/fix.ov" "$work/undo.exe")"
     # A console on code page 437 shows the characters themselves, on stdout and
     # stderr. Wine draws a console only on a display.
-    [ -n "${DISPLAY:-}" ] && printf 'CAF\xe9.EXE\0\0\0\0\0\x01\0\0\0\0\0\x01A\xc7a marche, \xe9l\xe8ve' > "$work/café.ov"
+    printf 'CAF\xe9.EXE\0\0\0\0\0\x01\0\0\0\0\0\x01A\xc7a marche, \xe9l\xe8ve' > "$work/café.ov"
     [ -n "${DISPLAY:-}" ] && for row in "café.ov|target: CAFé.EXE|records: 1|comment: Ça marche, élève|00000000 41|0" \
         "игра.ov|morvexc: W\\игра.ov: cannot be opened as a file: File not found|1"; do
         out=$($runner "$4" "$(winpath "$exe")" show "$(winpath "$work/${row%%|*}")")
