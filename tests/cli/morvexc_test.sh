@@ -100,6 +100,7 @@ fi
 out=$($runner "$exe" --help 2>&1 >/dev/full)
 out="${out//$'\r'/}|$?"
 # Wine's C library gives no reason for /dev/full.
+check "help" "0" "$($runner "$exe" --help > /dev/null 2>&1; echo $?)"
 check "write error" "morvexc: write error$([ -z "$runner" ] && echo ": No space left on device")|1" "$out"
 check "nothing written on refusal" "no" "$([ -e "$work/x.ov" ] && echo yes || echo no)"
 
@@ -113,7 +114,7 @@ if [ -n "$runner" ]; then
     # (a look-alike, or '?') is refused, and only such a name; an option's
     # path is found on the command line as well as an operand.
     refused="The file name holds characters this system can't pass on!|1"
-    for row in "plain.ov|Patch Complete!|0" "ｃ|morvexc: W\\c: $refused" "あ|morvexc: W\\?: $refused"; do
+    for row in "plain.ov|Patch Complete!|0" "é.ov|Patch Complete!|0" "ｃ|morvexc: W\\c: $refused" "あ|morvexc: W\\?: $refused"; do
         check "without UTF-8, ${row%%|*}" "${row#*|}" "$(exe=$3 morvexc "$work/game.exe" "$work/game.new" "$work/${row%%|*}")"
     done
     cp "$work/game.exe" "$work/undo.exe"
@@ -127,6 +128,9 @@ if [ -n "$runner" ]; then
         out=$($runner "$4" "$(winpath "$exe")" show "$(winpath "$work/${row%%|*}")")
         check "show ${row%%|*} on a console" "${row#*|}" "${out//"$(winpath "$work")"/W}"
     done
+    # A full path of 260 characters is one too many for the system's narrow calls.
+    long=$(printf 'a%.0s' $(seq $((259 - ${#work} - 2))))
+    check "full path of 260 characters" "morvexc: W\\$long: path too long|1" "$(morvexc show "$work/$long")"
     mkdir "$work/Папка"
     printf 'abc' > "$work/Папка/исх.exe"
     printf 'a\xc3\xa9' > "$work/Папка/мод.exe"

@@ -52,6 +52,7 @@ rows=(
 "apply to output|$P2|$orig|apply p game.exe o|0|f=$orig,o=$patched"
 "already applied to output|$P2|$patched|apply p game.exe o|0|f=$patched,o=$patched"
 "output is the patch|$P2|$orig|apply p game.exe ./p|1|./p: is the patch itself"
+"undo said|$P2|$orig|apply --undo u p game.exe|0|applied: game.exe written|undo patch: u"
 "undo round trip|$P2|$orig|apply --undo u p game.exe; apply u game.exe|0|f=$orig,u=${G// /}0200010000000111030000000133$(printf 'undoes p' | xxd -p)"
 "undo only what changes|$P2|$partly|apply --force --undo u p game.exe o|0|f=$partly,o=$patched,u=${G// /}0100030000000133$(printf 'undoes p' | xxd -p)"
 "undo over the file|$P2|$orig|apply --undo ./game.exe p game.exe|1|./game.exe: is the file being patched or its result"
@@ -190,6 +191,9 @@ if [ -z "$runner" ]; then
     ASAN_OPTIONS=detect_leaks=0 strace -f -o /dev/null -e inject=copy_file_range:error=EIO "$exe" apply --any-name p big.exe 2> "$work/err"
     check "copy fails" "1|morvexc: big.exe: cannot be read: Input/output error|0" "$?|$(cat "$work/err")|$(tr -d '\0' < big.exe | wc -c)"
     rm big.exe
+    # A reason is the failing call's own, wherever in the open it fails.
+    ASAN_OPTIONS=detect_leaks=0 strace -f -o /dev/null -P p -e inject=fcntl:error=EIO "$exe" show p > /dev/null 2> "$work/err"
+    check "open fails late" "1|morvexc: p: cannot be opened as a file: Input/output error" "$?|$(grep -v '^strace: ' "$work/err")"
     # An original cut short while it is compared is the file named.
     head -c 3000000 /dev/urandom > o.bin && cp o.bin m.bin
     ASAN_OPTIONS=detect_leaks=0 strace -f -o "$work/trace" -P o.bin -e trace=pread64 -e inject=pread64:delay_enter=500000:when=1 \

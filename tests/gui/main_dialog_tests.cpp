@@ -12,6 +12,8 @@
 
 #include <set>
 
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int);
+
 enum { MESSAGE_TEXT = 0xFFFF, FILE_NAME_BOX = 0x47C };
 
 static HWND Main;
@@ -214,6 +216,14 @@ int main()
 
     InstanceHandle = GetModuleHandleA(NULL);
     SetWindowsHookExA(WH_CBT, WatchWindows, NULL, GetCurrentThreadId());
+    // Where the window class cannot be registered, the start-up's one box, then 0.
+    WNDCLASSA taken = {};
+    taken.lpfnWndProc = DefWindowProcA, taken.hInstance = InstanceHandle, taken.lpszClassName = "Morvex";
+    RegisterClassA(&taken);
+    Expect(std::to_string(WinMain(InstanceHandle, NULL, NULL, SW_SHOW)) + " " + Seen, "0 This program requires Windows 98!",
+           "start-up without its window class");
+    UnregisterClassA("Morvex", InstanceHandle);
+    Seen.clear();
     Main = CreateDialogParamA(InstanceHandle, "PATCH", NULL, MainDialogProc, 0);
     ShowWindow(Main, SW_SHOW);
     Expect(std::to_string(SendMessageA(Main, WM_GETICON, ICON_SMALL, 0) != 0) + std::to_string(SendMessageA(Main, WM_GETICON, ICON_BIG, 0) != 0),

@@ -26,3 +26,16 @@ TEST(AppliedText, NamesTheUndoPatchOnlyWhenOneWasWritten)
     AppliedText("D:\\game\\game.exe", "D:\\game\\fix-undo.ov", text, sizeof text);
     EXPECT_STREQ(text, "Patch applied to game.exe.\r\nUndo patch: fix-undo.ov");
 }
+
+// The box for a patch alone, with no file named: its own lines only.
+TEST(DescribeFit, SaysOnlyWhatThePatchIsWithoutAFile)
+{
+    static const unsigned char bytes[] = "GAME.EXE\0\0\0\0\0\0\0hi";
+    PatchContents patch;
+    char refusal[REFUSAL_SIZE], box[VERDICT_SIZE];
+    ASSERT_TRUE(ReadPatchBytes(bytes, sizeof bytes - 1, &patch, refusal));
+    for (const char* file : {static_cast<const char*>(nullptr), ""}) {
+        DescribeFit(&patch, NULL, file, NULL, "unused", box);
+        EXPECT_STREQ(box, "Target: GAME.EXE\r\nRecords: 0\r\nComment: hi");
+    }
+}
