@@ -10,7 +10,6 @@
 #include "resource.h"
 #include "win_shared.h"
 
-#include <commctrl.h>
 #include <filesystem>
 
 static HWND Dialog;
@@ -283,10 +282,11 @@ int main()
     Here = std::string(temp) + "morvex-apply-tests-" + std::to_string(GetCurrentProcessId()) + "\\";
     CreateDirectoryA(Here.c_str(), NULL);
     ShowMessageBox = RecordBox;
-    InitCommonControls();
+    Expect(std::to_string(WinMain(GetModuleHandleA("kernel32.dll"), NULL, NULL, 0)) + " " + Boxes,
+           "1 The main window could not be opened! x|", "start-up without its dialog");
     Dialog = CreateDialogParamA(GetModuleHandleA(NULL), "APPLY", NULL, ApplyDialogProc, 0);
     Expect(IsWindowEnabled(GetDlgItem(Dialog, IDC_APPLY_APPLY)) ? "Apply enabled" : "Apply disabled", "Apply disabled",
-           "at the start");
+           "at the start"), Boxes.clear();
     States();
     Texts();
     Activation();

@@ -12,8 +12,6 @@
 
 #include <set>
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int);
-
 enum { MESSAGE_TEXT = 0xFFFF, FILE_NAME_BOX = 0x47C };
 
 static HWND Main;
