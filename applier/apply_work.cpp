@@ -22,7 +22,7 @@ static void PostProgress(void*, long long done, long long total)
     }
 }
 
-// The last component of a path, after its folder.
+// How much of `path` names its folder, the separator included.
 static int FolderLength(const char* path)
 {
     int end = 0;
