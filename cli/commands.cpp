@@ -100,14 +100,21 @@ int ApplyCommand(Arguments* args)
     Problem problem;
     if (!ApplyPatch(patchPath, filePath, outputPath, undoPath, anyName, force, NULL, &fit, &problem))
         return Report(problem);
-    if (fit.state == FIT_APPLIED && outputPath)
-        PrintText(stdout, "already applied: %s copied to %s\n", filePath, outputPath);
-    else if (fit.state == FIT_APPLIED)
-        PrintText(stdout, "already applied: %s not rewritten\n", filePath);
-    else
-        PrintText(stdout, "applied: %s written\n", outputPath ? outputPath : filePath);
-    if (undoPath && fit.state != FIT_APPLIED)
-        PrintText(stdout, "undo patch: %s\n", undoPath);
+    // Paths are shown escaped, as in a refusal: a name can hold anything.
+    static char line[LINE_SIZE];
+    strcpy(line, fit.state == FIT_APPLIED ? "already applied: " : "applied: ");
+    AppendPath(line, fit.state == FIT_APPLIED || !outputPath ? filePath : outputPath);
+    if (fit.state == FIT_APPLIED && outputPath) {
+        strcat(line, " copied to ");
+        AppendPath(line, outputPath);
+    }
+    strcat(line, fit.state != FIT_APPLIED ? " written" : outputPath ? "" : " not rewritten");
+    if (undoPath && fit.state != FIT_APPLIED) {
+        strcat(line, "\nundo patch: ");
+        AppendPath(line, undoPath);
+    }
+    strcat(line, "\n");
+    PutText(stdout, line);
     // The file got a new inode; its other hard links still hold the old bytes.
     if (fit.otherNames > 0) {
         char note[64];

@@ -22,4 +22,7 @@ enum { LINE_SIZE = 1 << 18 }; // room for a line naming any path the system take
 // `backslash` is set. It stops short of the end, leaving room for a newline.
 void AppendEscaped(char* line, const char* text, bool backslash);
 
+// Appends a path so escaped, a backslash too where it is not the separator.
+void AppendPath(char* line, const char* path);
+
 #endif

@@ -21,7 +21,7 @@ static size_t PieceLength(const char* text, size_t length, size_t most)
     if (GetACP() == CP_UTF8) {
         while (end > 0 && (text[end] & 0xC0) == 0x80)
             end--;
-        return end;
+        return end ? end : most; // not UTF-8 after all: cut anywhere rather than stall
     }
     end = 0;
     for (size_t next = 0; next <= most; next += IsDBCSLeadByte(static_cast<BYTE>(text[next])) ? 2 : 1)

@@ -27,21 +27,25 @@ void AppendEscaped(char* line, const char* text, bool backslash)
     line[used] = '\0';
 }
 
-int Report(const Problem& problem)
+void AppendPath(char* line, const char* path)
 {
     // A backslash in a POSIX name is a character like any other and could
     // pass for an escape; on Windows it is the separator of every path.
 #ifdef _WIN32
-    const bool backslash = false;
+    AppendEscaped(line, path, false);
 #else
-    const bool backslash = true;
+    AppendEscaped(line, path, true);
 #endif
+}
+
+int Report(const Problem& problem)
+{
     static char line[LINE_SIZE];
     char reason[PROBLEM_TEXT_SIZE];
     const char* words = ProblemReason(problem, reason, sizeof reason);
     strcpy(line, "morvexc: ");
     if (problem.path) {
-        AppendEscaped(line, problem.path, backslash);
+        AppendPath(line, problem.path);
         AppendEscaped(line, ": ", false);
     }
     // The engine's words already show a patch's text escaped.

@@ -105,6 +105,10 @@ if [ -z "$runner" ]; then
     cd "$work/row" && unhex <<< "$P2" > p && unhex <<< "$orig" > game.exe && chmod 6755 game.exe && rm -f n
     (umask 027; morvexc apply p game.exe > /dev/null; morvexc apply p game.exe n > /dev/null)
     check "modes" "755 640" "$(stat -c %a game.exe) $(stat -c %a n)"
+    # Names are shown escaped on stdout as in a refusal.
+    unhex <<< "$orig" > game.exe
+    check "names escaped" 'applied: o\x5C\x09 written|undo patch: u\x1B' \
+        "$(morvexc apply --undo $'u\e' p game.exe $'o\\\t' | tr '\n' '|' | sed 's/|$//')"
 fi
 
 # make, show, check, apply: the result is the modified file exactly, for
