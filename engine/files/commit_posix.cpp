@@ -12,7 +12,7 @@
 static int Flush(Replacement* r, Problem* problem)
 {
     int fd = fileno(r->file);
-    if (!ferror(r->file) && fchmod(fd, r->mode) == 0 && fflush(r->file) == 0 && fsync(fd) == 0)
+    if (!ferror(r->file) && System.fchmod(fd, r->mode) == 0 && fflush(r->file) == 0 && System.fsync(fd) == 0)
         return 1;
     return NoteSystemError(problem);
 }
@@ -23,7 +23,7 @@ static int StillThere(Replacement* r, Problem* problem)
 {
     struct stat status;
     FileInfo now;
-    int found = fstatat(r->folder, r->name, &status, AT_SYMLINK_NOFOLLOW) == 0;
+    int found = System.fstatat(r->folder, r->name, &status, AT_SYMLINK_NOFOLLOW) == 0;
     if (found)
         StatInfo(status, &now);
     if (r->exists ? found && Untouched(r->info, now) : !found && errno == ENOENT)
@@ -50,7 +50,7 @@ static int MoveInto(Replacement* r, Problem* problem)
             r->changed = 1, NoteReason(problem, ChangedWhileWorking);
         return 0;
     }
-    if (renameat(r->folder, r->temp, r->folder, r->name) != 0)
+    if (System.renameat(r->folder, r->temp, r->folder, r->name) != 0)
         return NoteSystemError(problem);
     r->temp[0] = '\0';
     return 1;
@@ -65,17 +65,17 @@ static int MoveKeeping(Replacement* r, char* backup, int* how, Problem* problem)
     *how = r->exists ? MOVED_SWAPPED : MOVED_NEW;
     if (!r->exists)
         return MoveInto(r, problem);
-    if (renameat2(r->folder, r->temp, r->folder, r->name, RENAME_EXCHANGE) == 0)
+    if (System.renameat2(r->folder, r->temp, r->folder, r->name, RENAME_EXCHANGE) == 0)
         return 1;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return NoteSystemError(problem);
     *how = MOVED_LINKED;
     strcat(strcpy(backup, r->temp), "~"); // a temporary name is short
-    if (linkat(r->folder, r->name, r->folder, backup, 0) != 0)
+    if (System.linkat(r->folder, r->name, r->folder, backup, 0) != 0)
         return NoteSystemError(problem);
     if (MoveInto(r, problem))
         return 1;
-    unlinkat(r->folder, backup, 0);
+    System.unlinkat(r->folder, backup, 0);
     return 0;
 }
 
@@ -83,9 +83,9 @@ static int MoveKeeping(Replacement* r, char* backup, int* how, Problem* problem)
 // and its old contents stay where they are, kept.
 static void TakeBack(Replacement* r, const char* backup, int how)
 {
-    int back = how == MOVED_SWAPPED ? renameat2(r->folder, r->temp, r->folder, r->name, RENAME_EXCHANGE) == 0
-               : how == MOVED_LINKED ? renameat(r->folder, backup, r->folder, r->name) == 0
-                                     : unlinkat(r->folder, r->name, 0) == 0;
+    int back = how == MOVED_SWAPPED ? System.renameat2(r->folder, r->temp, r->folder, r->name, RENAME_EXCHANGE) == 0
+               : how == MOVED_LINKED ? System.renameat(r->folder, backup, r->folder, r->name) == 0
+                                     : System.unlinkat(r->folder, r->name, 0) == 0;
     if (back)
         return;
     r->placed = 1;
@@ -99,7 +99,7 @@ static void TakeBack(Replacement* r, const char* backup, int how)
 static void RemoveOld(Replacement* r, const char* backup, int how, Problem* problem)
 {
     const char* old = how == MOVED_SWAPPED ? r->temp : backup;
-    if (how != MOVED_NEW && unlinkat(r->folder, old, 0) != 0) {
+    if (how != MOVED_NEW && System.unlinkat(r->folder, old, 0) != 0) {
         NoteSystemError(problem);
         Keep(r, old);
     }
@@ -142,7 +142,7 @@ int CommitReplace(Replacement* first, Replacement* second, Replacement** failed,
     // what is left under a temporary name goes.
     for (int i = 0; i < count; i++) {
         if (!*failed || all[i]->placed)
-            fsync(all[i]->folder);
+            System.fsync(all[i]->folder);
         AbandonReplace(all[i]);
     }
     ReleaseInterrupts();

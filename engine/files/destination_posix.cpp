@@ -21,9 +21,9 @@ static int OpenFolder(const char* path, Replacement* r, Problem* problem)
     if (length)
         memcpy(r->where, path, length), r->where[length] = '\0';
     strcpy(r->name, last);
-    int folder = open(r->where, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int folder = System.open(r->where, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (folder < 0 && errno == EACCES)
-        folder = open(r->where, O_PATH | O_DIRECTORY | O_CLOEXEC);
+        folder = System.open(r->where, O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
     if (folder < 0)
         NoteSystemError(problem);
     return folder;
@@ -45,7 +45,7 @@ static int ReachesTheSame(const Replacement& r, int reachable, const struct stat
 int ResolveDestination(const char* path, Replacement* r, struct stat* status, Problem* problem)
 {
     struct stat reached;
-    int reachable = stat(path, &reached) == 0;
+    int reachable = System.stat(path, &reached) == 0;
     char current[TEMP_PATH_SIZE];
     strcpy(current, path);
     for (int hops = 0; hops < 40; hops++) {
@@ -53,7 +53,7 @@ int ResolveDestination(const char* path, Replacement* r, struct stat* status, Pr
         if (r->folder < 0)
             return 0;
         struct stat folder;
-        if (fstatat(r->folder, r->name, status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (System.fstatat(r->folder, r->name, status, AT_SYMLINK_NOFOLLOW) != 0) {
             r->exists = 0;
             if (errno != ENOENT)
                 return NoteSystemError(problem);
@@ -62,7 +62,7 @@ int ResolveDestination(const char* path, Replacement* r, struct stat* status, Pr
         r->exists = 1;
         if (!S_ISLNK(status->st_mode))
             return ReachesTheSame(*r, reachable, reached, *status, problem);
-        if (fstat(r->folder, &folder) != 0)
+        if (System.fstat(r->folder, &folder) != 0)
             return NoteSystemError(problem);
         // In a sticky, world-writable folder only a link of the caller or of
         // the folder's owner is followed.
@@ -70,7 +70,7 @@ int ResolveDestination(const char* path, Replacement* r, struct stat* status, Pr
             && status->st_uid != folder.st_uid)
             return NoteReason(problem, "a link another user left in a shared folder");
         char link[TEMP_PATH_SIZE];
-        ssize_t length = readlinkat(r->folder, r->name, link, sizeof link);
+        ssize_t length = System.readlinkat(r->folder, r->name, link, sizeof link);
         if (length < 0 || length == static_cast<ssize_t>(sizeof link))
             return length < 0 ? NoteSystemError(problem) : NoteError(problem, ENAMETOOLONG);
         link[length] = '\0';
@@ -79,7 +79,7 @@ int ResolveDestination(const char* path, Replacement* r, struct stat* status, Pr
         if (folderLength + static_cast<size_t>(length) >= TEMP_PATH_SIZE)
             return NoteError(problem, ENAMETOOLONG);
         memmove(current + folderLength, link, static_cast<size_t>(length) + 1);
-        close(r->folder);
+        System.close(r->folder);
     }
     r->folder = -1;
     return NoteError(problem, ELOOP);
@@ -88,7 +88,7 @@ int ResolveDestination(const char* path, Replacement* r, struct stat* status, Pr
 int SamePlace(const Replacement* a, const Replacement* b)
 {
     struct stat folderA, folderB;
-    if (fstat(a->folder, &folderA) != 0 || fstat(b->folder, &folderB) != 0)
+    if (System.fstat(a->folder, &folderA) != 0 || System.fstat(b->folder, &folderB) != 0)
         return 1;
     return folderA.st_dev == folderB.st_dev && folderA.st_ino == folderB.st_ino && strcmp(a->name, b->name) == 0;
 }

@@ -41,7 +41,7 @@ void StatInfo(const struct stat& status, FileInfo* info)
 int InspectOpenFile(FILE* file, FileInfo* info)
 {
     struct stat status;
-    if (fstat(fileno(file), &status) != 0)
+    if (System.fstat(fileno(file), &status) != 0)
         return 0;
     StatInfo(status, info);
     return 1;
@@ -50,19 +50,19 @@ int InspectOpenFile(FILE* file, FileInfo* info)
 FILE* OpenInputFile(const char* path, FileInfo* info, Problem* problem)
 {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = System.open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
     if (fd < 0)
         return NoteSystemError(problem), nullptr;
     struct stat status;
     FILE* file = NULL;
-    if (fstat(fd, &status) != 0)
+    if (System.fstat(fd, &status) != 0)
         NoteSystemError(problem);
     else if (!S_ISREG(status.st_mode))
         S_ISDIR(status.st_mode) ? NoteError(problem, EISDIR) : NoteReason(problem, "Not a regular file");
-    else if (fcntl(fd, F_SETFL, 0) != 0 || !(file = fdopen(fd, "rb")))
+    else if (System.fcntl(fd, F_SETFL, 0) != 0 || !(file = fdopen(fd, "rb")))
         NoteSystemError(problem);
     if (!file) {
-        close(fd);
+        System.close(fd);
         return NULL;
     }
     StatInfo(status, info);
@@ -76,17 +76,17 @@ FILE* OpenFileToReplace(const char* path, FileInfo* info, Problem* problem)
         if (!file)
             return NULL;
         int locked;
-        while ((locked = flock(fileno(file), LOCK_EX)) != 0 && errno == EINTR) {
+        while ((locked = System.flock(fileno(file), LOCK_EX)) != 0 && errno == EINTR) {
         }
         // The Morvex that held the lock may have replaced the file meanwhile:
         // then the name leads to its result, which is the one to read.
         struct stat opened, named;
-        if (fstat(fileno(file), &opened) != 0) {
+        if (System.fstat(fileno(file), &opened) != 0) {
             NoteSystemError(problem);
             fclose(file);
             return NULL;
         }
-        if (attempt == 9 || (stat(path, &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)) {
+        if (attempt == 9 || (System.stat(path, &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)) {
             StatInfo(opened, info);
             info->held = locked == 0;
             return file;
@@ -99,7 +99,7 @@ long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
 {
     size_t total = 0;
     while (total < length) {
-        ssize_t got = pread(fileno(file), static_cast<char*>(buffer) + total, length - total,
+        ssize_t got = System.pread(fileno(file), static_cast<char*>(buffer) + total, length - total,
                             static_cast<off_t>(offset + static_cast<long long>(total)));
         if (got < 0 && errno == EINTR)
             continue;
@@ -125,11 +125,11 @@ static int CopyData(int from, off_t at, long long end, int to)
     static char buffer[1 << 16];
     while (at < end) {
         size_t step = static_cast<size_t>(std::min<long long>(end - at, 16 << 20));
-        ssize_t copied = copy_file_range(from, &at, to, NULL, step, 0);
+        ssize_t copied = System.copy_file_range(from, &at, to, NULL, step, 0);
         // The disk starts on what is copied while the rest is copied, so
         // that the final flush has less to wait for; only a hint.
         if (copied > 0) {
-            sync_file_range(to, 0, 0, SYNC_FILE_RANGE_WRITE);
+            System.sync_file_range(to, 0, 0, SYNC_FILE_RANGE_WRITE);
             continue;
         }
         if (copied == 0)
@@ -138,12 +138,12 @@ static int CopyData(int from, off_t at, long long end, int to)
             return 0;
         // Where the system cannot copy between these two files, copy here.
         size_t piece = static_cast<size_t>(std::min<long long>(end - at, sizeof buffer));
-        ssize_t got = pread(from, buffer, piece, at);
+        ssize_t got = System.pread(from, buffer, piece, at);
         if (got < 0 && errno == EINTR)
             continue;
         if (got != static_cast<ssize_t>(piece))
             return got < 0 ? 0 : -1;
-        if (write(to, buffer, piece) != static_cast<ssize_t>(piece))
+        if (System.write(to, buffer, piece) != static_cast<ssize_t>(piece))
             return 0;
         at += static_cast<off_t>(piece);
     }
@@ -155,13 +155,13 @@ static int CopyData(int from, off_t at, long long end, int to)
 // or -1 on an error.
 static long long Seek(int fd, long long at, int whence)
 {
-    off_t found = lseek(fd, static_cast<off_t>(at), whence);
+    off_t found = System.lseek(fd, static_cast<off_t>(at), whence);
     struct stat status;
     if (found >= 0)
         return found;
     if (errno != ENXIO)
         return whence == SEEK_DATA ? at : LLONG_MAX;
-    return fstat(fd, &status) == 0 ? std::max<long long>(at, status.st_size) : -1;
+    return System.fstat(fd, &status) == 0 ? std::max<long long>(at, status.st_size) : -1;
 }
 
 int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
@@ -176,7 +176,7 @@ int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
         // A hole of the source stays one: the output's position moves past it.
         if (data > at) {
             long long skip = std::min(data, end) - at;
-            if (lseek(out, static_cast<off_t>(skip), SEEK_CUR) < 0)
+            if (System.lseek(out, static_cast<off_t>(skip), SEEK_CUR) < 0)
                 return 0;
             at += skip, endsInHole = 1;
             continue;
@@ -189,8 +189,8 @@ int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
         at = stop, endsInHole = 0;
     }
     // A hole at the end gives the output its length without data.
-    off_t size = endsInHole ? lseek(out, 0, SEEK_CUR) : 0;
-    return size >= 0 && (!endsInHole || ftruncate(out, size) == 0);
+    off_t size = endsInHole ? System.lseek(out, 0, SEEK_CUR) : 0;
+    return size >= 0 && (!endsInHole || System.ftruncate(out, size) == 0);
 }
 
 struct ThreadStart {

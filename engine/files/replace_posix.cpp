@@ -11,14 +11,14 @@
 // ACLs among them) of the file it replaces, as far as the caller may.
 static void CopyOwnership(int from, int to, const struct stat& status)
 {
-    if (fchown(to, status.st_uid, status.st_gid) != 0)
-        (void)!fchown(to, static_cast<uid_t>(-1), status.st_gid);
+    if (System.fchown(to, status.st_uid, status.st_gid) != 0)
+        (void)!System.fchown(to, static_cast<uid_t>(-1), status.st_gid);
     static char names[1 << 14], value[1 << 16];
-    ssize_t length = flistxattr(from, names, sizeof names);
+    ssize_t length = System.flistxattr(from, names, sizeof names);
     for (ssize_t at = 0; at < length; at += static_cast<ssize_t>(strlen(names + at)) + 1) {
-        ssize_t size = fgetxattr(from, names + at, value, sizeof value);
+        ssize_t size = System.fgetxattr(from, names + at, value, sizeof value);
         if (size >= 0)
-            fsetxattr(to, names + at, value, static_cast<size_t>(size), 0);
+            System.fsetxattr(to, names + at, value, static_cast<size_t>(size), 0);
     }
 }
 
@@ -31,7 +31,7 @@ static int OpenExisting(Replacement* r, const struct stat& status, Problem* prob
     r->mode = status.st_mode & 0777; // never the setuid, setgid or sticky bit
     if (!r->info.regular)
         return S_ISDIR(status.st_mode) ? NoteError(problem, EISDIR) : NoteReason(problem, "Not a regular file"), -1;
-    int existing = openat(r->folder, r->name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int existing = System.openat(r->folder, r->name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
     if (existing < 0)
         NoteSystemError(problem);
     return existing;
@@ -45,7 +45,7 @@ int BeginReplace(const char* path, FILE*, const FileInfo* readInfo, Replacement*
     int existing = -1;
     if (!ResolveDestination(path, r, &status, problem)) {
         if (r->folder >= 0)
-            close(r->folder);
+            System.close(r->folder);
         r->folder = -1;
         return 0;
     }
@@ -70,11 +70,11 @@ int BeginReplace(const char* path, FILE*, const FileInfo* readInfo, Replacement*
             CopyOwnership(existing, fd, status);
         if (!(r->file = fdopen(fd, "wb"))) {
             NoteSystemError(problem);
-            close(fd);
+            System.close(fd);
         }
     }
     if (existing >= 0)
-        close(existing);
+        System.close(existing);
     if (!r->file)
         AbandonReplace(r);
     return r->file != NULL;
@@ -84,6 +84,6 @@ void AbandonReplace(Replacement* r)
 {
     DropTemp(r);
     if (r->folder >= 0)
-        close(r->folder);
+        System.close(r->folder);
     r->folder = -1;
 }

@@ -4,6 +4,7 @@
 // Shared by the POSIX files of the replace primitive: resolving the
 // destination, the temporary file and signals, begin and commit.
 #include "file_replace.h"
+#include "system_calls.h"
 
 #include <sys/stat.h>
 

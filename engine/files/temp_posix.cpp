@@ -25,7 +25,7 @@ static void RemoveTempsAndReraise(int signalNumber)
 {
     for (int slot = 0; slot < SLOTS; slot++)
         if (SlotInUse[slot])
-            unlinkat(SlotFolder[slot], SlotName[slot], 0);
+            System.unlinkat(SlotFolder[slot], SlotName[slot], 0);
     signal(signalNumber, SIG_DFL);
     raise(signalNumber);
 }
@@ -96,14 +96,14 @@ static void FreshName(char* name)
 int CreateTemp(Replacement* r, Problem* problem)
 {
     r->temp[0] = '\0';
-    int fd = openat(r->folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    int fd = System.openat(r->folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0) {
         char self[32];
         struct stat status;
         snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-        if (stat(self, &status) == 0)
+        if (System.stat(self, &status) == 0)
             return fd;
-        close(fd);
+        System.close(fd);
     }
     int slot = 0;
     while (slot < SLOTS && SlotInUse[slot])
@@ -117,7 +117,7 @@ int CreateTemp(Replacement* r, Problem* problem)
         SlotFolder[slot] = r->folder;
         strcpy(SlotName[slot], r->temp);
         SlotInUse[slot] = 1;
-        fd = openat(r->folder, r->temp, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        fd = System.openat(r->folder, r->temp, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         error = errno;
         SlotInUse[slot] = fd >= 0;
         ReleaseInterrupts();
@@ -138,7 +138,7 @@ int LinkTemp(Replacement* r, const char* name, Problem* problem)
     for (int attempt = 0; attempt < 100; attempt++) {
         if (!name)
             FreshName(r->temp);
-        if (linkat(AT_FDCWD, self, r->folder, name ? name : r->temp, AT_SYMLINK_FOLLOW) == 0)
+        if (System.linkat(AT_FDCWD, self, r->folder, name ? name : r->temp, AT_SYMLINK_FOLLOW) == 0)
             return 1;
         if (name || errno != EEXIST)
             break;
@@ -155,7 +155,7 @@ void DropTemp(Replacement* r)
     r->file = NULL;
     HoldInterrupts();
     if (r->temp[0])
-        unlinkat(r->folder, r->temp, 0);
+        System.unlinkat(r->folder, r->temp, 0);
     r->temp[0] = '\0';
     if (r->slot >= 0)
         SlotInUse[r->slot] = 0;
