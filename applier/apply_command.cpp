@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+// Its window's caption.
+const char ProgramName[] = "Morvex Apply";
 int Asking;
 int ApplyAsked;
 
@@ -58,6 +60,17 @@ static int ElsewhereQuestion(char* question, size_t size)
     return 1;
 }
 
+// No to replacing the undo patch leaves two ways: apply without one, or not at all.
+static int WithoutUndo(HWND window)
+{
+    if (!Agrees(window, "Apply without an undo patch?", MB_ICONQUESTION)) {
+        Ask(window, "Not applied: nothing was changed.", MB_ICONINFORMATION | MB_OK);
+        return 0;
+    }
+    Job.undoPath[0] = '\0';
+    return 1;
+}
+
 void AskAndApply(HWND window)
 {
     static char question[TEXT_BUFFER_SIZE * 2];
@@ -80,7 +93,7 @@ void AskAndApply(HWND window)
         }
         if (GetFileAttributesA(Job.undoPath) != INVALID_FILE_ATTRIBUTES) {
             ReplaceUndoQuestion(Job.undoPath, question, sizeof question);
-            if (!Agrees(window, question, MB_ICONQUESTION))
+            if (!Agrees(window, question, MB_ICONQUESTION) && !WithoutUndo(window))
                 return;
         }
     }
@@ -89,17 +102,36 @@ void AskAndApply(HWND window)
     ShowWorking(window, 1);
 }
 
+// How the last apply went, kept from its end until the survey after it has
+// shown the file's new state.
+static int Told = 1;
+static int Applied;
+static char Done[TEXT_BUFFER_SIZE * 3];
+static Problem Outcome; // a failure, or after a success the note of old contents left behind
+static char OutcomePath[TEXT_BUFFER_SIZE * 2]; // its file: the survey reuses Job's paths
+static int Noted;
+
+void KeepApplied()
+{
+    Applied = Job.applied;
+    if (Applied)
+        AppliedText(Job.filePath, Job.undoPath[0] ? Job.undoPath : NULL, Done, sizeof Done);
+    Outcome = Job.problem;
+    if (Outcome.path)
+        Outcome.path = strcpy(OutcomePath, Outcome.path);
+    Noted = Job.applied && Job.fit.noted;
+    // Cancel asked for nothing more: the files are as they were.
+    Told = !Applied && strcmp(Outcome.what, Cancelled) == 0;
+}
+
 void ShowApplied(HWND window)
 {
-    static char done[TEXT_BUFFER_SIZE * 3];
-    // Cancel asked for nothing more: the files are as they were.
-    if (!Job.applied && strcmp(Job.problem.what, Cancelled) != 0) {
-        ShowProblem(window, Job.problem);
-    } else if (Job.applied) {
-        AppliedText(Job.filePath, Job.undoPath[0] ? Job.undoPath : NULL, done, sizeof done);
-        Ask(window, done, MB_ICONINFORMATION | MB_OK);
-        // Applied, but old contents could not be removed: say where they are.
-        if (Job.fit.noted)
-            ShowProblem(window, Job.problem);
-    }
+    if (Told)
+        return;
+    Told = 1;
+    if (Applied)
+        Ask(window, Done, MB_ICONINFORMATION | MB_OK);
+    // Applied, but old contents could not be removed: say where they are.
+    if (!Applied || Noted)
+        ShowProblem(window, Outcome);
 }

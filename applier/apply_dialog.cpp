@@ -52,12 +52,19 @@ static void EndWork(HWND window, WPARAM number)
         return;
     ShowWorking(window, 0);
     if (CloseAsked) {
+        // Close pressed in the survey after an apply still hears how the apply went.
+        if (Job.kind == WORK_SURVEY)
+            ShowApplied(window);
         EndDialog(window, 0);
     } else if (Job.kind == WORK_APPLY) {
-        ShowApplied(window);
+        KeepApplied();
         RequestSurvey(window);
+        if (!Working())
+            ShowApplied(window);
     } else {
         int applicable = ShowVerdict(window);
+        if (!Working())
+            ShowApplied(window);
         // A survey started again for fields that changed meanwhile keeps the request.
         if (ApplyAsked && !Working()) {
             ApplyAsked = 0;

@@ -35,7 +35,10 @@ int ShowVerdict(HWND window);
 // Asks what needs asking before the surveyed file changes, then starts the apply.
 void AskAndApply(HWND window);
 
-// After an apply: says how it went.
+// After an apply: keeps how it went, to be said once the box shows the file's new state.
+void KeepApplied();
+
+// Says how the apply kept went, once.
 void ShowApplied(HWND window);
 
 // Shows the work running (an apply at once, a survey once it takes a while)

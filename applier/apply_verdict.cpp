@@ -114,6 +114,11 @@ int ShowVerdict(HWND window)
     if (!FileRead)
         snprintf(box + strlen(box), sizeof box - strlen(box), "\r\n%s", CannotPassOn);
     int applicable = Job.judged && (Job.fit.state == FIT_NOT_APPLIED || Job.fit.state == FIT_PARTLY_APPLIED);
+    if (applicable && !Job.writable) {
+        ProblemLine(Job.problem, fileProblem, sizeof fileProblem);
+        snprintf(box + strlen(box), sizeof box - strlen(box), "\r\n%s", fileProblem);
+        applicable = 0;
+    }
     ShowBox(window, box, applicable);
     return applicable;
 }

@@ -71,6 +71,9 @@ static unsigned __stdcall DoWork(void* number)
             LookBeside();
         if (Job.filePath[0])
             Job.judged = SurveyFit(Job.patch, Job.filePath, &Job.progress, &Job.fit, &Job.problem);
+        // Told now, rather than after the questions Apply asks.
+        if (Job.judged && (Job.fit.state == FIT_NOT_APPLIED || Job.fit.state == FIT_PARTLY_APPLIED))
+            Job.writable = CheckWritable(Job.filePath, &Job.problem);
     }
     PostMessageA(Window, WM_WORK_DONE, reinterpret_cast<WPARAM>(number), 0);
     return 0;
@@ -79,7 +82,7 @@ static unsigned __stdcall DoWork(void* number)
 void StartWork(HWND window)
 {
     Window = window;
-    Job.loaded = Job.matches = Job.judged = Job.applied = 0;
+    Job.loaded = Job.matches = Job.judged = Job.writable = Job.applied = 0;
     Job.thousandths = -1;
     Job.progress.report = PostProgress;
     Job.progress.cancel = 0;

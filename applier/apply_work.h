@@ -26,6 +26,7 @@ struct Work {
     int loaded;  // survey: the patch was read
     int matches; // survey, after looking: how many files beside the patch could be the one
     int judged;  // survey: `fit` tells how the patch meets the file
+    int writable; // survey, when judged and the file is to change: an apply could write it
     int applied; // apply: done
     PatchContents patch;
     PatchFit fit;

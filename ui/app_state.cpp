@@ -1,5 +1,6 @@
 #include "app_state.h"
 
+const char ProgramName[] = "Morvex";
 HINSTANCE InstanceHandle;
 char OriginalPath[TEXT_BUFFER_SIZE];
 char ModifiedPath[TEXT_BUFFER_SIZE];

@@ -2,8 +2,6 @@
 
 #include "win_shared.h"
 
-const char ProgramName[] = "Morvex";
-
 int(WINAPI* ShowMessageBox)(HWND, LPCSTR, LPCSTR, UINT) = MessageBoxA;
 
 void ShowWarning(void* owner, const char* text)

@@ -13,6 +13,7 @@
 // under the UTF-8 code page one character can take three.
 enum { TEXT_LIMIT = 255, TEXT_BUFFER_SIZE = 1024 };
 
+// The caption of every message box: each program defines its own.
 extern const char ProgramName[];
 
 // Every message box goes through ShowMessageBox (MessageBoxA; tests put a

@@ -225,3 +225,12 @@ int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPa
     fclose(file);
     return done;
 }
+
+int CheckWritable(const char* filePath, Problem* problem)
+{
+    Replacement probe;
+    if (!BeginReplace(filePath, NULL, NULL, &probe, problem))
+        return Blame(problem, filePath, "cannot be written");
+    AbandonReplace(&probe);
+    return 1;
+}

@@ -48,4 +48,10 @@ int CheckPatch(const char* patchPath, const char* filePath, int anyName, int for
 int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath, int anyName,
                int force, Progress* progress, PatchFit* fit, Problem* problem);
 
+// Whether an apply could write the file at `filePath` in place: begins its
+// replacement as the apply would, then abandons it, leaving nothing. Returns
+// 0 with the problem for a read-only file, one another program keeps others
+// from writing, or a folder that takes no new file.
+int CheckWritable(const char* filePath, Problem* problem);
+
 #endif

@@ -36,6 +36,8 @@ static void Append(char* out, const char* text)
 
 static void AppendComment(char* out, const PatchContents& patch)
 {
+    if (patch.commentLength == 0)
+        return Append(out, "(none)");
     size_t used = strlen(out);
     ShowPatchText(patch.comment, patch.commentLength, out + used, VERDICT_SIZE - used, SelectedCodePage());
 }

@@ -103,7 +103,7 @@ int main(int argc, char** argv)
     PROCESS_INFORMATION process = Start("\"" + exe + "\" \"" + folder + "fix.ov\" \"" + folder + "longfile two.exe\"");
     if (HWND dialog = WaitFor("Morvex Apply", false)) {
         PostMessageA(GetDlgItem(dialog, IDC_APPLY_APPLY), BM_CLICK, 0, 0);
-        if (HWND box = WaitFor("Morvex", true)) {
+        if (HWND box = WaitFor("Morvex Apply", true)) {
             std::string said = Text(GetDlgItem(box, MESSAGE_TEXT));
             Check(said == "Patch applied to longfile two.exe.\r\nUndo patch: fix-undo.ov", "the message: " + said);
             PostMessageA(box, WM_COMMAND, IDOK, 0);
