@@ -1,7 +1,7 @@
 #ifndef MORVEX_CODE_PAGE_TABLES_H
 #define MORVEX_CODE_PAGE_TABLES_H
 
-// The code pages patches may use, written at build time by make_code_pages.py.
+// The code pages patches may use, in code_pages/ as make_code_pages.py wrote them.
 // A cell is a byte 0x80-0xFF (cells 0-127) or a byte pair: lead range by
 // lead range, each lead byte's pairs `last - first + 1` cells from trail
 // byte `first`. A code point of 0 is a cell the code page leaves unmapped;

@@ -8,7 +8,13 @@
 # pairs. For writing, it gets its cells (a byte or a pair) in the order of
 # their characters; where two cells give one character, the one Python's
 # encoder writes, which is the one Windows writes.
-# Usage: make_code_pages.py OUTPUT.cpp
+# The tables are committed, so that every build and every release gets the
+# same ones whatever Python its builder has; the code_page_tables test writes
+# them afresh and compares. Into FOLDER go code_page_tables.cpp and, for each
+# page, cpNUMBER.inc that it includes: a double-byte page's pairs one lead byte
+# a line.
+# Usage: make_code_pages.py FOLDER
+import os
 import sys
 
 PAGES = [
@@ -109,33 +115,45 @@ def tables(number, codec):
     return singles, ranges(leads), (first, last), doubles, cells
 
 
-def array(kind, name, values):
-    lines = [",".join(str(v) for v in values[i:i + 24]) for i in range(0, len(values), 24)]
+def array(kind, name, values, width=24):
+    lines = [",".join(str(v) for v in values[i:i + width]) for i in range(0, len(values), width)]
     return "static const %s %s[] = {\n%s};\n" % (kind, name, ",\n".join(lines))
 
 
 def main():
-    out = ["// Written by make_code_pages.py from Python's codecs.\n", '#include "code_page_tables.h"\n\n']
+    if len(sys.argv) != 2:
+        sys.exit("usage: make_code_pages.py FOLDER")
+    folder = sys.argv[1]
+    os.makedirs(folder, exist_ok=True)
+    written = "// Written by make_code_pages.py from Python's codecs.\n"
+    out = [written, '#include "code_page_tables.h"\n\n']
     entries = []
     for number, codec, name in PAGES:
         singles, leads, (first, last), doubles, cells = tables(number, codec)
         code = lambda chars: [ord(char) if char is not None else 0 for char in chars]
-        out.append(array("unsigned short", "Singles%d" % number, code(singles)))
+        page = [written]
+        page.append(array("unsigned short", "Singles%d" % number, code(singles)))
         fields = ["%d" % number, '"%s"' % name, "Singles%d" % number]
         if leads:
-            out.append(array("unsigned char", "Leads%d" % number, [b for run in leads for b in run]))
-            out.append(array("unsigned short", "Doubles%d" % number, code(doubles)))
+            page.append(array("unsigned char", "Leads%d" % number, [b for run in leads for b in run]))
+            page.append(array("unsigned short", "Doubles%d" % number, code(doubles), last - first + 1))
             fields += ["Leads%d" % number, "%d" % len(leads), "%d" % first, "%d" % last, "Doubles%d" % number]
         else:
             fields += ["nullptr", "0", "0", "0", "nullptr"]
         if cells:
-            out.append(array("unsigned short", "Cells%d" % number, cells))
+            page.append(array("unsigned short", "Cells%d" % number, cells, 192))
         fields += ["Cells%d" % number if cells else "nullptr", "%d" % len(cells)]
         entries.append("    {%s},\n" % ", ".join(fields))
+        write(folder, "cp%d.inc" % number, page)
+        out.append('#include "cp%d.inc"\n' % number)
     out.append("\nconst CodePageTable CodePageTables[] = {\n%s};\n" % "".join(entries))
     out.append("const unsigned CodePageTableCount = %d;\n" % len(entries))
-    with open(sys.argv[1], "w", encoding="utf-8") as f:
-        f.write("".join(out))
+    write(folder, "code_page_tables.cpp", out)
+
+
+def write(folder, name, parts):
+    with open(os.path.join(folder, name), "w", encoding="utf-8", newline="\n") as f:
+        f.write("".join(parts))
 
 
 if __name__ == "__main__":
