@@ -3,6 +3,7 @@
 // texts, as the Windows programs show them.
 #include "make_messages.h"
 #include "patch_compare.h"
+#include "patch_core.h"
 #include "patch_format.h"
 #include "patch_reader.h"
 #include "patch_text.h"
@@ -101,20 +102,26 @@ WEB_CALL unsigned WebNewValue(unsigned i) { return Patch.positions[i].value; }
 // named, only the patch's own lines, and -1.
 WEB_CALL int WebJudge(const char* fileName, double size)
 {
-    char refusal[REFUSAL_SIZE];
     if (!fileName[0]) {
         DescribeFit(&Patch, NULL, NULL, NULL, NULL, Verdict);
         return -1;
     }
     Fit.fileSize = static_cast<long long>(size);
     Fit.fileName = DeriveTargetName(fileName);
-    Fit.applied = 0;
-    if (PastTheEnd(Patch, Fit.fileSize))
-        Fit.state = FIT_PAST_END;
-    else
-        JudgeFit(Patch, Old, 1, 1, &Fit, refusal);
+    JudgeFit(Patch, Old, &Fit);
     DescribeFit(&Patch, NULL, fileName, &Fit, NULL, Verdict);
     return Fit.state;
+}
+
+// What the last WebJudge found, as fields: how many positions already hold
+// their new value, whether the file's name gives the target name, and the
+// box's line for the fit alone.
+WEB_CALL unsigned WebFitApplied() { return Fit.applied; }
+WEB_CALL int WebFitSameName() { return Fit.sameName; }
+WEB_CALL const char* WebFitLine()
+{
+    FitLine(Patch, Fit, Text, sizeof Text);
+    return Text;
 }
 
 // The question before applying to a file of another name, or "".
@@ -175,4 +182,58 @@ WEB_CALL unsigned WebUndoPatch(unsigned count, const char* patchNames, unsigned 
     applied.distinct = count;
     SelectCodePage(codePage);
     return EncodeUndoPatch(applied, Old, patchNames, Output);
+}
+
+// Patches applied in turn, as one chain of positions (ascending) with their
+// final values: the file's bytes there as read (Original) and as the patches
+// judged so far leave them (Now).
+enum { CHAIN_ROOM = 4 * MAX_PATCH_RECORDS };
+static PatchRecord Chain[CHAIN_ROOM];
+static unsigned ChainCount;
+static unsigned char Original[CHAIN_ROOM], Now[CHAIN_ROOM];
+
+WEB_CALL void WebChainStart() { ChainCount = 0; }
+
+// Adds the patch read last to the chain; 0 when the chain has no room for it.
+WEB_CALL int WebChainAdd() { return ChainPatch(Chain, &ChainCount, CHAIN_ROOM, Patch); }
+
+WEB_CALL unsigned WebChainCount() { return ChainCount; }
+WEB_CALL double WebChainPosition(unsigned i) { return i < ChainCount ? Chain[i].offset : -1; }
+
+// Takes the file's bytes at the chain's positions from slice `which`, read
+// from `offset` (`length` bytes). Returns how many it took.
+WEB_CALL unsigned WebChainTake(int which, double offset, unsigned length)
+{
+    long long at = static_cast<long long>(offset);
+    TakeBytes(Chain, ChainCount, at, Slices[which], length, Now);
+    return TakeBytes(Chain, ChainCount, at, Slices[which], length, Original);
+}
+
+// Judges the patch read last as WebJudge does, against the file as the
+// patches judged before it in the chain leave it, then lays its values over
+// that file. Returns the state.
+WEB_CALL int WebChainJudge(const char* fileName, double size)
+{
+    ChainedBytes(Chain, ChainCount, Now, Patch, Old);
+    int state = WebJudge(fileName, size);
+    LayChained(Chain, ChainCount, Now, Patch);
+    return state;
+}
+
+// Lays the chain's final values over slice `which`, read from `offset`
+// (`length` bytes): the patched file's bytes there. Returns how many it laid.
+WEB_CALL unsigned WebChainLay(int which, double offset, unsigned length)
+{
+    return LayPositions(Chain, ChainCount, static_cast<long long>(offset), Slices[which], length);
+}
+
+// Lays out in WebOutput the one patch that undoes the whole chain, for the
+// target of the patch read last, with "undoes" and `patchNames` as its
+// comment. Returns its length, or 0 when more bytes change than one patch holds.
+WEB_CALL unsigned WebChainUndo(const char* patchNames, unsigned codePage)
+{
+    char stored[MAX_COMMENT_LENGTH + 1];
+    SelectCodePage(codePage);
+    UndoComment(patchNames, stored);
+    return EncodeUndo(Patch.name, Chain, ChainCount, Original, stored, Output);
 }

@@ -81,8 +81,7 @@ static int CopyPatched(FILE* file, const char* filePath, long long size, FILE* o
             return NoteSystemError(problem), Blame(problem, filePath, "cannot be read");
         if (got != static_cast<long>(length))
             return Refuse(problem, filePath, ChangedWhileWorking);
-        for (; next < last; next++)
-            Block[positions[next].offset - at] = positions[next].value;
+        next += LayPositions(positions + next, last - next, at, Block, length);
         if (fwrite(Block, 1, length, out) != length)
             return NoteSystemError(problem), Blame(problem, outPath, "cannot be written");
         at = end;

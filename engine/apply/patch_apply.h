@@ -1,6 +1,7 @@
 #ifndef MORVEX_PATCH_APPLY_H
 #define MORVEX_PATCH_APPLY_H
 
+#include "patch_core.h"
 #include "patch_reader.h"
 #include "problem.h"
 #include "progress.h"
@@ -11,28 +12,6 @@
 // Reads the patch at `patchPath` and validates it whole. A file larger than
 // any patch is refused without being read.
 int LoadPatch(const char* patchPath, PatchContents* patch, Problem* problem);
-
-enum { FIT_NOT_APPLIED, FIT_APPLIED, FIT_PARTLY_APPLIED };
-
-struct PatchFit {
-    int state;
-    unsigned applied;   // positions that already hold their new value
-    long long fileSize;
-    TargetName fileName; // the target name that the file's own path gives
-    long otherNames;     // after an apply: other hard links to the replaced file, which keep the old contents
-    int noted;           // after an apply: it succeeded, but its problem holds a note (old contents left behind)
-};
-
-// Whether a record lies past the end of a file of `size` bytes.
-int PastTheEnd(const PatchContents& patch, long long size);
-
-// How the patch meets a file, from the file's bytes at the patch's positions
-// (`oldBytes[i]` at patch.positions[i]; not read when a position is past the
-// end). Returns 1, or 0 with the reason in `refusal` (REFUSAL_SIZE bytes): a
-// record past the end, a name mismatch unless `anyName`, a partly applied
-// file unless `force`.
-int JudgeFit(const PatchContents& patch, const unsigned char* oldBytes, int anyName, int force,
-             PatchFit* fit, char* refusal);
 
 // Loads the patch and judges how it meets the file at `filePath`, reading
 // only the bytes at the patch's positions.

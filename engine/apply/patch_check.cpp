@@ -85,8 +85,7 @@ static void GatherOldBytes(void* argument)
             share->ok = Refuse(&share->problem, share->filePath, ChangedWhileWorking);
             return;
         }
-        for (unsigned i = first; i < next; i++)
-            OldBytes[i] = share->window[positions[i].offset - start];
+        TakeBytes(positions + first, next - first, start, share->window, static_cast<size_t>(span), OldBytes + first);
     }
 }
 
@@ -122,7 +121,8 @@ FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName
         fclose(file);
         return NULL;
     }
-    if (!JudgeFit(patch, OldBytes, anyName, force, fit, refusal)) {
+    JudgeFit(patch, OldBytes, fit);
+    if (FitRefused(patch, *fit, anyName, force, refusal)) {
         fclose(file);
         return Refuse(problem, filePath, refusal), nullptr;
     }
@@ -149,16 +149,11 @@ int SurveyFit(const PatchContents& patch, const char* filePath, Progress* progre
         return Blame(problem, filePath, "cannot be opened as a file");
     fit->fileSize = info.size;
     fit->fileName = DeriveTargetName(filePath);
-    fit->applied = 0;
     // A record past the end is a state to show, where the check refuses it.
     int read = PastTheEnd(patch, info.size) || ReadOldBytes(file, filePath, patch, progress, problem);
     fclose(file);
     if (!read)
         return 0;
-    char refusal[REFUSAL_SIZE];
-    if (PastTheEnd(patch, info.size))
-        fit->state = FIT_PAST_END;
-    else
-        JudgeFit(patch, OldBytes, 1, 1, fit, refusal);
+    JudgeFit(patch, OldBytes, fit);
     return 1;
 }

@@ -11,6 +11,11 @@
 // The file's bytes at the loaded patch's positions, as OpenAndJudge read them.
 extern unsigned char OldBytes[MAX_PATCH_RECORDS];
 
+// Whether the check refuses the fit (a record past the end, a name mismatch
+// unless `anyName`, a partly applied file unless `force`); if so, why in
+// `refusal` (REFUSAL_SIZE bytes).
+int FitRefused(const PatchContents& patch, const PatchFit& fit, int anyName, int force, char* refusal);
+
 // Reads and validates the patch; `info` says what the patch file is.
 int LoadPatchFile(const char* patchPath, PatchContents* patch, FileInfo* info, Problem* problem);
 

@@ -47,6 +47,20 @@ static const char* Bytes(long long count)
     return count == 1 ? "byte" : "bytes";
 }
 
+void FitLine(const PatchContents& patch, const PatchFit& fit, char* out, size_t size)
+{
+    if (fit.state == FIT_PAST_END)
+        snprintf(out, size, "Offset 0x%08X is past the end of this file (%lld %s).",
+                 static_cast<unsigned>(patch.positions[patch.distinct - 1].offset), fit.fileSize, Bytes(fit.fileSize));
+    else if (fit.state == FIT_APPLIED)
+        snprintf(out, size, "Already applied: nothing to do.");
+    else if (fit.state == FIT_PARTLY_APPLIED)
+        snprintf(out, size, "Partly applied: %u of %u bytes already hold their new value.", fit.applied,
+                 patch.distinct);
+    else
+        snprintf(out, size, "Not applied: %u %s will change.", patch.distinct, Bytes(patch.distinct));
+}
+
 void DescribeFit(const PatchContents* patch, const char* patchProblem, const char* filePath, const PatchFit* fit,
                  const char* fileProblem, char* out)
 {
@@ -65,17 +79,8 @@ void DescribeFit(const PatchContents* patch, const char* patchProblem, const cha
         return;
     if (!fit)
         snprintf(line, sizeof line, "%s", fileProblem);
-    else if (fit->state == FIT_PAST_END)
-        snprintf(line, sizeof line, "Offset 0x%08X is past the end of this file (%lld %s).",
-                 static_cast<unsigned>(patch->positions[patch->distinct - 1].offset), fit->fileSize,
-                 Bytes(fit->fileSize));
-    else if (fit->state == FIT_APPLIED)
-        snprintf(line, sizeof line, "Already applied: nothing to do.");
-    else if (fit->state == FIT_PARTLY_APPLIED)
-        snprintf(line, sizeof line, "Partly applied: %u of %u bytes already hold their new value.", fit->applied,
-                 patch->distinct);
     else
-        snprintf(line, sizeof line, "Not applied: %u %s will change.", patch->distinct, Bytes(patch->distinct));
+        FitLine(*patch, *fit, line, sizeof line);
     Append(out, "\r\n");
     Append(out, line);
     TargetName fileName = DeriveTargetName(filePath);
@@ -112,20 +117,18 @@ int UndoPatchPath(const char* patchPath, const char* filePath, char* out, size_t
     return length >= 0 && static_cast<size_t>(length) < size;
 }
 
+void UndoComment(const char* patchPath, char* out)
+{
+    char comment[1024];
+    snprintf(comment, sizeof comment, "undoes %s", BaseName(patchPath));
+    ToPatchText(comment, out, MAX_COMMENT_LENGTH + 1, SelectedCodePage());
+}
+
 size_t EncodeUndoPatch(const PatchContents& patch, const unsigned char* oldBytes, const char* patchPath, unsigned char* out)
 {
-    static PatchRecord undo[MAX_PATCH_RECORDS];
-    unsigned count = 0;
-    for (unsigned i = 0; i < patch.distinct; i++) {
-        if (oldBytes[i] == patch.positions[i].value)
-            continue;
-        undo[count] = patch.positions[i];
-        undo[count++].value = oldBytes[i];
-    }
-    char comment[1024], stored[MAX_COMMENT_LENGTH + 1];
-    snprintf(comment, sizeof comment, "undoes %s", BaseName(patchPath));
-    ToPatchText(comment, stored, sizeof stored, SelectedCodePage());
-    return EncodePatch(out, patch.name, undo, count, stored);
+    char stored[MAX_COMMENT_LENGTH + 1];
+    UndoComment(patchPath, stored);
+    return EncodeUndo(patch.name, patch.positions, patch.distinct, oldBytes, stored, out);
 }
 
 void ReplaceUndoQuestion(const char* undoPath, char* out, size_t size)

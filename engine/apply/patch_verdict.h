@@ -8,8 +8,7 @@
 // The texts a front end that applies patches shows: what a patch is, how it
 // meets a file, the questions before applying and the result.
 
-// A record lies past the end of the file: the patch cannot be applied to it.
-enum { FIT_PAST_END = FIT_PARTLY_APPLIED + 1, VERDICT_SIZE = 4096 };
+enum { VERDICT_SIZE = 4096 };
 
 // Judges how the loaded patch meets the file, whatever the file's name and
 // however much of the patch it already holds, opening the file once. Returns
@@ -25,6 +24,10 @@ int SurveyFit(const PatchContents& patch, const char* filePath, Progress* progre
 void DescribeFit(const PatchContents* patch, const char* patchProblem, const char* filePath, const PatchFit* fit,
                  const char* fileProblem, char* out);
 
+// The line of the information box that says how the patch meets the file
+// (FIT_PAST_END included).
+void FitLine(const PatchContents& patch, const PatchFit& fit, char* out, size_t size);
+
 // Whether the names differ; if so, the question that asks to apply anyway.
 int NameQuestion(const PatchContents& patch, const char* filePath, char* out, size_t size);
 
@@ -34,6 +37,10 @@ void PartlyQuestion(const PatchContents& patch, const PatchFit& fit, char* out, 
 // The undo patch's path: the patch's name with "-undo" before its extension,
 // in the folder of `filePath`. Returns 0 when it does not fit in `size`.
 int UndoPatchPath(const char* patchPath, const char* filePath, char* out, size_t size);
+
+// The comment of an undo patch, "undoes " and the patch's file name, in the
+// patch's code page, in `out` (MAX_COMMENT_LENGTH + 1 bytes).
+void UndoComment(const char* patchPath, char* out);
 
 // Lays out in `out` (MAX_PATCH_SIZE bytes) the patch that puts back the
 // bytes `patch` changes, `oldBytes` holding the file's bytes at its

@@ -5,6 +5,7 @@
 // sets --any-name (bit 0), --force (bit 1) and a file named game.exe
 // (bit 2; else the file is named as the patch says).
 #include "patch_apply.h"
+#include "patch_judging.h"
 #include "target_name.h"
 
 #include <cstdlib>
@@ -40,8 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     fit.fileName = DeriveTargetName(flags & 4 ? "game.exe" : patch.name.bytes);
     for (unsigned i = 0; i < patch.distinct; i++)
         OldBytes[i] = data[patch.positions[i].offset % size];
-    if (JudgeFit(patch, OldBytes, flags & 1, flags & 2, &fit, refusal))
-        Require(fit.applied <= patch.distinct);
+    JudgeFit(patch, OldBytes, &fit);
+    Require(fit.applied <= patch.distinct);
+    if (FitRefused(patch, fit, flags & 1, flags & 2, refusal))
+        Require(memchr(refusal, 0, REFUSAL_SIZE) != nullptr && refusal[0] != 0);
 
     // What is read back, written out and read again holds the same positions.
     unsigned distinct = patch.distinct;
