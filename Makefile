@@ -104,7 +104,7 @@ dist: deps
 	rm -rf build/dist build/release-native build/release-windows; mkdir -p build/dist; \
 	for preset in release-native release-windows; do \
 		cmake --preset $$preset >/dev/null; \
-		cmake --build --preset $$preset -j$$(nproc) --target $$([ $$preset = release-windows ] && echo morvex morvex-apply) morvexc >/dev/null; \
+		cmake --build --preset $$preset -j$$(nproc) --target $$([ $$preset = release-windows ] && echo morvex morvex-apply morvex_installer) morvexc >/dev/null; \
 		(cd build/$$preset && cpack -B package >/dev/null); \
 		find build/$$preset/package -maxdepth 1 -type f -exec cp {} build/dist/ \; ; \
 	done; \

@@ -6,6 +6,10 @@
   that extension has no owner yet, or has Morvex: its condition reads the
   property OWNER_EXT that a registry search fills. wixl drops component
   conditions.
+- KEPT_CANDIDATES lists the user's keys the package writes in and their
+  parents, separated by ';': the keys whose state the custom action
+  FindKeptKeys notes at install, so that the uninstall leaves each that was
+  there before.
 - The package code and the creation and save times become the ones given,
   where wixl draws a random code and takes the clock.
 Usage: finish_msi.py PACKAGE.msi PACKAGE_CODE SOURCE_DATE_EPOCH
@@ -49,6 +53,12 @@ def main():
         condition = f'NOT {prop} OR {prop} = "Morvex.Patch"'
         run(database, f"UPDATE `Component` SET `Condition` = '{condition}' "
                       f"WHERE `Component` = '{record.get_string(2)}'").close()
+    keys = set()
+    for record in rows(database, "SELECT `Key` FROM `Registry` WHERE `Root` = 1"):
+        parts = record.get_string(1).split("\\")
+        keys.update("\\".join(parts[:n]) for n in range(1, len(parts) + 1))
+    run(database, "INSERT INTO `Property` (`Property`, `Value`) "
+                  f"VALUES ('KEPT_CANDIDATES', '{';'.join(sorted(keys))}')").close()
     info = Libmsi.SummaryInfo.new(database, 3)
     filetime = (epoch + FILETIME_EPOCH) * 10_000_000
     if not (info.set_string(Libmsi.Property.UUID, code)

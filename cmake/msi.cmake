@@ -1,8 +1,9 @@
 # Run by CPack after the zip (cmake/zip_in_order.cmake): the Windows installer
 # morvex-VERSION.msi beside it, from the same staged files, whose times (kept
 # in its cabinet) are the release date already. The product code comes from
-# the version, the package code from the version and the files, and the
-# package's own times are the release date: the same files give the same bytes.
+# the version, the package code from the version, the files and the custom
+# actions' DLL, and the package's own times are the release date: the same
+# files give the same bytes.
 if(NOT CPACK_GENERATOR STREQUAL "ZIP")
   return()
 endif()
@@ -11,7 +12,7 @@ set(upgrade_code 7A3F0C52-9E1B-4D6A-B8C4-2F5E7D913A60)
 file(GLOB staged ${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*)
 list(SORT staged)
 set(sums "")
-foreach(file ${staged})
+foreach(file ${staged} ${CPACK_MORVEX_KEPT_KEYS_DLL})
   file(SHA256 ${file} sum)
   string(APPEND sums " ${sum}")
 endforeach()
@@ -19,8 +20,10 @@ set(version ${CPACK_PACKAGE_VERSION})
 string(UUID product_code NAMESPACE ${upgrade_code} NAME "product ${version}" TYPE SHA1 UPPER)
 string(UUID package_code NAMESPACE ${upgrade_code} NAME "package ${version}${sums}" TYPE SHA1 UPPER)
 set(msi ${CPACK_PACKAGE_DIRECTORY}/morvex-${version}.msi)
+# wixl takes its sources' paths only as relative to its working directory.
+file(RELATIVE_PATH kept_keys_dll ${CPACK_TEMPORARY_INSTALL_DIRECTORY} ${CPACK_MORVEX_KEPT_KEYS_DLL})
 execute_process(COMMAND wixl --arch x86 -D Version=${version} -D UpgradeCode=${upgrade_code}
-    -D ProductCode=${product_code} -o ${msi} ${CPACK_MORVEX_WXS}
+    -D ProductCode=${product_code} -D KeptKeysDll=${kept_keys_dll} -o ${msi} ${CPACK_MORVEX_WXS}
   WORKING_DIRECTORY ${CPACK_TEMPORARY_INSTALL_DIRECTORY} RESULT_VARIABLE failed ERROR_VARIABLE said)
 if(failed)
   message(FATAL_ERROR "wixl could not make ${msi}: ${said}")

@@ -9,6 +9,7 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/stage_times.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/zip_in_order.cmake ${PROJECT_SOURCE_DIR}/cmake/msi.cmake)
 set(CPACK_MORVEX_WXS ${PROJECT_SOURCE_DIR}/resources/morvex.wxs)
+set(CPACK_MORVEX_KEPT_KEYS_DLL ${PROJECT_BINARY_DIR}/installer/morvex_installer.dll)
 set(CPACK_MORVEX_SOURCE_DATE_EPOCH ${MORVEX_SOURCE_DATE_EPOCH})
 # Folders made by the install get 0755 whatever the builder's umask.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

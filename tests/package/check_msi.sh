@@ -2,8 +2,9 @@
 # The installer under Wine, made by cpack from this build: installed per user,
 # its files and file types read back, a patch opened through its type brings
 # up the installed morvex-apply.exe with the patch and the file beside it,
-# and uninstalling leaves what was there before, another program's types for
-# .qj and .bop (machine-wide and the user's own) included.
+# and uninstalling leaves what was there before: another program's types for
+# .qj and .bop (machine-wide and the user's own), the user's .t95 with an
+# empty default value, and in a second round an empty Software\Classes.
 # Usage: check_msi.sh CPACK_CONFIG OPEN_WITH_SHELL_EXE RUNNER
 set -u
 config=$1 opener=$2 wine=$3 failures=0
@@ -14,19 +15,23 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};winemenubuilder.exe=d"
 cpack --config "$config" -B "$work" >/dev/null || exit 1
 windows() { local path=${1//\//\\}; echo "Z:$path"; }
 msi=$(windows "$work"/*.msi) user=$WINEPREFIX/drive_c/users/$(id -un)
-# The user's files, and the registry values of Morvex and of the patch types,
-# each after its hive and key, with single backslashes.
+# The user's files, and the registry keys and values of Morvex, of the patch
+# types and the classes key itself, each value after its hive and key, with
+# single backslashes.
 snapshot() {
     wineserver -w
     find "$user" | LC_ALL=C sort
-    awk '/^\[/ {key = (FILENAME ~ /user/ ? "HKCU " : "HKLM ") $1} /^[@"]/ && (key ~ /Classes\\\\\.(ov|qj|t95|114|bop|202|xov)[]\\]/ || /Morvex/) {print key, $0}' \
+    awk '/^\[/ {key = (FILENAME ~ /user/ ? "HKCU " : "HKLM ") $1
+                kept = key ~ /Classes(\\\\(\.(ov|qj|t95|114|bop|202|xov)[]\\]|Morvex)|])/; if (kept) print key}
+        /^[@"]/ && (kept || /Morvex/) {print key, $0}' \
         "$WINEPREFIX/user.reg" "$WINEPREFIX/system.reg" | sed 's/\\\\/\\/g'
 }
 # reg.exe once for each command given.
 reg() { for key in "$@"; do "$wine" reg $key /f >/dev/null; done; }
 
 "$wine" msiexec /x "$msi" /qn # left by a run that failed
-reg "add HKLM\Software\Classes\.qj /ve /d Other.Patch" "add HKCU\Software\Classes\.bop /ve /d Other.Patch"
+reg "add HKLM\Software\Classes\.qj /ve /d Other.Patch" "add HKCU\Software\Classes\.bop /ve /d Other.Patch" \
+    "add HKCU\Software\Classes\.t95 /ve"
 before=$(snapshot)
 "$wine" msiexec /i "$msi" /qn || fail "msiexec /i $msi"
 installed=$(snapshot)
@@ -41,6 +46,7 @@ HKCU [Software\Classes\.ov] @="Morvex.Patch"
 HKCU [Software\Classes\.xov] @="Morvex.Patch"
 HKCU [Software\Classes\.bop] @="Other.Patch"
 HKCU [Software\Classes\.bop\OpenWithProgids] "Morvex.Patch"=""
+HKCU [Software\Classes\.t95] @="Morvex.Patch"
 HKCU [Software\Classes\Morvex.Patch] @="Morvex patch"
 HKCU [Software\Classes\Morvex.Patch\DefaultIcon] @="$applier,0"
 HKCU [Software\Classes\Morvex.Patch\shell\open\command] @="\"$applier\" \"%1\""
@@ -63,5 +69,19 @@ reg "delete HKLM\Software\Classes\.ov" "delete HKLM\Software\Classes\Morvex.Patc
 
 "$wine" msiexec /x "$msi" /qn || fail "msiexec /x $msi"
 [ "$(snapshot)" = "$before" ] || fail "uninstalling left: $(diff <(echo "$before") <(snapshot))"
-reg "delete HKLM\Software\Classes\.qj" "delete HKCU\Software\Classes\.bop"
+reg "delete HKLM\Software\Classes\.qj" "delete HKCU\Software\Classes\.bop" "delete HKCU\Software\Classes\.t95"
+
+# Second round: the user's classes key there but empty (reg.exe would give
+# a key it adds an empty default value).
+wineserver -w
+if grep -q '^\[Software\\\\Classes\\\\' "$WINEPREFIX/user.reg"; then
+    fail "the user's classes key has keys of its own before the second round"
+else
+    reg "add HKCU\Software\Classes\.t95" "delete HKCU\Software\Classes\.t95" "delete HKCU\Software\Classes /va"
+    before=$(snapshot)
+    grep -qxF 'HKCU [Software\Classes]' <<<"$before" || fail "no empty classes key before the second round"
+    "$wine" msiexec /i "$msi" /qn || fail "msiexec /i $msi"
+    "$wine" msiexec /x "$msi" /qn || fail "msiexec /x $msi"
+    [ "$(snapshot)" = "$before" ] || fail "uninstalling left: $(diff <(echo "$before") <(snapshot))"
+fi
 exit $((failures > 0))
