@@ -52,7 +52,7 @@ int ShowCommand(Arguments* args)
     PatchContents patch;
     Problem problem;
     if (!LoadPatch(args->operands[0].text, &patch, &problem))
-        return Report(problem);
+        return NotAPatch(problem) ? ReportNotAPatch(problem) : Report(problem);
     PutText(stdout, "target: ");
     PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
     PrintText(stdout, "\nrecords: %u", patch.count);
@@ -115,6 +115,10 @@ int ApplyCommand(Arguments* args)
     }
     strcat(line, "\n");
     PutText(stdout, line);
+    // A script that gets no report is still told that the file changed.
+    int unreported = FlushStdout();
+    if (unreported && fit.state != FIT_APPLIED)
+        ReportUnreported(outputPath ? outputPath : filePath, unreported);
     // The file got a new inode; its other hard links still hold the old bytes.
     if (fit.otherNames > 0) {
         char note[64];
@@ -125,5 +129,5 @@ int ApplyCommand(Arguments* args)
     // Applied all the same: the note says what was left behind.
     if (fit.noted)
         Report(problem);
-    return 0;
+    return unreported ? 1 : 0;
 }

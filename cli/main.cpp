@@ -41,10 +41,8 @@ int main(int argc, char** argv)
     setlocale(LC_CTYPE, "");
     int status = Run(argc, argv);
     // Output that never reached its file is a failure, as in coreutils.
-    errno = 0;
-    if (fflush(stdout) != 0 || ferror(stdout) || ConsoleFailed()) {
-        PrintText(stderr, "morvexc: write error%s%s\n", errno ? ": " : "", errno ? strerror(errno) : "");
-        return 1;
-    }
-    return status;
+    int error = FlushStdout();
+    if (error && !WriteErrorSaid())
+        PrintText(stderr, "morvexc: write error%s%s\n", error > 0 ? ": " : "", error > 0 ? strerror(error) : "");
+    return error ? 1 : status;
 }

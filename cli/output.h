@@ -15,6 +15,10 @@ void PrintText(FILE* stream, const char* format, ...);
 // Whether a write to a console failed; a stream's own errors are in ferror().
 int ConsoleFailed();
 
+// Flushes stdout. Returns 0 when everything written there so far reached its
+// file, else the errno of the failure, or -1 where the system gave none.
+int FlushStdout();
+
 enum { LINE_SIZE = 1 << 18 }; // room for a line naming any path the system takes
 
 // Appends `text` to `line` (LINE_SIZE bytes) with control bytes, which could

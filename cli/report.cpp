@@ -1,6 +1,7 @@
 #include "commands.h"
 #include "output.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -64,4 +65,52 @@ int ReportFile(const char* path, const char* what)
     Problem problem;
     Refuse(&problem, path, what);
     return Report(problem);
+}
+
+int NotAPatch(const Problem& problem)
+{
+    // The reader's refusals come without a reason; a file not read has one.
+    return problem.path && problem.error == 0 && problem.reason == NULL;
+}
+
+int ReportNotAPatch(const Problem& problem)
+{
+    static char line[LINE_SIZE];
+    strcpy(line, "morvexc: Not a patch: ");
+    AppendPath(line, problem.path);
+    AppendEscaped(line, " is not a patch file: ", false);
+    AppendEscaped(line, problem.what, false);
+    strcat(line, "\n");
+    PutText(stderr, line);
+    return 1;
+}
+
+int FlushStdout()
+{
+    errno = 0;
+    if (fflush(stdout) == 0 && !ferror(stdout) && !ConsoleFailed())
+        return 0;
+    return errno ? errno : -1;
+}
+
+static int Said;
+
+void ReportUnreported(const char* path, int error)
+{
+    static char line[LINE_SIZE];
+    strcpy(line, "morvexc: ");
+    AppendPath(line, path);
+    AppendEscaped(line, ": patched, but the report of it cannot be written", false);
+    if (error > 0) {
+        AppendEscaped(line, ": ", false);
+        AppendEscaped(line, strerror(error), false);
+    }
+    strcat(line, "\n");
+    PutText(stderr, line);
+    Said = 1;
+}
+
+int WriteErrorSaid()
+{
+    return Said;
 }

@@ -1,5 +1,6 @@
 #include "file_replace.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
@@ -90,6 +91,31 @@ static int Look(const char* path, HANDLE held, Replacement* r, Problem* problem)
     return ok;
 }
 
+// Makes a new file in `folder` (ending in a separator) under a name no file
+// has, as GetTempFileNameA would, and opens it with delete sharing. The
+// reason of a failure is the create's own: GetTempFileNameA gives "the
+// directory name is invalid" for a folder that is not there.
+static HANDLE CreateTemp(const char* folder, char* temp, Problem* problem)
+{
+    unsigned start = GetTickCount() + (GetCurrentProcessId() << 8);
+    for (unsigned tried = 0; tried < 0x10000; tried++) {
+        snprintf(temp, TEMP_PATH_SIZE, "%smvx%04X.tmp", folder, (start + tried) & 0xFFFF);
+        HANDLE handle = CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, NULL);
+        if (handle != INVALID_HANDLE_VALUE)
+            return handle;
+        DWORD error = GetLastError();
+        // The name is taken, or held by a file on its way out (access denied
+        // there, as in a folder that takes no new file, where no file is).
+        int taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_SHARING_VIOLATION
+                    || (error == ERROR_ACCESS_DENIED && GetFileAttributesA(temp) != INVALID_FILE_ATTRIBUTES);
+        if (!taken)
+            return NoteError(problem, static_cast<int>(error)), INVALID_HANDLE_VALUE;
+    }
+    NoteError(problem, ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+}
+
 int BeginReplace(const char* path, FILE* read, const FileInfo* readInfo, Replacement* r, Problem* problem)
 {
     memset(r, 0, sizeof *r);
@@ -108,7 +134,7 @@ int BeginReplace(const char* path, FILE* read, const FileInfo* readInfo, Replace
     int slot = 0;
     while (slot < SLOTS && SlotInUse[slot])
         slot++;
-    char folder[TEMP_PATH_SIZE] = ".";
+    char folder[TEMP_PATH_SIZE] = ".\\";
     const char* end = r->name;
     for (const char* p = r->name; *p; p++)
         if (*p == '\\' || *p == '/' || *p == ':')
@@ -117,23 +143,21 @@ int BeginReplace(const char* path, FILE* read, const FileInfo* readInfo, Replace
         memcpy(folder, r->name, static_cast<size_t>(end - r->name));
         folder[end - r->name] = '\0';
     }
-    // GetTempFileNameA makes the file, so the name cannot be taken twice; it
-    // is opened once, with delete sharing, and written through that handle.
-    if (slot == SLOTS || GetTempFileNameA(folder, "mvx", 0, r->temp) == 0)
-        return NoteSystemError(problem);
+    if (slot == SLOTS)
+        return NoteReason(problem, "Too many files in flight");
+    HANDLE handle = CreateTemp(folder, r->temp, problem);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
     strcpy(SlotName[slot], r->temp);
     InterlockedExchange(&SlotInUse[slot], 1);
     r->slot = slot;
-    HANDLE handle = CreateFileA(r->temp, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, TRUNCATE_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, NULL);
-    int fd = handle == INVALID_HANDLE_VALUE ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    if (handle == INVALID_HANDLE_VALUE)
-        NoteSystemError(problem);
-    else if (fd < 0)
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (fd < 0)
         CloseHandle(handle);
     else if (!(r->file = _fdopen(fd, "wb")))
         _close(fd);
     if (!r->file) {
+        NoteError(problem, ERROR_NOT_ENOUGH_MEMORY);
         AbandonReplace(r);
         return 0;
     }

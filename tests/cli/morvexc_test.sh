@@ -102,6 +102,12 @@ out="${out//$'\r'/}|$?"
 # Wine's C library gives no reason for /dev/full.
 check "help" "0" "$($runner "$exe" --help > /dev/null 2>&1; echo $?)"
 check "write error" "morvexc: write error$([ -z "$runner" ] && echo ": No space left on device")|1" "$out"
+# A report lost after an apply still says that the file was patched.
+cp "$work/game.exe" "$work/full.exe"
+out=$($runner "$exe" apply --any-name "$(winpath "$work/fix.ov")" "$(winpath "$work/full.exe")" 2>&1 >/dev/full)
+out="${out//$'\r'/}|$?"
+check "report lost after an apply" "morvexc: $(winpath "$work/full.exe"): patched, but the report of it cannot be written$(
+    [ -z "$runner" ] && echo ": No space left on device")|1|$(hex "$work/game.new")" "$out|$(hex "$work/full.exe")"
 check "nothing written on refusal" "no" "$([ -e "$work/x.ov" ] && echo yes || echo no)"
 
 if [ -n "$runner" ]; then

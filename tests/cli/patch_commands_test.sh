@@ -18,6 +18,7 @@ orig="00112233" patched="00aa22bb" partly="00aa2233"
 neither="game.exe: 1 of 2 records already hold their new value: this is neither the file the patch was made from nor the patched file"
 long=$(printf 'c%.0s' {1..300})
 missing=$([ -n "$runner" ] && echo "File not found" || echo "No such file or directory")
+nopath=$([ -n "$runner" ] && echo "Path not found" || echo "No such file or directory")
 
 # name|patch|file|commands (; between steps)|exit|expected: stdout's start,
 # or stderr for exit 1, or f=HEX,o=HEX,u=HEX for the files afterwards
@@ -34,13 +35,13 @@ rows=(
 "check raw name, 28591|434146e9 9b5c 2e455845 000000 0100 $R1|$orig|check --code-page 28591 p game.exe|1|game.exe: the patch is for CAFé\x9B\x5C.EXE, this file's name gives GAME.EXE"
 "check past the end|$G 0100 04000000 01 aa|$orig|check p game.exe|1|game.exe: offset 0x00000004 is past the end of the file (4 bytes)"
 "short header|$G 00|$orig|check p game.exe|1|p: shorter than the 15-byte header"
-"13th name byte|${G% 00} 41 0000|$orig|show p|1|p: the target name's 13th byte is not 0"
-"truncated|$G 0300 $R1 $R3 00|$orig|show p|1|p: truncated: 3 records promised, 2 present"
-"marker|$G 0200 $R1 03000000 02 bb|$orig|show p|1|p: record 2: marker 0x02, not 0x01"
-"offset 2 GiB|$G 0100 00000080 01 aa|$orig|show p|1|p: record 1: offset 0x80000000 is 2 GiB or more"
+"13th name byte|${G% 00} 41 0000|$orig|show p|1|Not a patch: p is not a patch file: the target name's 13th byte is not 0"
+"truncated|$G 0300 $R1 $R3 00|$orig|show p|1|Not a patch: p is not a patch file: truncated: 3 records promised, 2 present"
+"marker|$G 0200 $R1 03000000 02 bb|$orig|show p|1|Not a patch: p is not a patch file: record 2: marker 0x02, not 0x01"
+"offset 2 GiB|$G 0100 00000080 01 aa|$orig|show p|1|Not a patch: p is not a patch file: record 1: offset 0x80000000 is 2 GiB or more"
 "offset twice|$G 0200 $R1 01000000 01 bb|$orig|apply p game.exe|1|p: offset 0x00000001 is given twice, as AA and as BB"
 "exactly 1 MiB|zeros:1048576|$orig|apply --any-name p game.exe|0|already applied: game.exe not rewritten"
-"1 MiB and a byte|zeros:1048577|$orig|show p|1|p: larger than 1 MiB: not a patch"
+"1 MiB and a byte|zeros:1048577|$orig|show p|1|Not a patch: p is not a patch file: larger than 1 MiB: not a patch"
 "apply in place|$P2|$orig|apply p game.exe|0|f=$patched"
 "apply out of order, same twice|$G 0300 $R3 $R1 $R3|$orig|apply p game.exe|0|f=$patched"
 "apply already applied|$P2|$patched|apply p game.exe|0|already applied: game.exe not rewritten"
@@ -63,6 +64,7 @@ rows=(
 "nothing to undo|$P2|$patched|apply --undo u p game.exe|1|u: nothing to undo: the file is already patched"
 "a patch named -p|$P2|$orig|show -- -p|1|-p: cannot be opened as a file: $missing"
 "apply to a missing file|$P2|$orig|apply p nope|1|nope: cannot be opened as a file: $missing"
+"apply into a missing folder|$P2|$orig|apply p game.exe none/o|1|none/o: cannot be written: $nopath"
 "check a folder|$P2|$orig|check p .|1|.: cannot be opened as a file: $([ -n "$runner" ] && echo Is a folder || echo Is a directory)"
 )
 # A file that holds more than it measured when opened, as if it grew.
