@@ -57,29 +57,33 @@ $("make").addEventListener("click", async () => {
     const answer = await ask(makeArea, { kind: "make", original, modified, comment: $("comment").value,
                                          codePage: codePage("code-page") }, $("make"));
     $("make").removeAttribute("aria-disabled");
-    if (answer.patch)
+    if (answer.same)
+        $("make-result").textContent = "The two files are the same: this patch changes nothing.";
+    else if (answer.patch)
         $("make-result").textContent = answer.text + "\n" + download(answer.patch, name, "The patch");
-    else if (!answer.cancelled)
-        $("make-result").textContent = answer.problem;
+    else
+        $("make-result").textContent = answer.problem || CANCELLED_LINE;
 });
 
 const chosenPatch = () => $("patch").files[0];
 const applyRequest = () => ({ patches: chosenPatch() ? [{ name: chosenPatch().name, file: chosenPatch() }] : [],
-                              target: $("target").files[0], codePage: codePage("apply-code-page") });
+                              target: targetFile(), codePage: codePage("apply-code-page"),
+                              undoFor: chosenPatch() ? chosenPatch().name : "" });
 
 // Anything chosen clears the last result and judges again.
-async function refreshVerdict(event) {
+async function refreshVerdict(from) {
     clearResult();
     $("apply").disabled = true;
     if (!chosenPatch()) {
         showVerdict("");
         return;
     }
-    await judgeInto(applyArea, applyRequest(), event.target);
+    await judgeInto(applyArea, applyRequest(), from);
 }
 
-for (const id of ["patch", "target", "apply-code-page"])
-    $(id).addEventListener("change", refreshVerdict);
+onTarget = refreshVerdict;
+for (const id of ["patch", "apply-code-page"])
+    $(id).addEventListener("change", () => refreshVerdict($(id)));
 
 $("apply").addEventListener("click", () => {
     if (!applyArea.jobs.length && chosenPatch())
@@ -110,9 +114,11 @@ const toBase64 = (bytes) => {
 
 $("patcher-make").addEventListener("click", async () => {
     const files = [...$("patcher-patches").files], title = $("patcher-title").value.trim();
+    const original = $("patcher-original").files[0];
     $("patcher-result").textContent = "";
-    if (!files.length || patcherArea.jobs.length) {
-        $("patcher-result").textContent = files.length ? "" : "Choose the patches first.";
+    if (!files.length || !original || patcherArea.jobs.length) {
+        $("patcher-result").textContent = !files.length ? "Choose the patches first."
+            : !original ? "Choose the file they are for first." : "";
         return;
     }
     const patches = files.map((file) => ({ name: file.name, file }));
@@ -127,11 +133,13 @@ $("patcher-make").addEventListener("click", async () => {
     for (const [i, file] of files.entries()) {
         const bytes = new Uint8Array(await file.arrayBuffer());
         data.patches.push({ name: file.name, optional: $(`patcher-optional-${i + 1}`).checked, crc: crc32(bytes),
-                            bytes: toBase64(bytes) });
+                            length: original.size, bytes: toBase64(bytes) });
     }
     const template = new TextDecoder().decode(Uint8Array.from(atob($("patcher-template").textContent.trim()), (c) => c.charCodeAt(0)));
     const fill = { WORKER: $("worker-source").textContent, DATA: JSON.stringify(data).replaceAll("<", "\\u003c") };
-    const page = template.replace(/@(WORKER|DATA)@/g, (_, key) => fill[key]);
+    // The page checks its worker and data against this when it opens.
+    fill.CHECK = String(crc32(new TextEncoder().encode(fill.WORKER + fill.DATA)));
+    const page = template.replace(/@(WORKER|DATA|CHECK)@/g, (_, key) => fill[key]);
     const name = (safeName(title) ? safeName(title) + "-" : "") + "patcher.html";
     $("patcher-result").textContent = download(new Blob([page], { type: "text/html" }), name, "The patcher page");
 });

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 # Puts the page in one file: the stylesheet, the worker (the engine's script
 # and worker.js), the scripts and the patcher page's template inline, each
-# page's policy allowing exactly its own. The template keeps @WORKER@ and
-# @DATA@ for the page to fill when it makes a patcher page.
+# page's policy allowing exactly its own. The template keeps @WORKER@, @DATA@
+# and @CHECK@ for the page to fill when it makes a patcher page.
 # Usage: assemble.py ENGINE_JS WEB_DIR OUT
 import base64, hashlib, html, os, re, sys
 
@@ -12,7 +12,7 @@ from make_code_pages import PAGES  # noqa: E402  the engine's one list of code p
 
 engine, web, out = sys.argv[1:4]
 read = lambda path: open(path, encoding="utf-8").read()
-style, shared = read(web + "/style.css"), read(web + "/page.js")
+style, shared = read(web + "/style.css"), read(web + "/page.js") + read(web + "/handle.js")
 worker = read(engine) + "\n" + read(web + "/worker.js")
 if "</script" in worker:
     sys.exit("assemble.py: the worker's text would end its script element")
@@ -27,7 +27,7 @@ def fill(page, app, **more):
     return re.sub("@(%s)@" % "|".join(values), lambda key: values[key.group(1)], read(web + "/" + page))
 
 
-patcher = fill("patcher.html", shared + read(web + "/patcher.js"), WORKER="@WORKER@", DATA="@DATA@")
+patcher = fill("patcher.html", shared + read(web + "/patcher.js"), WORKER="@WORKER@", DATA="@DATA@", CHECK="@CHECK@")
 # The code pages offered, from the engine's list, 1252 first chosen.
 options = "".join('<option value="%d"%s>%s</option>' % (number, " selected" * (number == 1252), html.escape(name))
                   for number, _, name in PAGES)

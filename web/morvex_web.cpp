@@ -66,6 +66,8 @@ WEB_CALL const char* WebCompare(unsigned length, double offset)
     return NULL;
 }
 
+WEB_CALL unsigned WebRecordCount() { return RecordCount; }
+
 // Lays out the patch of the differences found in Output; returns its length.
 WEB_CALL unsigned WebMakePatch(const char* originalName, const char* comment, unsigned codePage)
 {

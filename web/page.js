@@ -16,6 +16,7 @@ function workArea(prefix) {
 }
 
 function cancel(area) {
+    area.stop = true;
     if (area.jobs.length)
         area.worker.postMessage({ cancel: area.jobs[0] });
 }
@@ -48,6 +49,11 @@ function ask(area, request, from) {
                 area.waiting.get(data.done)(data);
             else if (data.of === area.jobs[0])
                 $(area.prefix + "-progress").value = data.progress;
+        };
+        // A worker whose script does not run answers nothing.
+        area.worker.onerror = (event) => {
+            event.preventDefault();
+            area.broken && area.broken();
         };
     }
     const id = ++requests;
@@ -90,18 +96,21 @@ for (const kind of ["dragover", "drop"])
             event.preventDefault();
     });
 
-// The title as a file name: characters no system takes in one become "_".
-const safeName = (title) => title.replace(/[\u0000-\u001f\u007f<>:"/\\|?*]/g, "_").replace(/^[. ]+|[. ]+$/g, "");
+// A name as a download is saved under it: characters no system takes in a
+// name, controls and invisible format characters become "_".
+const safeName = (title) => title.replace(/[\p{Cc}\p{Cf}\p{Zl}\p{Zp}<>:"/\\|?*]/gu, "_").replace(/^[. ]+|[. ]+$/g, "");
 
 const withNumber = (name) => name.replace(/(\.[^.]*)?$/, " (1)$1");
 
 // Downloads one file; the page cannot know where it lands, so it says what to look for.
 function download(bytes, name, what) {
+    name = safeName(name);
     const link = document.createElement("a");
     link.href = URL.createObjectURL(bytes instanceof Blob ? bytes : new Blob([bytes], { type: "application/octet-stream" }));
     link.download = name;
     link.click();
-    setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+    // The download holds the file once it starts; the page lets go soon after.
+    setTimeout(() => URL.revokeObjectURL(link.href), 5000);
     return `${what} downloads as ${name}: look for it in the browser's downloads (as ${withNumber(name)} if that name was taken).`;
 }
 
@@ -130,7 +139,7 @@ function showVerdict(text) {
     }
 }
 
-let undo = null;
+let undo = null, judgement = null;
 
 function clearResult() {
     $("apply-result").textContent = "";
@@ -138,41 +147,59 @@ function clearResult() {
     undo = null;
 }
 
-// Judges `request` ({ patches, target, codePage }) and shows the judgement.
+// How a page shows a judgement; a patcher page says it in a player's words.
+let sayVerdict = (answer) => showVerdict(answer.problem || answer.lines);
+
+// Judges `request` ({ patches, target, codePage, undoFor }) and shows the
+// judgement, which Apply then goes by.
 async function judgeInto(area, request, from) {
+    judgement = null;
     const answer = await ask(area, { kind: "judge", ...request }, from);
-    if (answer.cancelled)
+    if (answer.cancelled) {
+        $("apply-result").textContent = CANCELLED_LINE;
         return null;
-    showVerdict(answer.problem || answer.lines);
+    }
+    sayVerdict(answer);
     $("apply").disabled = !answer.canApply;
+    judgement = answer;
     return answer;
 }
 
-// Apply judges the file afresh, asks the applier's questions, and downloads
-// the patched file: one click, one download. The undo patch waits for save-undo.
+// Apply writes the chosen file in place where the page holds a handle to it
+// and may write it. Otherwise it judges the file afresh, asks the applier's
+// questions and downloads the patched file: one click, one download; the
+// undo patch waits for save-undo.
 async function applyPatches(area, request, undoFor, patchNames) {
     clearResult();
-    const judgement = await judgeInto(area, { ...request, build: true }, $("apply"));
-    if (!judgement)
+    if (target && target.handle && judgement && judgement.canApply) {
+        const said = await applyInPlace(area, judgement, { undoFor, patchNames });
+        if (said !== null) {
+            $("apply-result").textContent = said;
+            await judgeInto(area, { ...request, target: target.file, undoFor }, $("apply"));
+            return;
+        }
+    }
+    const fresh = await judgeInto(area, { ...request, undoFor, build: true }, $("apply"));
+    if (!fresh)
         return;
-    if (!judgement.canApply) {
-        $("apply-result").textContent = judgement.problem || judgement.reason || "";
+    if (!fresh.canApply) {
+        $("apply-result").textContent = fresh.problem || fresh.reason || "";
         return;
     }
-    for (const question of judgement.questions)
+    for (const question of fresh.questions)
         if (!confirm(question)) {
             $("apply-result").textContent = "Not applied.";
             return;
         }
     const answer = await ask(area, { kind: "apply", keepUndo: $("keep-undo").checked, undoFor, patchNames }, $("apply"));
-    if (answer.cancelled)
-        return;
-    if (answer.problem) {
-        $("apply-result").textContent = answer.problem;
+    if (answer.cancelled || answer.problem) {
+        $("apply-result").textContent = answer.problem || CANCELLED_LINE;
         return;
     }
-    const said = download(answer.file, request.target.name, "The patched file");
-    $("apply-result").textContent = [lines(answer.text), said, answer.undoProblem || ""].join("\n").trim();
+    const name = request.target.name;
+    download(answer.file, name, "");
+    $("apply-result").textContent = [`Your patched ${safeName(name)} is in your downloads. Put it in place of the `
+                                      + `${shownName(name)} you chose.`, answer.undoProblem || ""].join("\n").trim();
     if (answer.undo) {
         undo = { bytes: answer.undo, name: answer.undoName };
         $("save-undo").hidden = false;

@@ -91,6 +91,8 @@ async function make({ original, modified, comment, codePage, readOnly }, job) {
         sets[k] = [a.buffer, b.buffer];
         going(job, at + a.length, size);
     }
+    if (!number("WebRecordCount"))
+        return { same: true };
     const length = number("WebMakePatch", original.name, comment, codePage);
     const start = engine._WebOutput();
     return { patch: engine.HEAPU8.slice(start, start + length), text: text("WebCompleteText") };
@@ -186,7 +188,7 @@ let judged = null;
 // Judges the patches in order against the target, each against the file as
 // those before it leave it, with the applier's lines and questions. With
 // `build`, as Apply asks, also builds the patched file in the same pass.
-async function judge({ patches, target, codePage, build }, job) {
+async function judge({ patches, target, codePage, build, undoFor }, job) {
     judged = null;
     const loaded = [], each = [];
     for (const [k, patch] of patches.entries()) {
@@ -203,22 +205,25 @@ async function judge({ patches, target, codePage, build }, job) {
     if (!target)
         return { lines: each.join("\r\n\r\n"), each };
     const union = new Set();
+    let needs = 0;
     for (const { positions } of loaded)
-        positions.forEach((p) => p < target.size && union.add(p));
+        positions.forEach((p) => (p < target.size ? union.add(p) : 0, needs = Math.max(needs, p + 1)));
     const sorted = Float64Array.from(union).sort(), final = new Map();
     for (const { positions, values } of loaded)
         positions.forEach((p, i) => final.set(p, values[i]));
     const file = build ? patchedFile(target, final) : null;
     const found = await bytesAt(target, sorted, job, file && file.add), original = new Map(), now = new Map();
     sorted.forEach((p, i) => original.set(p, found[i]));
-    const lines = [], questions = new Set(), old = engine._WebOldBytes();
+    const lines = [], questions = new Set(), warnings = new Set(), states = [], old = engine._WebOldBytes();
     let blocked = "", changes = false, reason = "";
     for (const { patch, positions, values } of loaded) {
         await loadPatch(patch, codePage);
         positions.forEach((p, i) => p < target.size && (engine.HEAPU8[old + i] = now.has(p) ? now.get(p) : original.get(p)));
         const state = number("WebJudge", target.name, target.size), verdict = text("WebVerdict");
         lines.push(verdict);
+        states.push(state);
         reason = verdict.split("\r\n")[3];
+        verdict.split("\r\n").filter((line) => line.startsWith("Warning:")).forEach((line) => warnings.add(line));
         if (state === FIT.pastEnd)
             blocked = blocked || reason;
         if (state === FIT.notApplied || state === FIT.partlyApplied) {
@@ -229,16 +234,27 @@ async function judge({ patches, target, codePage, build }, job) {
         positions.forEach((p, i) => now.set(p, values[i]));
     }
     judged = { target, original, now, codePage, file: file && file.finish() };
+    let willChange = 0;
+    now.forEach((value, p) => (willChange += value !== original.get(p)));
     return { lines: lines.join("\r\n\r\n"), canApply: !blocked && changes, reason: blocked || reason,
-             questions: [...questions] };
+             questions: [...questions], warnings: [...warnings], states, pastEnd: FIT.pastEnd, willChange, needs,
+             undoName: undoFor ? text("WebUndoName", undoFor) : "" };
 }
 
-// The patched file Apply's judgement built and, with `keepUndo`, the one
-// patch that undoes all its changes.
-async function apply({ keepUndo, undoFor, patchNames }) {
+// What Apply's judgement found to change: the patched file it built, or with
+// `inPlace` the positions and their new values, for the page to write; and
+// with `keepUndo`, the one patch that undoes all the changes.
+async function apply({ keepUndo, undoFor, patchNames, inPlace }) {
     const { target, original, now, codePage, file } = judged;
     const changed = [...now.keys()].filter((p) => now.get(p) !== original.get(p)).sort((a, b) => a - b);
-    const result = { file, undoName: "" };
+    const result = { undoName: "" };
+    judged.file = null;
+    if (inPlace) {
+        result.positions = Float64Array.from(changed);
+        result.values = Uint8Array.from(changed, (p) => now.get(p));
+    } else {
+        result.file = file;
+    }
     if (keepUndo) {
         changed.forEach((p, i) => engine._WebSetApplied(i, p, now.get(p), original.get(p)));
         const length = number("WebUndoPatch", changed.length, patchNames, codePage), start = engine._WebOutput();

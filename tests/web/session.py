@@ -1,0 +1,147 @@
+#!/usr/bin/python3
+# What the page's tests share: the files made with morvexc, the browser, and
+# the steps a user takes in it.
+import os, shutil, subprocess, sys, tempfile, time
+from pathlib import Path
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.expected_conditions import alert_is_present
+
+page, morvexc, axe = map(os.path.abspath, sys.argv[1:4])
+work = Path(tempfile.mkdtemp())
+downloads = work / "downloads"
+
+
+def write(name, data):
+    (work / name).parent.mkdir(parents=True, exist_ok=True)
+    (work / name).write_bytes(data)
+    return str(work / name)
+
+
+def cli(*arguments):
+    return subprocess.run([morvexc, *arguments], check=True, capture_output=True, text=True).stdout
+
+
+# Differences at both ends and on both sides of the worker's 4 MiB slices.
+size = 9 << 20
+original = bytearray(os.urandom(size))
+modified = bytearray(original)
+for offset in (0, (4 << 20) - 1, 4 << 20, 6 << 20, size - 1):
+    modified[offset] ^= 0x5A
+game, patched = write("game.exe", original), write("mod/game.exe", modified)
+made, undo, out = str(work / "game.ov"), str(work / "game-undo.ov"), str(work / "out.exe")
+cli("make", game, patched, made, "a comment é☃")
+cli("apply", "--undo", undo, made, game, out)
+# 65,535 records spread over a file, as dense as the check's large reads take them.
+dense = bytearray(os.urandom(64 << 20))
+dense_game, dense_patch = write("dense/game.exe", dense), str(work / "dense/game.ov")
+for offset in range(0, len(dense) - 1024, len(dense) // 65535):
+    dense[offset] ^= 0xFF
+cli("make", dense_game, write("dense/mod.exe", dense), dense_patch)
+# 1 GiB sparse pair: long enough a comparison to cancel.
+for name in ("big/game.exe", "big/mod.exe"):
+    write(name, b"")
+    os.truncate(work / name, 1 << 30)
+# An optional second patch for a patcher page, made over the first one's
+# result; it puts one of the first one's bytes back, so that it must be judged
+# against that result, not the chosen file.
+both = bytearray(modified)
+for offset in (100, 5 << 20):
+    both[offset] ^= 0x33
+both[0] = original[0]
+optional, out2 = str(work / "extra.ov"), str(work / "out2.exe")
+cli("make", patched, write("both/game.exe", both), optional)
+cli("apply", "--any-name", optional, out, out2)
+cyrillic = write("тест.exe", bytes(original))
+cli("make", "--code-page", "1251", cyrillic, patched, str(work / "cyr.ov"))
+odd = write("odd.ov", b"A\\B\x01.EXE".ljust(13, b"\0") + b"\0\0" + b"x\\y\x02")
+last = lambda id: driver.find_element(By.ID, id).text.split("\n")[-1]
+copy = lambda: shutil.copyfile(game, work / "copy/game.exe")
+(work / "copy").mkdir()
+# A name in code page 932 that its Shift_JIS stand-in lacks, made by morvexc.
+kanji, kanji_new = write("jp/髙橋.exe", b"ab"), write("jp/new/髙橋.exe", b"aX")
+kanji_patch = str(work / "jp/髙橋.ov")
+cli("--code-page", "932", kanji, kanji_new, kanji_patch)
+cli("check", "--code-page", "932", kanji_patch, kanji)
+
+
+options = webdriver.ChromeOptions()
+options.binary_location = "/usr/bin/chromium"
+for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"):
+    options.add_argument(argument)
+options.add_experimental_option("prefs", {"download.default_directory": str(downloads),
+                                          "download.prompt_for_download": False,
+                                          "profile.default_content_setting_values.automatic_downloads": 1})
+driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+driver.set_script_timeout(60)
+
+
+def wait(condition, seconds=30):
+    end = time.time() + seconds
+    while time.time() < end and not condition():
+        time.sleep(0.1)
+    return condition()
+
+
+def got_downloads(count, seconds=10):
+    # Chromium writes a download under a hidden or .crdownload name first.
+    done = lambda: [n for n in os.listdir(downloads) if not n.startswith(".") and not n.endswith(".crdownload")]
+    wait(lambda: len(done()) >= count and len(os.listdir(downloads)) == len(done()), seconds)
+    return {n: (downloads / n).read_bytes() for n in done()}
+
+
+def run(action, id, value):
+    element = driver.find_element(By.ID, id) if id and action != "focus" else None
+    if action == "file":
+        element.send_keys(value)
+    elif action == "type":
+        element.clear()
+        element.send_keys(value)
+    elif action == "select":
+        driver.execute_script("arguments[0].value = arguments[1]", element, value)
+    elif action == "click":
+        wait(lambda: element.is_displayed() and element.is_enabled())
+        element.click()
+    elif action == "wait":
+        wait(element.is_enabled)
+    elif action in ("dismiss", "accept"):
+        wait(lambda: alert_is_present()(driver))
+        getattr(driver.switch_to.alert, action)()
+    elif action == "copy":
+        copy()
+    elif action == "delete":
+        os.remove(value)
+    elif action == "write":
+        time.sleep(0.05)
+        Path(value).write_bytes(modified)
+    elif action == "running":
+        wait(element.is_displayed)
+        return problems_of_state("running") + ([] if driver.switch_to.active_element.get_attribute("id") == "make-cancel"
+                                                else ["focus not on Cancel while running"])
+    elif action == "focus":
+        wait(lambda: driver.switch_to.active_element.get_attribute("id") == id)
+        return [] if driver.switch_to.active_element.get_attribute("id") == id else ["focus not back on " + id]
+    elif action == "downloads":
+        wait(lambda: element.text)
+        time.sleep(1)
+        return [] if len(got_downloads(0, 0)) == value else ["downloads %s after one click" % sorted(got_downloads(0, 0))]
+    return []
+
+
+def problems_of_state(state):
+    driver.execute_script(Path(axe).read_text())
+    found = driver.execute_async_script("axe.run({ resultTypes: ['violations'] }).then((r) => arguments[0](r.violations))")
+    fetched = driver.execute_script("return performance.getEntriesByType('resource').map(e => e.name)")
+    return (["axe (%s): %s %s" % (state, v["id"], [n["target"] for n in v["nodes"]]) for v in found]
+            + ["fetched %s" % fetched] * bool(fetched)
+            + ["console: " + entry["message"][:200] for entry in driver.get_log("browser")])
+
+
+
+
+def check(name, problems):
+    for problem in problems:
+        print("FAIL %s: %s" % (name, problem))
+    return not problems
