@@ -2,7 +2,7 @@
 // in order to the file the player chooses, in a player's words.
 const applyArea = workArea("apply");
 const DAMAGED = "This patcher page is damaged. Download it again.";
-let data = null;
+let data = null, loaded = false;
 
 // The page's patches from its data. The worker and the data are checked
 // against the CRC-32 the page was made with, each patch against its own;
@@ -34,7 +34,8 @@ function damaged() {
     $("target").disabled = $("choose-target").disabled = $("apply").disabled = true;
 }
 
-const chosen = () => data.patches.filter((_, i) => $(`use-${i + 1}`).checked);
+// None until the page has checked them: a file dropped sooner waits for that.
+const chosen = () => (loaded ? data.patches.filter((_, i) => $(`use-${i + 1}`).checked) : []);
 const request = () => ({ patches: chosen().map(({ name, bytes }) => ({ name, bytes })), target: targetFile(),
                          codePage: data.codePage, undoFor: undoFor() });
 const undoFor = () => (safeName(data.title) || "patcher") + ".ov";
@@ -107,6 +108,9 @@ async function load() {
     $("checking").hidden = true;
     $("patches-section").hidden = $("apply-section").hidden = false;
     $("target").disabled = $("choose-target").disabled = false;
+    loaded = true;
+    if (targetFile())
+        refreshVerdict(null);
 }
 
 onTarget = refreshVerdict;
