@@ -35,7 +35,6 @@ WEB_CALL unsigned WebSliceSize() { return SLICE_SIZE; }
 WEB_CALL unsigned char* WebOutput() { return Output; }
 WEB_CALL unsigned char* WebPatchFile() { return PatchFile; }
 WEB_CALL unsigned WebPatchFileSize() { return MAX_READ_PATCH_SIZE; }
-WEB_CALL unsigned char* WebOldBytes() { return Old; }
 WEB_CALL const char* WebVerdict() { return Verdict; }
 WEB_CALL const char* WebCompleteText() { return PatchComplete; }
 WEB_CALL const char* WebTooManyText() { return ErrorTooManyDifferences; }
@@ -94,12 +93,8 @@ WEB_CALL int WebReadPatch(const char* name, double size, unsigned codePage)
     return 0;
 }
 
-WEB_CALL unsigned WebPositions() { return Patch.distinct; }
-WEB_CALL double WebPosition(unsigned i) { return Patch.positions[i].offset; }
-WEB_CALL unsigned WebNewValue(unsigned i) { return Patch.positions[i].value; }
-
 // Judges the patch against a file of `size` bytes whose bytes at the
-// positions are in WebOldBytes (unless a position is past its end). Returns
+// positions are in Old (unless a position is past its end). Returns
 // the state and leaves the information lines in WebVerdict; with no file
 // named, only the patch's own lines, and -1.
 WEB_CALL int WebJudge(const char* fileName, double size)
@@ -151,41 +146,6 @@ WEB_CALL const char* WebUndoName(const char* patchName)
     return Text;
 }
 
-WEB_CALL const char* WebAppliedText(const char* fileName, const char* undoName)
-{
-    AppliedText(fileName, undoName[0] ? undoName : NULL, Text, sizeof Text);
-    return Text;
-}
-
-// The patches applied together, as one list of positions in ascending order
-// with their final values; their file's bytes there go in WebOldBytes.
-static PatchRecord Applied[MAX_PATCH_RECORDS];
-
-WEB_CALL void WebSetApplied(unsigned i, double offset, unsigned value, unsigned oldValue)
-{
-    if (i >= MAX_PATCH_RECORDS)
-        return;
-    Applied[i].offset = static_cast<uint32_t>(offset);
-    Applied[i].marker = PATCH_RECORD_MARKER;
-    Applied[i].value = static_cast<unsigned char>(value);
-    Old[i] = static_cast<unsigned char>(oldValue);
-}
-
-// Lays out in Output the patch that puts back the bytes the `count` applied
-// positions change, as the applier writes it, for the target of the patch
-// read last, with "undoes" and `patchNames` as its comment. Returns its
-// length, or 0 when more bytes change than one patch holds.
-WEB_CALL unsigned WebUndoPatch(unsigned count, const char* patchNames, unsigned codePage)
-{
-    if (count > MAX_PATCH_RECORDS)
-        return 0;
-    PatchContents applied = Patch;
-    applied.positions = Applied;
-    applied.distinct = count;
-    SelectCodePage(codePage);
-    return EncodeUndoPatch(applied, Old, patchNames, Output);
-}
-
 // Patches applied in turn, as one chain of positions (ascending) with their
 // final values: the file's bytes there as read (Original) and as the patches
 // judged so far leave them (Now).
@@ -200,6 +160,9 @@ WEB_CALL void WebChainStart() { ChainCount = 0; }
 WEB_CALL int WebChainAdd() { return ChainPatch(Chain, &ChainCount, CHAIN_ROOM, Patch); }
 
 WEB_CALL unsigned WebChainCount() { return ChainCount; }
+// The chain's final value at `i`, and the file's byte there as read.
+WEB_CALL unsigned WebChainValue(unsigned i) { return i < ChainCount ? Chain[i].value : 0; }
+WEB_CALL unsigned WebChainOriginal(unsigned i) { return i < ChainCount ? Original[i] : 0; }
 WEB_CALL double WebChainPosition(unsigned i) { return i < ChainCount ? Chain[i].offset : -1; }
 
 // Takes the file's bytes at the chain's positions from slice `which`, read

@@ -102,12 +102,12 @@ async function make({ original, modified, comment, codePage, readOnly }, job) {
 // asking for another slice.
 const NEAR = 1 << 20;
 
-// The bytes of `file` at `positions` (ascending). Dense positions are read in
-// large slices, one pass at the browser's read speed; sparse ones a slice per
-// group of near positions, so a few records do not read the whole file.
-// `each` (may be null) sees each slice read.
-async function bytesAt(file, positions, job, each) {
-    const bytes = new Uint8Array(positions.length), groups = [];
+// Reads `file` around `positions` (ascending) and hands `each` every slice
+// read with where it lies. Dense positions are read in large slices, one
+// pass at the browser's read speed; sparse ones a slice per group of near
+// positions, so a few records do not read the whole file.
+async function readAround(file, positions, job, each) {
+    const groups = [];
     for (let first = 0, next; first < positions.length; first = next) {
         for (next = first + 1; next < positions.length && positions[next] - positions[next - 1] < NEAR
              && positions[next] - positions[first] < SLICE; next++)
@@ -122,14 +122,10 @@ async function bytesAt(file, positions, job, each) {
         const view = await pending;
         if (g + 1 < groups.length)
             pending = read(groups[g + 1], buffers[(g + 1) % 2]);
-        const [first, next] = groups[g];
-        for (let i = first; i < next; i++)
-            bytes[i] = view[positions[i] - positions[first]];
-        each && each(view, positions, first, next);
+        each(view, positions[groups[g][0]], ...groups[g]);
         buffers[g % 2] = view.buffer;
         going(job, g + 1, groups.length);
     }
-    return bytes;
 }
 
 // Changes closer than this are copied with the bytes between them: a slice of
@@ -137,33 +133,31 @@ async function bytesAt(file, positions, job, each) {
 const APART = 1 << 16;
 
 // Builds the patched file while Apply reads the file: slices of the file
-// where nothing changes, and copies of the bytes read, changed, where changes
-// lie close together. The copies go into the file in batches, so that memory
+// where nothing changes, and copies of the patched bytes where changes lie
+// close together. The copies go into the file in batches, so that memory
 // stays flat.
-function patchedFile(file, final) {
-    let built = new Blob([]), parts = [], copied = 0, at = 0;
+function patchedFile(file) {
+    let built = new Blob([]), parts = [], copied = 0, from = 0;
     const flush = () => {
         built = new Blob([built, ...parts], { type: "application/octet-stream" });
         parts = [];
         copied = 0;
     };
     return {
-        add(view, positions, first, next) {
+        // `laid`: the patched bytes of the slice at `at`, which holds positions[first..next).
+        add(laid, at, positions, first, next) {
             for (let i = first, end; i < next; i = end) {
                 for (end = i + 1; end < next && positions[end] - positions[end - 1] <= APART; end++)
                     ;
-                const copy = view.slice(positions[i] - positions[first], positions[end - 1] + 1 - positions[first]);
-                for (let k = i; k < end; k++)
-                    copy[positions[k] - positions[i]] = final.get(positions[k]);
-                parts.push(file.slice(at, positions[i]), copy);
-                at = positions[end - 1] + 1;
-                copied += copy.length;
+                parts.push(file.slice(from, positions[i]), laid.slice(positions[i] - at, positions[end - 1] + 1 - at));
+                from = positions[end - 1] + 1;
+                copied += positions[end - 1] + 1 - positions[i];
                 if (copied >= 16 << 20)
                     flush();
             }
         },
         finish() {
-            parts.push(file.slice(at));
+            parts.push(file.slice(from));
             flush();
             return built;
         },
@@ -181,8 +175,9 @@ async function loadPatch({ name, file, bytes }, codePage) {
     return number("WebReadPatch", name, size, codePage) ? bytes : text("WebVerdict");
 }
 
-// What Apply uses of the last judgement: the file, each position's byte in it
-// and its value once the patches are applied.
+// What Apply uses of the last judgement, whose chain of positions the engine
+// keeps: the file, the chain's positions that change, and the patched file
+// when it was built.
 let judged = null;
 
 // Judges the patches in order against the target, each against the file as
@@ -191,39 +186,41 @@ let judged = null;
 async function judge({ patches, target, codePage, build, undoFor }, job) {
     judged = null;
     const loaded = [], each = [];
+    engine._WebChainStart();
     for (const [k, patch] of patches.entries()) {
         const bytes = await loadPatch(patch, codePage);
-        if (typeof bytes === "string")
-            return { lines: bytes, refused: k + 1 };
-        const count = engine._WebPositions(), positions = new Float64Array(count), values = new Uint8Array(count);
-        for (let i = 0; i < count; i++)
-            positions[i] = engine._WebPosition(i), values[i] = engine._WebNewValue(i);
-        loaded.push({ patch: { name: patch.name, bytes }, positions, values });
+        if (typeof bytes === "string" || !engine._WebChainAdd())
+            return { lines: typeof bytes === "string" ? bytes : text("WebTooManyText"), refused: k + 1 };
+        loaded.push({ name: patch.name, bytes });
         number("WebJudge", "", 0);
         each.push(text("WebVerdict"));
     }
     if (!target)
         return { lines: each.join("\r\n\r\n"), each };
-    const union = new Set();
-    let needs = 0;
-    for (const { positions } of loaded)
-        positions.forEach((p) => (p < target.size ? union.add(p) : 0, needs = Math.max(needs, p + 1)));
-    const sorted = Float64Array.from(union).sort(), final = new Map();
-    for (const { positions, values } of loaded)
-        positions.forEach((p, i) => final.set(p, values[i]));
-    const file = build ? patchedFile(target, final) : null;
-    const found = await bytesAt(target, sorted, job, file && file.add), original = new Map(), now = new Map();
-    sorted.forEach((p, i) => original.set(p, found[i]));
-    const lines = [], questions = new Set(), warnings = new Set(), states = [], old = engine._WebOldBytes();
+    const count = engine._WebChainCount(), slice = engine._WebSlice(0);
+    let inFile = 0;
+    while (inFile < count && engine._WebChainPosition(inFile) < target.size)
+        inFile++;
+    const positions = Float64Array.from({ length: inFile }, (_, i) => engine._WebChainPosition(i));
+    const file = build ? patchedFile(target) : null;
+    await readAround(target, positions, job, (view, at, first, next) => {
+        engine.HEAPU8.set(view, slice);
+        engine._WebChainTake(0, at, view.length);
+        if (file) {
+            engine._WebChainLay(0, at, view.length);
+            file.add(engine.HEAPU8.subarray(slice, slice + view.length), at, positions, first, next);
+        }
+    });
+    const lines = [], questions = new Set(), warnings = new Set(), states = [];
     let blocked = "", changes = false, reason = "";
-    for (const { patch, positions, values } of loaded) {
+    for (const patch of loaded) {
         await loadPatch(patch, codePage);
-        positions.forEach((p, i) => p < target.size && (engine.HEAPU8[old + i] = now.has(p) ? now.get(p) : original.get(p)));
-        const state = number("WebJudge", target.name, target.size), verdict = text("WebVerdict");
+        const state = number("WebChainJudge", target.name, target.size), verdict = text("WebVerdict");
         lines.push(verdict);
         states.push(state);
-        reason = verdict.split("\r\n")[3];
-        verdict.split("\r\n").filter((line) => line.startsWith("Warning:")).forEach((line) => warnings.add(line));
+        reason = text("WebFitLine");
+        if (!engine._WebFitSameName())
+            warnings.add(verdict.split("\r\n").find((line) => line.startsWith("Warning:")));
         if (state === FIT.pastEnd)
             blocked = blocked || reason;
         if (state === FIT.notApplied || state === FIT.partlyApplied) {
@@ -231,13 +228,15 @@ async function judge({ patches, target, codePage, build, undoFor }, job) {
             for (const question of [text("WebNameQuestion", target.name), text("WebPartlyQuestion")])
                 question && questions.add(question);
         }
-        positions.forEach((p, i) => now.set(p, values[i]));
     }
-    judged = { target, original, now, codePage, file: file && file.finish() };
-    let willChange = 0;
-    now.forEach((value, p) => (willChange += value !== original.get(p)));
+    const changed = [];
+    for (let i = 0; i < inFile; i++)
+        if (engine._WebChainValue(i) !== engine._WebChainOriginal(i))
+            changed.push(i);
+    judged = { codePage, changed, file: file && file.finish() };
     return { lines: lines.join("\r\n\r\n"), canApply: !blocked && changes, reason: blocked || reason,
-             questions: [...questions], warnings: [...warnings], states, pastEnd: FIT.pastEnd, willChange, needs,
+             questions: [...questions], warnings: [...warnings].filter(Boolean), states, pastEnd: FIT.pastEnd,
+             willChange: changed.length, needs: count ? engine._WebChainPosition(count - 1) + 1 : 0,
              undoName: undoFor ? text("WebUndoName", undoFor) : "" };
 }
 
@@ -245,19 +244,16 @@ async function judge({ patches, target, codePage, build, undoFor }, job) {
 // `inPlace` the positions and their new values, for the page to write; and
 // with `keepUndo`, the one patch that undoes all the changes.
 async function apply({ keepUndo, undoFor, patchNames, inPlace }) {
-    const { target, original, now, codePage, file } = judged;
-    const changed = [...now.keys()].filter((p) => now.get(p) !== original.get(p)).sort((a, b) => a - b);
-    const result = { undoName: "" };
+    const { codePage, changed, file } = judged, result = {};
     judged.file = null;
     if (inPlace) {
-        result.positions = Float64Array.from(changed);
-        result.values = Uint8Array.from(changed, (p) => now.get(p));
+        result.positions = Float64Array.from(changed, (i) => engine._WebChainPosition(i));
+        result.values = Uint8Array.from(changed, (i) => engine._WebChainValue(i));
     } else {
         result.file = file;
     }
     if (keepUndo) {
-        changed.forEach((p, i) => engine._WebSetApplied(i, p, now.get(p), original.get(p)));
-        const length = number("WebUndoPatch", changed.length, patchNames, codePage), start = engine._WebOutput();
+        const length = number("WebChainUndo", patchNames, codePage), start = engine._WebOutput();
         if (length) {
             result.undo = engine.HEAPU8.slice(start, start + length);
             result.undoName = text("WebUndoName", undoFor);
@@ -265,7 +261,6 @@ async function apply({ keepUndo, undoFor, patchNames, inPlace }) {
             result.undoProblem = text("WebTooManyText");
         }
     }
-    result.text = text("WebAppliedText", target.name, result.undoName);
     return result;
 }
 
