@@ -84,6 +84,21 @@ static void ChooseLine(char* box)
              Job.matches, target);
 }
 
+// A file found for a target name that lost characters to its code page ('?',
+// which no Windows file name holds) may be any of the names that lose the same.
+static void GuessLine(char* box)
+{
+    if (!FoundFile[0] || strcmp(Job.filePath, FoundFile) != 0 || !memchr(Job.patch.name.bytes, '?', TARGET_NAME_SIZE))
+        return;
+    const char* name = Job.filePath;
+    for (const char* at = Job.filePath; *at; at++)
+        if (*at == '\\' || *at == '/' || *at == ':')
+            name = at + 1;
+    size_t used = strlen(box);
+    snprintf(box + used, VERDICT_SIZE - used, "\r\nThe patch's target name lost characters; check that %s is the file to patch.",
+             name);
+}
+
 int ShowVerdict(HWND window)
 {
     static char box[VERDICT_SIZE], patchProblem[TEXT_BUFFER_SIZE * 2], fileProblem[TEXT_BUFFER_SIZE * 2];
@@ -111,6 +126,7 @@ int ShowVerdict(HWND window)
     DescribeFit(&Job.patch, NULL, Job.filePath, Job.judged ? &Job.fit : NULL, fileProblem, box);
     if (Job.matches > 1)
         ChooseLine(box);
+    GuessLine(box);
     if (!FileRead)
         snprintf(box + strlen(box), sizeof box - strlen(box), "\r\n%s", CannotPassOn);
     int applicable = Job.judged && (Job.fit.state == FIT_NOT_APPLIED || Job.fit.state == FIT_PARTLY_APPLIED);

@@ -82,12 +82,15 @@ static void Activation()
 static void Finding()
 {
     const struct {
+        std::string target;
         std::vector<std::string> files;
         std::string found, box;
     } rows[] = {
-        {{"longfilename.exe", "longfi.exe"}, "longfilename.exe", ""},
-        {{"longfilename.exe", "longfiXXXX.exe"}, "",
+        {"LONGFI~1.EXE", {"longfilename.exe", "longfi.exe"}, "longfilename.exe", "\r\nAlready applied: nothing to do."},
+        {"LONGFI~1.EXE", {"longfilename.exe", "longfiXXXX.exe"}, "",
          "\r\n2 files beside the patch could be LONGFI~1.EXE: choose the one to patch under \"File to patch:\"."},
+        {"????.EXE", {"игра.exe"}, "игра.exe",
+         "\r\nAlready applied: nothing to do.\r\nThe patch's target name lost characters; check that игра.exe is the file to patch."},
     };
     std::string top = Here;
     int n = 0;
@@ -96,11 +99,11 @@ static void Finding()
         CreateDirectoryA(Here.c_str(), NULL);
         for (const std::string& file : row.files)
             Write(file, "0123");
-        Write("fix.ov", std::string("LONGFI~1.EXE\0\0\0", 15));
+        Write("fix.ov", (row.target + std::string(15, '\0')).substr(0, 15));
         Fill("", "fix.ov");
         Expect(Field(IDC_APPLY_FILE_PATH), row.found.empty() ? "" : Here + row.found, "found in " + Here);
-        if (!row.box.empty())
-            Expect(Field(IDC_APPLY_INFO), "Target: LONGFI~1.EXE\r\nRecords: 0\r\nComment: (none)" + row.box, "two found");
+        Expect(Field(IDC_APPLY_INFO), "Target: " + row.target + "\r\nRecords: 0\r\nComment: (none)" + row.box,
+               "the box for " + Here);
     }
     SetCurrentDirectoryA((top + "find0").c_str()); // a patch named from the current folder
     Type(IDC_APPLY_FILE_PATH, "");
