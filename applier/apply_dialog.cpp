@@ -3,6 +3,7 @@
 #include "apply_state.h"
 #include "file_choosers.h"
 #include "morvex_version.h"
+#include "path_name.h"
 #include "path_text.h"
 #include "resource.h"
 
@@ -113,11 +114,7 @@ static void BrowseInto(HWND window, const char* title, const char* filter, int f
     else if (!ReadPathField(window, IDC_APPLY_PATCH_PATH, folder, 0))
         folder[0] = '\0';
     TrimPastedPath(folder);
-    char* name = folder;
-    for (char* at = folder; *at; at++)
-        if (*at == '\\' || *at == '/' || *at == ':')
-            name = at + 1;
-    *name = '\0';
+    folder[LastComponent(folder) - folder] = '\0';
     PrepareFileDialog(window, filter, title);
     FileDialogRecord.lpstrInitialDir = folder[0] ? folder : NULL;
     if (ChooseExistingFile(window, chosen))

@@ -76,12 +76,10 @@ static int NotAPatch(const Problem& problem)
 static void ChooseLine(char* box)
 {
     char target[SHOWN_NAME_SIZE];
-    ShowPatchText(reinterpret_cast<const unsigned char*>(Job.patch.name.bytes),
-                  strnlen(Job.patch.name.bytes, TARGET_NAME_SIZE), target, sizeof target, SelectedCodePage());
     size_t used = strlen(box);
     snprintf(box + used, VERDICT_SIZE - used,
              "\r\n%d files beside the patch could be %s: choose the one to patch under \"File to patch:\".",
-             Job.matches, target);
+             Job.matches, ShownName(Job.patch.name, target, SelectedCodePage()));
 }
 
 // A file found for a target name that lost characters to its code page ('?',

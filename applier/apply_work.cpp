@@ -1,5 +1,6 @@
 #include "apply_work.h"
 
+#include "path_name.h"
 #include "target_name.h"
 
 #include <cstdio>
@@ -25,11 +26,7 @@ static void PostProgress(void*, long long done, long long total)
 // How much of `path` names its folder, the separator included.
 static int FolderLength(const char* path)
 {
-    int end = 0;
-    for (int i = 0; path[i]; i++)
-        if (path[i] == '\\' || path[i] == '/' || path[i] == ':')
-            end = i + 1;
-    return end;
+    return static_cast<int>(LastComponent(path) - path);
 }
 
 // The files beside the patch whose names give its target name (the rule

@@ -21,9 +21,10 @@ int FlushStdout();
 
 enum { LINE_SIZE = 1 << 18 }; // room for a line naming any path the system takes
 
-// Appends `text` to `line` (LINE_SIZE bytes) with control bytes, which could
-// move the cursor or split the line, as \xHH, and a backslash too when
-// `backslash` is set. It stops short of the end, leaving room for a newline.
+// Appends `text` to `line` (LINE_SIZE bytes) as a person is shown it, with
+// control characters, which could move the cursor or split the line, as
+// \xHH, and a backslash too when `backslash` is set (see shown_text.h). It
+// stops short of the end, leaving room for a newline.
 void AppendEscaped(char* line, const char* text, bool backslash);
 
 // Appends a path so escaped, a backslash too where it is not the separator.

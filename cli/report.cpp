@@ -1,5 +1,6 @@
 #include "commands.h"
 #include "output.h"
+#include "shown_text.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -19,13 +20,7 @@ void PrintText(FILE* stream, const char* format, ...)
 void AppendEscaped(char* line, const char* text, bool backslash)
 {
     size_t used = strlen(line);
-    for (const unsigned char* at = reinterpret_cast<const unsigned char*>(text); *at && used + 8 < LINE_SIZE; at++) {
-        if (*at < 0x20 || *at == 0x7F || (backslash && *at == '\\'))
-            used += snprintf(line + used, 5, "\\x%02X", *at);
-        else
-            line[used++] = static_cast<char>(*at);
-    }
-    line[used] = '\0';
+    ShowProcessText(text, line + used, LINE_SIZE - 1 - used, backslash);
 }
 
 void AppendPath(char* line, const char* path)

@@ -2,16 +2,10 @@
 #include "patch_judging.h"
 
 #include "patch_text.h"
+#include "target_name.h"
 
 #include <cstdio>
 #include <cstring>
-
-static const char* ShownName(const TargetName& name, char* out)
-{
-    ShowPatchText(reinterpret_cast<const unsigned char*>(name.bytes), strnlen(name.bytes, TARGET_NAME_SIZE), out,
-                  SHOWN_NAME_SIZE, SelectedCodePage());
-    return out;
-}
 
 int FitRefused(const PatchContents& patch, const PatchFit& fit, int anyName, int force, char* refusal)
 {
@@ -22,8 +16,9 @@ int FitRefused(const PatchContents& patch, const PatchFit& fit, int anyName, int
     }
     if (!anyName && !fit.sameName) {
         char target[SHOWN_NAME_SIZE], given[SHOWN_NAME_SIZE];
-        snprintf(refusal, REFUSAL_SIZE, "the patch is for %s, this file's name gives %s", ShownName(patch.name, target),
-                 ShownName(fit.fileName, given));
+        snprintf(refusal, REFUSAL_SIZE, "the patch is for %s, this file's name gives %s",
+                 ShownName(patch.name, target, SelectedCodePage()),
+                 ShownName(fit.fileName, given, SelectedCodePage()));
         return 1;
     }
     if (fit.state == FIT_PARTLY_APPLIED && !force) {

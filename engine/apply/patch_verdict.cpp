@@ -2,30 +2,11 @@
 
 #include "patch_format.h"
 #include "patch_text.h"
+#include "path_name.h"
 #include "target_name.h"
 
 #include <cstdio>
 #include <cstring>
-
-// The last component of a path, after a backslash, a slash or a drive's colon.
-static const char* BaseName(const char* path)
-{
-    const char* name = path;
-    for (const char* p = path; *p; p++)
-        if (*p == '\\' || *p == '/' || *p == ':')
-            name = p + 1;
-    return name;
-}
-
-// A target name as a person sees it; an empty one is said to be none.
-static const char* ShownName(const TargetName& name, char* out, size_t size)
-{
-    if (!name.bytes[0])
-        return snprintf(out, size, "(none)"), out;
-    ShowPatchText(reinterpret_cast<const unsigned char*>(name.bytes), strnlen(name.bytes, TARGET_NAME_SIZE), out, size,
-                  SelectedCodePage());
-    return out;
-}
 
 // Appends to `out` (VERDICT_SIZE bytes) what fits.
 static void Append(char* out, const char* text)
@@ -71,8 +52,8 @@ void DescribeFit(const PatchContents* patch, const char* patchProblem, const cha
         Append(out, line);
         return;
     }
-    snprintf(line, sizeof line, "Target: %s\r\nRecords: %u\r\nComment: ", ShownName(patch->name, target, sizeof target),
-             patch->count);
+    snprintf(line, sizeof line, "Target: %s\r\nRecords: %u\r\nComment: ",
+             ShownName(patch->name, target, SelectedCodePage()), patch->count);
     Append(out, line);
     AppendComment(out, *patch);
     if (!filePath || !filePath[0])
@@ -86,7 +67,7 @@ void DescribeFit(const PatchContents* patch, const char* patchProblem, const cha
     TargetName fileName = DeriveTargetName(filePath);
     if (strncmp(fileName.bytes, patch->name.bytes, TARGET_NAME_SIZE) != 0) {
         snprintf(line, sizeof line, "\r\nWarning: this patch is for %s; this file's name gives %s.", target,
-                 ShownName(fileName, other, sizeof other));
+                 ShownName(fileName, other, SelectedCodePage()));
         Append(out, line);
     }
 }
@@ -98,7 +79,7 @@ int NameQuestion(const PatchContents& patch, const char* filePath, char* out, si
     if (strncmp(fileName.bytes, patch.name.bytes, TARGET_NAME_SIZE) == 0)
         return 0;
     snprintf(out, size, "This patch is for %s, but the file's name gives %s. Apply it anyway?",
-             ShownName(patch.name, target, sizeof target), ShownName(fileName, other, sizeof other));
+             ShownName(patch.name, target, SelectedCodePage()), ShownName(fileName, other, SelectedCodePage()));
     return 1;
 }
 
@@ -109,10 +90,10 @@ void PartlyQuestion(const PatchContents& patch, const PatchFit& fit, char* out, 
 
 int UndoPatchPath(const char* patchPath, const char* filePath, char* out, size_t size)
 {
-    const char* name = BaseName(patchPath);
+    const char* name = LastComponent(patchPath);
     const char* dot = strrchr(name, '.');
     size_t stem = dot && dot != name ? static_cast<size_t>(dot - name) : strlen(name);
-    int folder = static_cast<int>(BaseName(filePath) - filePath);
+    int folder = static_cast<int>(LastComponent(filePath) - filePath);
     int length = snprintf(out, size, "%.*s%.*s-undo%s", folder, filePath, static_cast<int>(stem), name, name + stem);
     return length >= 0 && static_cast<size_t>(length) < size;
 }
@@ -120,7 +101,7 @@ int UndoPatchPath(const char* patchPath, const char* filePath, char* out, size_t
 void UndoComment(const char* patchPath, char* out)
 {
     char comment[1024];
-    snprintf(comment, sizeof comment, "undoes %s", BaseName(patchPath));
+    snprintf(comment, sizeof comment, "undoes %s", LastComponent(patchPath));
     ToPatchText(comment, out, MAX_COMMENT_LENGTH + 1, SelectedCodePage());
 }
 
@@ -133,12 +114,12 @@ size_t EncodeUndoPatch(const PatchContents& patch, const unsigned char* oldBytes
 
 void ReplaceUndoQuestion(const char* undoPath, char* out, size_t size)
 {
-    snprintf(out, size, "Replace the existing undo patch %s?", BaseName(undoPath));
+    snprintf(out, size, "Replace the existing undo patch %s?", LastComponent(undoPath));
 }
 
 void AppliedText(const char* filePath, const char* undoPath, char* out, size_t size)
 {
-    int length = snprintf(out, size, "Patch applied to %s.", BaseName(filePath));
+    int length = snprintf(out, size, "Patch applied to %s.", LastComponent(filePath));
     if (undoPath && length >= 0 && static_cast<size_t>(length) < size)
-        snprintf(out + length, size - length, "\r\nUndo patch: %s", BaseName(undoPath));
+        snprintf(out + length, size - length, "\r\nUndo patch: %s", LastComponent(undoPath));
 }

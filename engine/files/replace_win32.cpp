@@ -1,5 +1,7 @@
 #include "file_replace.h"
 
+#include "path_name.h"
+
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -135,10 +137,7 @@ int BeginReplace(const char* path, FILE* read, const FileInfo* readInfo, Replace
     while (slot < SLOTS && SlotInUse[slot])
         slot++;
     char folder[TEMP_PATH_SIZE] = ".\\";
-    const char* end = r->name;
-    for (const char* p = r->name; *p; p++)
-        if (*p == '\\' || *p == '/' || *p == ':')
-            end = p + 1;
+    const char* end = LastComponent(r->name);
     if (end > r->name) {
         memcpy(folder, r->name, static_cast<size_t>(end - r->name));
         folder[end - r->name] = '\0';

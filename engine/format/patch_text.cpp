@@ -2,8 +2,8 @@
 
 #include "code_page_tables.h"
 #include "process_text.h"
+#include "shown_text.h"
 
-#include <cstdio>
 #include <cstring>
 
 static unsigned Selected;
@@ -157,10 +157,8 @@ size_t ShowPatchText(const unsigned char* text, size_t length, char* out, size_t
         unsigned point;
         at += ReadPatchChar(table, text + at, length - at, &point);
         char shown[PROCESS_CHAR_MOST + 1];
-        size_t width;
-        if (point < 0x20 || (point >= 0x7F && point <= 0x9F) || point == '\\')
-            width = static_cast<size_t>(snprintf(shown, sizeof shown, "\\x%02X", point));
-        else if (!(width = WriteProcessChar(point, shown)))
+        size_t width = EscapePoint(point, 1, shown);
+        if (!width && !(width = WriteProcessChar(point, shown)))
             shown[0] = '?', width = 1;
         if (put + width >= size)
             break;

@@ -1,5 +1,6 @@
 #include "target_name.h"
 
+#include "path_name.h"
 #include "patch_text.h"
 
 #include <cstring>
@@ -34,34 +35,19 @@ static TargetName ShortName(const char* name, size_t length)
     return field;
 }
 
-// The last component as the system opening the path sees it. Linux splits only
-// at '/', a backslash being part of a name. Windows splits at '\\' and '/' (or a
-// drive's ':' without either), and drops the trailing dots and spaces it ignores when opening.
-static TargetName SystemTargetName(const char* path)
-{
-#ifdef _WIN32
-    const char* name = NULL;
-    for (const char* at = path; *at; at++)
-        if (*at == '\\' || *at == '/')
-            name = at + 1;
-    if (!name) {
-        const char* colon = strrchr(path, ':');
-        name = colon ? colon + 1 : path;
-    }
-    size_t length = strlen(name);
-    while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' '))
-        length--;
-    return ShortName(name, length);
-#else
-    const char* slash = strrchr(path, '/');
-    const char* name = slash ? slash + 1 : path;
-    return ShortName(name, strlen(name));
-#endif
-}
-
 TargetName DeriveTargetName(const char* originalPath)
 {
     static char stored[4096];
     ToPatchText(originalPath, stored, sizeof stored, SelectedCodePage());
-    return SystemTargetName(stored);
+    const char* name = LastComponent(stored);
+    return ShortName(name, NameLength(name));
+}
+
+const char* ShownName(const TargetName& name, char* out, unsigned codePage)
+{
+    if (!name.bytes[0])
+        return strcpy(out, "(none)");
+    ShowPatchText(reinterpret_cast<const unsigned char*>(name.bytes), strnlen(name.bytes, TARGET_NAME_SIZE), out,
+                  SHOWN_NAME_SIZE, codePage);
+    return out;
 }

@@ -11,4 +11,8 @@
 // (fewer where a double-byte character would be split) and "~1.EXE".
 TargetName DeriveTargetName(const char* originalPath);
 
+// A target name as a person sees it, shown as all patch text is (see
+// ShowPatchText) into `out` (SHOWN_NAME_SIZE bytes); an empty one is "(none)".
+const char* ShownName(const TargetName& name, char* out, unsigned codePage);
+
 #endif

@@ -7,8 +7,14 @@ TEST(UndoPatchPath, PutsTheUndoPatchBesideThePatchedFile)
     const struct {
         const char *patch, *file, *undo;
     } rows[] = {
+#ifdef _WIN32
         {"C:\\mods\\fix.ov", "D:\\game\\game.exe", "D:\\game\\fix-undo.ov"},
         {"C:\\my.mods\\fix", "game.exe", "fix-undo"},
+        {"C:fix.ov", "D:game.exe", "D:fix-undo.ov"},
+#else
+        // A backslash or a colon is part of a POSIX name.
+        {"/m/a\\fix.ov", "/g/b:game.exe", "/g/a\\fix-undo.ov"},
+#endif
         {"/m/fix.v2.ov", "/g/game.exe", "/g/fix.v2-undo.ov"},
     };
     for (const auto& row : rows) {
@@ -20,10 +26,15 @@ TEST(UndoPatchPath, PutsTheUndoPatchBesideThePatchedFile)
 
 TEST(AppliedText, NamesTheUndoPatchOnlyWhenOneWasWritten)
 {
+#ifdef _WIN32
+#define GAME "D:\\game\\"
+#else
+#define GAME "/game/"
+#endif
     char text[64];
-    AppliedText("D:\\game\\game.exe", NULL, text, sizeof text);
+    AppliedText(GAME "game.exe", NULL, text, sizeof text);
     EXPECT_STREQ(text, "Patch applied to game.exe.");
-    AppliedText("D:\\game\\game.exe", "D:\\game\\fix-undo.ov", text, sizeof text);
+    AppliedText(GAME "game.exe", GAME "fix-undo.ov", text, sizeof text);
     EXPECT_STREQ(text, "Patch applied to game.exe.\r\nUndo patch: fix-undo.ov");
 }
 
