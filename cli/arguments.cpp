@@ -63,17 +63,10 @@ static int IsHelp(const char* word)
     return strcmp(word, "-h") == 0 || strcmp(word, "--help") == 0;
 }
 
-int ReadArguments(const char* command, int argc, char** argv, int first, Arguments* args)
+int ReadArguments(const Command& command, int argc, char** argv, int first, Arguments* args)
 {
     memset(args, 0, sizeof *args);
-    int apply = strcmp(command, "apply") == 0;
-    int least = 3, most = 4;
-    if (strcmp(command, "show") == 0)
-        least = most = 1;
-    else if (strcmp(command, "check") == 0)
-        least = most = 2;
-    else if (apply)
-        least = 2, most = 3;
+    int apply = command.applyOptions;
 
     int options = 1;
     const char* extra = NULL;
@@ -109,7 +102,7 @@ int ReadArguments(const char* command, int argc, char** argv, int first, Argumen
                 return Misuse("unknown option", word);
             if (status >= 0)
                 return status;
-        } else if (args->count < most) {
+        } else if (args->count < command.most) {
             args->operands[args->count++] = {word, first + i, 0};
         } else if (!extra) {
             extra = word;
@@ -117,7 +110,7 @@ int ReadArguments(const char* command, int argc, char** argv, int first, Argumen
     }
     if (extra)
         return Misuse("extra operand", extra);
-    if (args->count < least)
+    if (args->count < command.least)
         return Misuse("missing operand", NULL);
     return -1;
 }

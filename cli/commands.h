@@ -23,10 +23,18 @@ struct Arguments {
     int count;
 };
 
-// Reads argv for `command` ("make", "show", "check", "apply") into *args;
-// argv[0] is main's argv[first]. Returns -1 to go on, or the exit status
-// after --help, --version or a misuse.
-int ReadArguments(const char* command, int argc, char** argv, int first, Arguments* args);
+// A command word, what it runs, how many operands it takes and whether it
+// takes apply's options (--force, --any-name, --undo).
+struct Command {
+    const char* word;
+    int (*run)(Arguments* args);
+    int least, most;
+    int applyOptions;
+};
+
+// Reads argv for `command` into *args; argv[0] is main's argv[first].
+// Returns -1 to go on, or the exit status after --help, --version or a misuse.
+int ReadArguments(const Command& command, int argc, char** argv, int first, Arguments* args);
 
 // One function per command. Each returns the exit status: 0 done, 1 refused or failed.
 int MakeCommand(Arguments* args);

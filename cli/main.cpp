@@ -9,16 +9,11 @@
 #include <cstdio>
 #include <cstring>
 
-struct Command {
-    const char* word;
-    int (*run)(Arguments* args);
-};
-
 static const Command Commands[] = {
-    {"make", MakeCommand},
-    {"show", ShowCommand},
-    {"check", CheckCommand},
-    {"apply", ApplyCommand},
+    {"make", MakeCommand, 3, 4, 0},
+    {"show", ShowCommand, 1, 1, 0},
+    {"check", CheckCommand, 2, 2, 0},
+    {"apply", ApplyCommand, 2, 3, 1},
 };
 
 static int Run(int argc, char** argv)
@@ -30,7 +25,7 @@ static int Run(int argc, char** argv)
         if (argc > 1 && strcmp(argv[1], each.word) == 0)
             command = &each, skip = 2;
     Arguments args;
-    int status = ReadArguments(command->word, argc - skip, argv + skip, skip, &args);
+    int status = ReadArguments(*command, argc - skip, argv + skip, skip, &args);
     return status >= 0 ? status : command->run(&args);
 }
 

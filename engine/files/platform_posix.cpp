@@ -7,7 +7,6 @@
 #include <cstring>
 #include <cerrno>
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -191,28 +190,4 @@ int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
     // A hole at the end gives the output its length without data.
     off_t size = endsInHole ? System.lseek(out, 0, SEEK_CUR) : 0;
     return size >= 0 && (!endsInHole || System.ftruncate(out, size) == 0);
-}
-
-struct ThreadStart {
-    void (*work)(void*);
-    void* argument;
-};
-
-static void* RunThread(void* start)
-{
-    ThreadStart* thread = static_cast<ThreadStart*>(start);
-    thread->work(thread->argument);
-    return NULL;
-}
-
-void RunInParallel(void (*work)(void*), void* first, void* second)
-{
-    ThreadStart start = {work, first};
-    pthread_t thread;
-    int started = pthread_create(&thread, NULL, RunThread, &start) == 0;
-    if (!started)
-        work(first);
-    work(second);
-    if (started)
-        pthread_join(thread, NULL);
 }

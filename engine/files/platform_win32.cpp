@@ -211,28 +211,3 @@ int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
     }
     return 1;
 }
-
-struct ThreadStart {
-    void (*work)(void*);
-    void* argument;
-};
-
-static DWORD WINAPI RunThread(void* start)
-{
-    ThreadStart* thread = static_cast<ThreadStart*>(start);
-    thread->work(thread->argument);
-    return 0;
-}
-
-void RunInParallel(void (*work)(void*), void* first, void* second)
-{
-    ThreadStart start = {work, first};
-    HANDLE thread = CreateThread(NULL, 0, RunThread, &start, 0, NULL);
-    if (!thread)
-        work(first);
-    work(second);
-    if (thread) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-    }
-}
