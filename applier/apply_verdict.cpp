@@ -3,6 +3,7 @@
 #include "patch_text.h"
 #include "path_text.h"
 #include "resource.h"
+#include "target_name.h"
 
 #include <cstdio>
 #include <cstring>
