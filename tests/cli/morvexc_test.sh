@@ -85,7 +85,7 @@ morvexc "$esc" "$work/game.new" "$work/esc.ov" > /dev/null
 c1=$work/$'c1\xc2\x9b31m.bin'
 cp "$work/game.exe" "$c1"
 [ -z "$runner" ] && check "C1 controls escaped" 'applied: W/c1\x9B31m.bin written|0|morvexc: W/c1\x9B31m.bin|morvexc: W/\x9Bx' \
-    "$(morvexc apply --any-name "$work/fix.ov" "$c1")|$(morvexc show "$c1" | cut -d: -f1,2)|$(morvexc show "$work/"$'\x9bx' | cut -d: -f1,2)"
+    "$(morvexc apply --any-name "$work/fix.ov" "$c1")|$(morvexc check "$work/fix.ov" "$c1" | cut -d: -f1,2)|$(morvexc show "$work/"$'\x9bx' | cut -d: -f1,2)"
 # A byte the code page leaves undefined shows as '?', and the name goes on.
 printf 'GAME\x81.EXE\0\0\0\0\0\0' > "$work/undefined.ov"
 [ -z "$runner" ] && check "undefined byte" "target: GAME?.EXE" "$(morvexc show "$work/undefined.ov" | cut -d'|' -f1)"
