@@ -69,6 +69,20 @@ int ShowCommand(Arguments* args)
     return 0;
 }
 
+// "FILE: WORDS PATCH END" on stdout, the paths escaped as everywhere.
+static void JournalLine(const char* filePath, const char* words, const char* patchPath, const char* end)
+{
+    static char line[LINE_SIZE];
+    line[0] = '\0';
+    AppendPath(line, filePath);
+    strcat(line, ": ");
+    strcat(line, words);
+    AppendPath(line, patchPath);
+    strncat(line, end, LINE_SIZE - strlen(line) - 2);
+    strcat(line, "\n");
+    PutText(stdout, line);
+}
+
 int CheckCommand(Arguments* args)
 {
     if (!TakePaths(args, 2))
@@ -78,6 +92,8 @@ int CheckCommand(Arguments* args)
     Problem problem;
     if (!CheckPatch(args->operands[0].text, args->operands[1].text, 0, 0, &patch, &fit, &problem))
         return Report(problem);
+    if (fit.journal == JOURNAL_INTERRUPTED)
+        JournalLine(args->operands[1].text, "an apply of ", fit.journalPatch, " was interrupted; apply it again to finish it");
     PutText(stdout, fit.state == FIT_APPLIED ? "already applied\n" : "not applied\n");
     PrintText(stdout, "%u of %u positions hold their new value; target ", fit.applied, patch.distinct);
     PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
@@ -98,7 +114,12 @@ int ApplyCommand(Arguments* args)
 
     PatchFit fit;
     Problem problem;
-    if (!ApplyPatch(patchPath, filePath, outputPath, undoPath, anyName, force, NULL, &fit, &problem))
+    int applied = ApplyPatch(patchPath, filePath, outputPath, undoPath, anyName, force, NULL, &fit, &problem);
+    if (fit.journal == JOURNAL_FINISHED)
+        JournalLine(filePath, "an interrupted apply of ", fit.journalPatch, " was finished");
+    if (fit.unlocked)
+        ReportFile(filePath, "the system gives no lock here: a second apply at once is not kept out");
+    if (!applied)
         return Report(problem);
     // Paths are shown escaped, as in a refusal: a name can hold anything.
     static char line[LINE_SIZE];
@@ -126,6 +147,8 @@ int ApplyCommand(Arguments* args)
                  fit.otherNames == 1 ? " keeps" : "s keep");
         ReportFile(outputPath ? outputPath : filePath, note);
     }
+    if (fit.lostPrivileges)
+        ReportFile(filePath, "the system took its setuid or setgid bits or file capabilities as it was written");
     // Applied all the same: the note says what was left behind.
     if (fit.noted)
         Report(problem);

@@ -108,7 +108,7 @@ static const char* TargetProblem(const Replacement& target, const FileInfo& patc
 
 // Begins the undo patch's replacement beside the result, unless it would
 // land on the patch, the file or the result, or there is nothing to undo.
-static int BeginUndo(const char* undoPath, Replacement* undo, const Replacement& dest, const FileInfo& patchInfo,
+int BeginUndo(const char* undoPath, Replacement* undo, const Replacement& dest, const FileInfo& patchInfo,
                      const FileInfo& fileInfo, const PatchFit& fit, Problem* problem)
 {
     FileInfo others[2] = {fileInfo, dest.exists ? dest.info : fileInfo};
@@ -181,8 +181,8 @@ static int CommitResults(Replacement* dest, const char* destPath, Replacement* u
     return 1;
 }
 
-int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath, int anyName,
-               int force, Progress* progress, PatchFit* fit, Problem* problem)
+int ApplyThroughCopy(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath,
+                     int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem)
 {
     static PatchContents patch;
     static Replacement dest, undo;

@@ -18,12 +18,17 @@ int LoadPatch(const char* patchPath, PatchContents* patch, Problem* problem);
 int CheckPatch(const char* patchPath, const char* filePath, int anyName, int force, PatchContents* patch,
                PatchFit* fit, Problem* problem);
 
-// Checks, then writes the patched file over `filePath`, or to `outputPath`
-// when it is not NULL. An already applied file is not rewritten (an output
-// gets a copy). With `undoPath`, also writes a patch that turns the result
-// back into the file as it was. Every file is written in full beside its
-// destination first; a failure or a cancel leaves all of them as they were.
-// `progress` (may be NULL) follows the copy.
+// Checks, then patches the file at `filePath` where it lies, or writes the
+// patched copy to `outputPath` when it is not NULL. An already applied file
+// is not rewritten (an output gets a copy). With `undoPath`, also writes a
+// patch that turns the result back into the file as it was. In place, a
+// journal is written and flushed beside the file before its first byte
+// changes, and removed once the file and the undo patch are flushed; a
+// journal an earlier apply left is finished first. A file a program runs
+// from is patched through a copy, as an output is: every file written in
+// full beside its destination first. A failure or a cancel before the
+// first write leaves every file as it was. `progress` (may be NULL)
+// follows the work.
 int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath, int anyName,
                int force, Progress* progress, PatchFit* fit, Problem* problem);
 

@@ -108,23 +108,29 @@ static int ReadOldBytes(FILE* file, const char* filePath, const PatchContents& p
     return 1;
 }
 
+int JudgeOpenFile(FILE* file, const char* filePath, const FileInfo& info, const PatchContents& patch, int anyName,
+                  int force, PatchFit* fit, Problem* problem)
+{
+    fit->fileSize = info.size;
+    fit->fileName = DeriveTargetName(filePath);
+    char refusal[REFUSAL_SIZE];
+    if (!PastTheEnd(patch, info.size) && !ReadOldBytes(file, filePath, patch, NULL, problem))
+        return 0;
+    JudgeFit(patch, OldBytes, fit);
+    if (FitRefused(patch, *fit, anyName, force, refusal))
+        return Refuse(problem, filePath, refusal);
+    return 1;
+}
+
 FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName, int force, int toReplace,
                    PatchFit* fit, FileInfo* info, Problem* problem)
 {
     FILE* file = toReplace ? OpenFileToReplace(filePath, info, problem) : OpenInputFile(filePath, info, problem);
     if (!file)
         return Blame(problem, filePath, "cannot be opened as a file"), nullptr;
-    fit->fileSize = info->size;
-    fit->fileName = DeriveTargetName(filePath);
-    char refusal[REFUSAL_SIZE];
-    if (!PastTheEnd(patch, info->size) && !ReadOldBytes(file, filePath, patch, NULL, problem)) {
+    if (!JudgeOpenFile(file, filePath, *info, patch, anyName, force, fit, problem)) {
         fclose(file);
         return NULL;
-    }
-    JudgeFit(patch, OldBytes, fit);
-    if (FitRefused(patch, *fit, anyName, force, refusal)) {
-        fclose(file);
-        return Refuse(problem, filePath, refusal), nullptr;
     }
     return file;
 }
@@ -135,10 +141,14 @@ int CheckPatch(const char* patchPath, const char* filePath, int anyName, int for
     FileInfo info;
     if (!LoadPatch(patchPath, patch, problem))
         return 0;
-    FILE* file = OpenAndJudge(filePath, *patch, anyName, force, 0, fit, &info, problem);
-    if (file)
-        fclose(file);
-    return file != NULL;
+    FILE* file = OpenInputFile(filePath, &info, problem);
+    if (!file)
+        return Blame(problem, filePath, "cannot be opened as a file");
+    // An interrupted apply leaves the file partly patched, which is no refusal then.
+    int judged = LookForJournal(file, filePath, info, fit, problem)
+                 && JudgeOpenFile(file, filePath, info, *patch, anyName, force || fit->journal, fit, problem);
+    fclose(file);
+    return judged;
 }
 
 int SurveyFit(const PatchContents& patch, const char* filePath, Progress* progress, PatchFit* fit, Problem* problem)
@@ -147,6 +157,10 @@ int SurveyFit(const PatchContents& patch, const char* filePath, Progress* progre
     FILE* file = OpenInputFile(filePath, &info, problem);
     if (!file)
         return Blame(problem, filePath, "cannot be opened as a file");
+    if (!LookForJournal(file, filePath, info, fit, problem)) {
+        fclose(file);
+        return 0;
+    }
     fit->fileSize = info.size;
     fit->fileName = DeriveTargetName(filePath);
     // A record past the end is a state to show, where the check refuses it.

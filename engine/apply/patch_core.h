@@ -17,7 +17,15 @@ struct PatchFit {
     int sameName;        // whether fileName is the patch's target name
     long otherNames;     // after an apply: other hard links to the replaced file, which keep the old contents
     int noted;           // after an apply: it succeeded, but its problem holds a note (old contents left behind)
+    int journal;         // JOURNAL_NONE, or what a journal an apply in place left beside the file held
+    char journalPatch[1024]; // the patch of that interrupted apply, as it was given
+    int unlocked;        // in place: the system gave no lock, so a second Morvex was not kept out
+    int lostPrivileges;  // in place: the system took setuid/setgid bits or file capabilities on writing
 };
+
+// What the journal of an apply in place that did not finish meant: none was
+// there, the apply finished it first, or (a check) it is there still.
+enum { JOURNAL_NONE, JOURNAL_FINISHED, JOURNAL_INTERRUPTED };
 
 // Whether a record lies past the end of a file of `size` bytes.
 int PastTheEnd(const PatchContents& patch, long long size);

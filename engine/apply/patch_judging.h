@@ -25,4 +25,23 @@ int LoadPatchFile(const char* patchPath, PatchContents* patch, FileInfo* info, P
 FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName, int force, int toReplace,
                    PatchFit* fit, FileInfo* info, Problem* problem);
 
+// Judges the patch against a file already open, as OpenAndJudge does.
+int JudgeOpenFile(FILE* file, const char* filePath, const FileInfo& info, const PatchContents& patch, int anyName,
+                  int force, PatchFit* fit, Problem* problem);
+
+// Looks for the journal of an interrupted apply beside the open file,
+// writing nothing: sets `fit->journal` to JOURNAL_INTERRUPTED, with its
+// patch, where one fits the file; refuses the file where one does not.
+int LookForJournal(FILE* file, const char* filePath, const FileInfo& info, PatchFit* fit, Problem* problem);
+
+// The apply through a copy: an output, or a file that cannot be written where it lies.
+int ApplyThroughCopy(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath,
+                     int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem);
+
+// Begins the undo patch's replacement, unless it would land on the patch,
+// on the file or its result `dest`, or there is nothing to undo.
+struct Replacement;
+int BeginUndo(const char* undoPath, Replacement* undo, const Replacement& dest, const FileInfo& patchInfo,
+              const FileInfo& fileInfo, const PatchFit& fit, Problem* problem);
+
 #endif

@@ -106,7 +106,8 @@ done
 if [ -z "$runner" ]; then
     cd "$work/row" && unhex <<< "$P2" > p && unhex <<< "$orig" > game.exe && chmod 6755 game.exe && rm -f n
     (umask 027; morvexc apply p game.exe > /dev/null; morvexc apply p game.exe n > /dev/null)
-    check "modes" "755 640" "$(stat -c %a game.exe) $(stat -c %a n)"
+    # In place the mode stays, setuid and setgid with it where the system keeps them.
+    check "modes" "$([ "$(id -u)" == 0 ] && echo 6755 || echo 755) 640" "$(stat -c %a game.exe) $(stat -c %a n)"
     # Names are shown escaped on stdout as in a refusal.
     unhex <<< "$orig" > game.exe
     check "names escaped" 'applied: o\x5C\x09 written|undo patch: u\x1B' \
@@ -142,27 +143,31 @@ if [ -z "$runner" ]; then
 fi
 rm -f game.exe o4
 
-# A write that fails part way (the file size limit) leaves the file as it was.
+# A copy that fails part way (the file size limit) leaves nothing; in place
+# only the patched bytes are written, within the limit.
 if [ -z "$runner" ]; then
     head -c 4096 /dev/zero > game.exe && unhex <<< "$P2" > p
+    (ulimit -f 1; morvexc apply p game.exe n > /dev/null)
+    check "size limit" "1|morvexc: n: cannot be written: File too large|4096|" \
+        "$?|$(cat "$work/err")|$(cmp -s game.exe /dev/zero -n 4096 && stat -c %s game.exe)|$(ls -A | grep -E 'morvex|^n$')"
     (ulimit -f 1; morvexc apply p game.exe > /dev/null)
-    check "size limit" "1|morvexc: game.exe: cannot be written: File too large|4096|" \
-        "$?|$(cat "$work/err")|$(cmp -s game.exe /dev/zero -n 4096 && stat -c %s game.exe)|$(ls -A | grep morvex)"
+    check "size limit in place" "0|00aa00bb" "$?|$(head -c4 game.exe | xxd -p)"
 fi
 
-# What a replaced file keeps, and what the line says of its other names: an
-# apply --undo u over game.exe (owned by nobody when run as root, with an
-# extended attribute and a second hard link g2). Faults of the system's calls
-# are the unit tests' (replace_faults_test.cpp).
+# What a file patched in place keeps: an apply --undo u over game.exe (owned
+# by nobody when run as root, with an extended attribute and a second hard
+# link g2, which sees the patch). Faults of the system's calls are the unit
+# tests' (replace_faults_test.cpp, in_place_faults_test.cpp).
 if [ -z "$runner" ]; then
     mkdir "$work/fault" && cd "$work/fault" || exit 1
     unhex <<< "$P2" > p && unhex <<< "$orig" > game.exe && echo old > u && ln game.exe g2 && chmod 640 game.exe
     owner=$(id -un):$(id -gn)
     [ "$(id -u)" == 0 ] && chown nobody:nogroup game.exe && owner=nobody:nogroup
     python3 -c 'import os; os.setxattr("game.exe", "user.mark", b"kept")'
+    inode=$(stat -c %i game.exe)
     "$exe" apply --undo u p game.exe > /dev/null 2> "$work/err"
-    check "kept: exit, message, files" "0|morvexc: game.exe: 1 other name keeps the old contents|$patched GAM" \
-        "$?|$(cat "$work/err")|$(hex game.exe) $(head -c3 u)"
+    check "kept: exit, message, files, every name" "0||$patched GAM $patched $inode" \
+        "$?|$(cat "$work/err")|$(hex game.exe) $(head -c3 u) $(hex g2) $(stat -c %i game.exe)"
     check "kept: owner, mode, attribute" "$owner 640 kept" \
         "$(stat -c %U:%G game.exe) $(stat -c %a game.exe) $(python3 -c 'import os; print(os.getxattr("game.exe", "user.mark").decode())')"
     check "kept: nothing else left" "g2 p u" "$(ls -A | grep -vx game.exe | tr '\n' ' ' | sed 's/ $//')"

@@ -69,7 +69,7 @@ protected:
         std::string files = fs::exists("game.exe") ? Hex(ReadBytes("game.exe")) : "";
         files += " " + ReadBytes("u").substr(0, 3);
         for (const std::string& name : Listing())
-            if (name != "game.exe" && name != "g2" && name != "p" && name != "u")
+            if (name != "game.exe" && name != "g2" && name != "p" && name != "u" && name != "src")
                 files += " " + Hex(ReadBytes(name));
         return files;
     }
@@ -78,7 +78,7 @@ protected:
     {
         std::string others;
         for (const std::string& name : Listing())
-            if (name != "game.exe")
+            if (name != "game.exe" && name != "src")
                 others += (others.empty() ? "" : " ") + Steady(name);
         return others;
     }
@@ -88,6 +88,13 @@ protected:
 static int Apply(const char* file, const char* undo, int anyName, PatchFit* fit, Problem* problem)
 {
     return ApplyPatch("p", file, nullptr, undo, anyName, 0, nullptr, fit, problem);
+}
+
+// The apply through a copy: src, which holds what game.exe held, patched over game.exe.
+static int ApplyCopy(const char* undo, PatchFit* fit, Problem* problem)
+{
+    WriteBytes("src", ReadBytes("game.exe"));
+    return ApplyPatch("p", "src", "game.exe", undo, 1, 0, nullptr, fit, problem);
 }
 
 static void ReplaceGame()
@@ -117,6 +124,7 @@ struct FaultRow {
     int applied;
     const char* line;  // what the user is told; for an apply that succeeded, a note or nothing
     const char* after; // game.exe, the undo patch's start and each kept file, as Files() gives them
+    int copy = 0;      // game.exe is the output of an apply through a copy, not patched in place
 };
 
 static void CheckRow(const FaultRow& row, int applied, const std::string& line, const std::string& files,
@@ -142,14 +150,14 @@ TEST_F(ReplaceFaultsTest, ApplyWithUndo)
     const std::string uFailed = std::string("u: cannot be written") + eio, changed = "game.exe: changed while Morvex was working";
     const std::string notRemoved = std::string("game.exe: the old contents are left as ./.morvex-X") + eio;
     const FaultRow rows[] = {
-        {"second move fails", {{"renameat", 1, 0, EIO}}, 0, uFailed.c_str(), "00112233 old"},
+        {"second move fails", {{"renameat", 1, 0, EIO}}, 0, uFailed.c_str(), "00112233 old", 1},
         {"second move fails, no swap", {{"renameat2", 1, -1, EINVAL}, {"renameat", 2, 0, EIO}}, 0, uFailed.c_str(),
-         "00112233 old"},
+         "00112233 old", 1},
         {"second move and its taking back fail", {{"renameat", 1, 0, EIO}, {"renameat2", 2, 0, EIO}}, 0,
-         keptSwap.c_str(), "00aa22bb old 00112233"},
+         keptSwap.c_str(), "00aa22bb old 00112233", 1},
         {"the same, no swap", {{"renameat2", 1, -1, EINVAL}, {"renameat", 2, -1, EIO}}, 0, keptLink.c_str(),
-         "00aa22bb old 00112233"},
-        {"flush fails", {{"fsync", 2, 0, EIO}}, 0, uFailed.c_str(), "00112233 old"},
+         "00aa22bb old 00112233", 1},
+        {"flush fails", {{"fsync", 2, 0, EIO}}, 0, uFailed.c_str(), "00112233 old", 1},
         {"look fails", {{"stat", 1, -1, EACCES, FAULT_FAIL, "u"}, {"fstatat", 1, -1, EACCES, FAULT_FAIL, "u"}}, 0,
          "u: cannot be written: Permission denied", "00112233 old"},
         // The patch is read in two calls (its bytes, then its end); game.exe's read is the third.
@@ -158,9 +166,9 @@ TEST_F(ReplaceFaultsTest, ApplyWithUndo)
         {"removed while it is read", {{"pread", 3, 0, 0, FAULT_ACT, nullptr, RemoveGame}}, 0, changed.c_str(), " old"},
         {"appended to during the flush", {{"fsync", 1, 0, 0, FAULT_ACT, nullptr, AppendToGame}}, 0, changed.c_str(),
          "0011223378 old"},
-        {"old contents not removed", {{"unlinkat", 1, 0, EIO}}, 1, notRemoved.c_str(), "00aa22bb GAM 00112233"},
-        {"no swap, a link kept instead", {{"renameat2", 1, -1, EINVAL}}, 1, "", "00aa22bb GAM"},
-        {"owner not settable", {{"fchown", 1, -1, EPERM}}, 1, "", "00aa22bb GAM"},
+        {"old contents not removed", {{"unlinkat", 1, 0, EIO}}, 1, notRemoved.c_str(), "00aa22bb GAM 00112233", 1},
+        {"no swap, a link kept instead", {{"renameat2", 1, -1, EINVAL}}, 1, "", "00aa22bb GAM", 1},
+        {"owner not settable", {{"fchown", 1, -1, EPERM}}, 1, "", "00aa22bb GAM", 1},
     };
     for (const FaultRow& row : rows) {
         for (const std::string& name : Listing())
@@ -174,7 +182,7 @@ TEST_F(ReplaceFaultsTest, ApplyWithUndo)
         PatchFit fit;
         Problem problem;
         ArmFaults(row.faults);
-        int applied = Apply("game.exe", "u", 0, &fit, &problem);
+        int applied = row.copy ? ApplyCopy("u", &fit, &problem) : Apply("game.exe", "u", 0, &fit, &problem);
         DisarmFaults();
         CheckRow(row, applied, applied && !fit.noted ? "" : Line(problem), Files(), Others());
         if (!applied)
@@ -197,7 +205,7 @@ TEST_F(ReplaceFaultsTest, ReasonOfTheFailingCall)
     PatchFit fit;
     Problem problem;
     ArmFaults(copy);
-    EXPECT_EQ(Apply("big.exe", nullptr, 1, &fit, &problem), 0);
+    EXPECT_EQ(ApplyPatch("p", "big.exe", "big2", nullptr, 1, 0, nullptr, &fit, &problem), 0);
     EXPECT_EQ(Line(problem), "big.exe: cannot be read: Input/output error");
     EXPECT_EQ(ReadBytes("big.exe"), std::string(1000000, '\0'));
 
@@ -221,7 +229,8 @@ TEST_F(ReplaceFaultsTest, ReasonOfTheFailingCall)
 }
 #endif
 
-// An apply killed at any of its calls leaves FILE whole: as it was, or patched.
+// An apply through a copy killed at any of its calls leaves its output
+// whole: as it was, or patched.
 TEST_F(ReplaceFaultsTest, CrashAtEveryCallLeavesTheFileWhole)
 {
     auto reset = [] {
@@ -232,7 +241,7 @@ TEST_F(ReplaceFaultsTest, CrashAtEveryCallLeavesTheFileWhole)
     PatchFit fit;
     Problem problem;
     ArmFaults(nullptr);
-    ASSERT_EQ(Apply("game.exe", nullptr, 0, &fit, &problem), 1);
+    ASSERT_EQ(ApplyCopy(nullptr, &fit, &problem), 1);
     int calls = CallsMade("*");
     DisarmFaults();
     ASSERT_GT(calls, 10);
@@ -240,7 +249,9 @@ TEST_F(ReplaceFaultsTest, CrashAtEveryCallLeavesTheFileWhole)
     for (int call = 1; call <= calls; call++) {
         reset();
         Fault crash[] = {{"*", call, 0, 0, FAULT_CRASH}, {}};
-        EXPECT_EXIT((ArmFaults(crash), Apply("game.exe", nullptr, 0, &fit, &problem)), ::testing::ExitedWithCode(CRASHED), "")
+        WriteBytes("src", Original);
+        EXPECT_EXIT((ArmFaults(crash), ApplyPatch("p", "src", "game.exe", nullptr, 1, 0, nullptr, &fit, &problem)),
+                    ::testing::ExitedWithCode(CRASHED), "")
             << call;
         std::string now = ReadBytes("game.exe");
         EXPECT_TRUE(now == Original || now == patched) << call << ": " << Hex(now);

@@ -1,0 +1,24 @@
+#ifndef MORVEX_APPLY_IN_PLACE_H
+#define MORVEX_APPLY_IN_PLACE_H
+
+// Shared by the apply in place and the finishing of a journal an earlier
+// apply left (journal_recovery.cpp).
+#include "in_place.h"
+#include "journal.h"
+#include "patch_apply.h"
+
+// Finishes the journal beside the file held in `place`, if there is one:
+// a journal that was never used is removed; one that fits the file has its
+// new values written and flushed, its undo patch written where it is
+// missing, and is removed (`fit->journal` then says so); one that does not
+// fit is kept and the file refused, naming it.
+int FinishJournal(InPlace* place, const char* filePath, PatchFit* fit, Problem* problem);
+
+// Writes each record's new value, neighbouring positions in one write.
+int WriteNewValues(InPlace* place, const JournalRecord* records, unsigned count, Problem* problem);
+
+// What a failure after the first write to the file says: what failed, and
+// that one more apply finishes from the journal kept.
+int KeptJournal(Problem* problem, const InPlace& place, const char* path, const char* what);
+
+#endif
