@@ -61,7 +61,7 @@ static int Commit(const char* filePath, const char* undoPath, size_t journalLeng
     // Until the first write to the file, a cancel or a change leaves everything as it was.
     int cancelled = progress && progress->cancel.load();
     if (cancelled || !StillInPlace(&Place, problem)) {
-        if (!RemoveJournalFile(&Place, problem))
+        if (RemoveJournalFile(&Place, problem) == 0)
             return Blame(problem, Place.journalPath, "cannot be removed: the next apply finishes what it holds");
         return Refuse(problem, cancelled ? NULL : filePath, cancelled ? Cancelled : ChangedWhileWorking);
     }
@@ -79,12 +79,10 @@ static int Commit(const char* filePath, const char* undoPath, size_t journalLeng
         int written = fwrite(UndoBytes, 1, undoLength, Undo.file) == undoLength || NoteSystemError(problem);
         if (!written)
             AbandonReplace(&Undo);
-        if (!written || !CommitReplace(&Undo, NULL, &failed, problem))
+        if (!written || !NameUndoTemp(&Undo, problem) || !CommitReplace(&Undo, NULL, &failed, problem))
             return KeptJournal(problem, Place, undoPath, "cannot be written; the file is patched");
     }
-    if (!RemoveJournalFile(&Place, problem))
-        return Blame(problem, Place.journalPath, "cannot be removed; the file is patched");
-    return 1;
+    return RemoveFinishedJournal(&Place, filePath, problem);
 }
 
 static int ApplyInPlace(const char* patchPath, const char* filePath, const char* undoPath, int anyName, int force,
@@ -101,9 +99,13 @@ static int ApplyInPlace(const char* patchPath, const char* filePath, const char*
     fit->unlocked = Place.unlocked;
     fit->otherNames = 0;
     fit->noted = 0;
-    int done = FinishJournal(&Place, filePath, fit, problem)
+    static char finishedUndo[JOURNAL_PATH_SIZE], asked[JOURNAL_PATH_SIZE];
+    int done = FinishJournal(&Place, filePath, fit, finishedUndo, problem)
                && JudgeOpenFile(Place.file, filePath, Place.info, Patch, anyName, force, fit, problem);
-    if (done && fit->state == FIT_APPLIED && !undoPath) {
+    // Asked again after an interruption, the apply just finished is this one.
+    int same = undoPath && finishedUndo[0] && AbsolutePath(undoPath, asked, sizeof asked, problem)
+               && strcmp(asked, finishedUndo) == 0;
+    if (done && fit->state == FIT_APPLIED && (!undoPath || same)) {
         CloseInPlace(&Place);
         return 1;
     }

@@ -11,8 +11,12 @@
 // a journal that was never used is removed; one that fits the file has its
 // new values written and flushed, its undo patch written where it is
 // missing, and is removed (`fit->journal` then says so); one that does not
-// fit is kept and the file refused, naming it.
-int FinishJournal(InPlace* place, const char* filePath, PatchFit* fit, Problem* problem);
+// fit is kept and the file refused, naming it. The undo patch that journal
+// asked for, absolute, goes to `undoPath` (JOURNAL_PATH_SIZE bytes).
+int FinishJournal(InPlace* place, const char* filePath, PatchFit* fit, char* undoPath, Problem* problem);
+
+// Removes the journal once the file is patched; a failure says so, naming it.
+int RemoveFinishedJournal(InPlace* place, const char* filePath, Problem* problem);
 
 // Writes each record's new value, neighbouring positions in one write.
 int WriteNewValues(InPlace* place, const JournalRecord* records, unsigned count, Problem* problem);

@@ -51,7 +51,7 @@ static int Look(InPlace* place, FILE* file, const char* filePath, const FileInfo
     if (!found)
         return LOOK_NONE;
     if (!DecodeJournal(JournalBytes, static_cast<size_t>(length), &Found)) {
-        if (removeUnused && !RemoveJournalFile(place, problem))
+        if (removeUnused && RemoveJournalFile(place, problem) == 0)
             return Blame(problem, place->journalPath, "cannot be removed"), LOOK_REFUSED;
         return LOOK_NONE;
     }
@@ -138,8 +138,20 @@ static int WriteUndo(const Journal& journal, Problem* problem)
     return CommitReplace(&undo, NULL, &failed, problem);
 }
 
-int FinishJournal(InPlace* place, const char* filePath, PatchFit* fit, Problem* problem)
+int RemoveFinishedJournal(InPlace* place, const char* filePath, Problem* problem)
 {
+    char what[PROBLEM_TEXT_SIZE];
+    int removed = RemoveJournalFile(place, problem);
+    if (removed == 1)
+        return 1;
+    snprintf(what, sizeof what, "patched, but its journal %.1000s %s", place->journalPath,
+             removed ? "is removed without its folder flushed to the disk" : "cannot be removed");
+    return Blame(problem, filePath, what);
+}
+
+int FinishJournal(InPlace* place, const char* filePath, PatchFit* fit, char* undoPath, Problem* problem)
+{
+    undoPath[0] = '\0';
     int look = Look(place, place->file, filePath, place->info, 1, problem);
     if (look != LOOK_FITS)
         return look == LOOK_NONE;
@@ -149,16 +161,15 @@ int FinishJournal(InPlace* place, const char* filePath, PatchFit* fit, Problem* 
         KeptJournal(problem, *place, filePath, "cannot be written");
     else if (!FlushInPlace(place, problem))
         KeptJournal(problem, *place, filePath, "cannot be flushed to the disk");
-    else if (Found.undoPath[0] && !WriteUndo(Found, problem))
+    else if (Found.undoPath[0] && (RemoveUndoTemp(Found.undoPath), !WriteUndo(Found, problem)))
         KeptJournal(problem, *place, Found.undoPath, "cannot be written");
-    else if (!RemoveJournalFile(place, problem))
-        Blame(problem, place->journalPath, "cannot be removed");
     else
-        done = 1;
+        done = RemoveFinishedJournal(place, filePath, problem);
     ReleaseInterrupts();
     if (done) {
         fit->journal = JOURNAL_FINISHED;
         snprintf(fit->journalPatch, sizeof fit->journalPatch, "%s", Found.patchPath);
+        strcpy(undoPath, Found.undoPath);
     }
     return done;
 }

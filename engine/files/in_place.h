@@ -66,8 +66,19 @@ int ReadJournalFile(InPlace* place, unsigned char* bytes, size_t size, long* len
 // failure nothing is left at the journal's name.
 int WriteJournalFile(InPlace* place, const unsigned char* bytes, size_t length, Problem* problem);
 
-// Removes the journal and flushes its folder.
+// Removes the journal and flushes its folder. Returns 1, 0 where it cannot
+// be removed, or -1 where it was but the folder cannot be flushed.
 int RemoveJournalFile(InPlace* place, Problem* problem);
+
+// Gives the undo patch's replacement, where it replaces a file, its
+// temporary name before the commit moves it into place: one derived from
+// the undo patch's name, which RemoveUndoTemp finds again after a kill.
+// Where the temporary file has a name from the start (Windows), does nothing.
+struct Replacement;
+int NameUndoTemp(Replacement* undo, Problem* problem);
+
+// Removes what a killed apply left under that temporary name.
+void RemoveUndoTemp(const char* undoPath);
 
 // `path` as an absolute path, for a journal read from elsewhere later.
 int AbsolutePath(const char* path, char* out, size_t size, Problem* problem);

@@ -223,9 +223,9 @@ int WriteJournalFile(InPlace* place, const unsigned char* bytes, size_t length, 
 
 int RemoveJournalFile(InPlace* place, Problem* problem)
 {
-    if (System.unlinkat(place->folder, place->journal, 0) != 0 || System.fsync(place->folder) != 0)
+    if (System.unlinkat(place->folder, place->journal, 0) != 0)
         return NoteSystemError(problem);
-    return 1;
+    return System.fsync(place->folder) == 0 ? 1 : (NoteSystemError(problem), -1);
 }
 
 int AbsolutePath(const char* path, char* out, size_t size, Problem* problem)
@@ -235,4 +235,34 @@ int AbsolutePath(const char* path, char* out, size_t size, Problem* problem)
         return NoteSystemError(problem);
     int length = path[0] == '/' ? snprintf(out, size, "%s", path) : snprintf(out, size, "%s/%s", folder, path);
     return length >= 0 && static_cast<size_t>(length) < size ? 1 : NoteError(problem, ENAMETOOLONG);
+}
+
+static void UndoTempName(const char* undoName, char* out, size_t size)
+{
+    snprintf(out, size, ".%.200s.morvex-undo", undoName);
+}
+
+int NameUndoTemp(Replacement* undo, Problem* problem)
+{
+    if (!undo->exists || undo->temp[0])
+        return 1;
+    UndoTempName(undo->name, undo->temp, sizeof undo->temp);
+    System.unlinkat(undo->folder, undo->temp, 0);
+    return LinkTemp(undo, undo->temp, problem);
+}
+
+void RemoveUndoTemp(const char* undoPath)
+{
+    static Replacement undo;
+    struct stat status;
+    Problem ignored;
+    memset(&undo, 0, sizeof undo);
+    undo.folder = -1;
+    if (ResolveDestination(undoPath, &undo, &status, &ignored)) {
+        UndoTempName(undo.name, undo.temp, sizeof undo.temp);
+        if (System.unlinkat(undo.folder, undo.temp, 0) == 0)
+            System.fsync(undo.folder);
+    }
+    if (undo.folder >= 0)
+        System.close(undo.folder);
 }

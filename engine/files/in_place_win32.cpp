@@ -180,6 +180,13 @@ int RemoveJournalFile(InPlace* place, Problem* problem)
     return DeleteFileA(place->journalPath) ? 1 : NoteSystemError(problem);
 }
 
+int NameUndoTemp(Replacement*, Problem*)
+{
+    return 1;
+}
+
+void RemoveUndoTemp(const char*) {}
+
 int AbsolutePath(const char* path, char* out, size_t size, Problem* problem)
 {
     DWORD length = GetFullPathNameA(path, static_cast<DWORD>(size), out, NULL);

@@ -1,5 +1,5 @@
-// The questions before an apply, answered by the recorder, and a long
-// apply cancelled.
+// The questions before an apply, answered by the recorder, and an apply
+// that Cancel does not stop once it writes.
 #include "apply_session.h"
 
 #include <filesystem>
@@ -47,7 +47,9 @@ void Questions()
     }
 }
 
-// Cancel during a long apply leaves the file, the old undo patch and the folder as they were.
+// Cancel pressed during an apply in place: it takes milliseconds, and once
+// the file is being written it finishes, with its undo patch and nothing
+// else left (a cancel before the first write is the unit tests').
 void Cancel()
 {
     CreateDirectoryA((Here + "big").c_str(), NULL);
@@ -67,7 +69,9 @@ void Cancel()
     std::ifstream(Here + "big\\game.exe", std::ios::binary).read(head, 4);
     auto files = std::distance(std::filesystem::directory_iterator(Here + "big"), {});
     Expect(Boxes + std::string(head, 4) + ReadFile(Here + "big\\fix-undo.ov") + " in " + std::to_string(files),
-           Asked("Replace the existing undo patch fix-undo.ov?", "big\\game.exe", "?") + std::string(4, '\0') + "old in 3",
+           Asked("Replace the existing undo patch fix-undo.ov?", "big\\game.exe", "?")
+               + "Patch applied to game.exe.\r\nUndo patch: fix-undo.ov i|" + std::string("\0A\0B", 4)
+               + std::string("GAME.EXE\0\0\0\0\0\x02\0\x01\0\0\0\x01\0\x03\0\0\0\x01\0", 27) + "undoes fix.ov in 3",
            "cancelled");
     DeleteFileA((Here + "big\\game.exe").c_str());
 }
