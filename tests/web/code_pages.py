@@ -1,6 +1,7 @@
 # Every code page through the page's own worker against morvexc and the
 # engine's cells.
 import subprocess
+import sys
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
@@ -8,19 +9,24 @@ from selenium.webdriver.common.by import By
 
 from session import driver, morvexc, work, write
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "engine" / "format"))
+from make_code_pages import PAGES, tables  # noqa: E402  the engine's one list and its generator
 
-CODE_PAGES = [874, 932, 936, 949, 950, *range(1250, 1259), 20127, 28591]
+CODE_PAGES = [number for number, _, _ in PAGES]
 
 
 def cells(number):
-    """Python's characters of the code page, and the engine's cells: Python's
-    codec but where Windows' tables differ from it."""
-    codec = {20127: "ascii", 28591: "latin-1"}.get(number, "cp%d" % number)
-    python = {d: c for d in (bytes([lead, *trail]) for lead in range(0x80, 0x100)
-                             for trail in [(), *zip(range(0x40, 0x100))])
+    """Python's characters of the code page, and the cells the engine reads
+    (bytes to character), as the generator writes them."""
+    codec = next(codec for page, codec, _ in PAGES if page == number)
+    python = {c for d in (bytes([lead, *trail]) for lead in range(0x80, 0x100)
+                          for trail in [(), *zip(range(0x40, 0x100))])
               for c in [d.decode(codec, "replace")] if len(c) == 1 and c != "\ufffd"}
-    windows = {d: c for d, c in python.items() if number != 950 or not b"\xc6\xa1" <= d <= b"\xc7\xfc"}
-    return sorted(set(python.values())), {**windows, **({b"\x80": "\u20ac"} if number == 936 else {})}
+    singles, leads, (first, last), doubles, _ = tables(number, codec)
+    table = {bytes([0x80 + n]): c for n, c in enumerate(singles) if c is not None}
+    pairs = [(lead, trail) for low, high in leads for lead in range(low, high + 1) for trail in range(first, last + 1)]
+    table.update({bytes(pair): c for pair, c in zip(pairs, doubles) if c is not None})
+    return sorted(python), table
 
 
 def shown(text):
