@@ -109,7 +109,7 @@ dist: deps
 		find build/$$preset/package -maxdepth 1 -type f -exec cp {} build/dist/ \; ; \
 	done; \
 	rm -rf build/web build/dist-web; $(MAKE) --no-print-directory web >/dev/null; \
-	mkdir build/dist-web; cp build/web/index.html build/web/README.txt build/dist-web/; install -m 644 LICENSE build/dist-web/LICENSE.txt; \
+	mkdir build/dist-web; install -m 644 build/web/index.html build/web/README.txt build/dist-web/; install -m 644 LICENSE build/dist-web/LICENSE.txt; \
 	(cd build/dist-web && export TZ=UTC && touch -d @$$SOURCE_DATE_EPOCH * && \
 	 ls | LC_ALL=C sort | zip -q -X -D ../dist/morvex-$(VERSION)-web.zip -@); \
 	if [ -e .git ]; then \
