@@ -1,7 +1,9 @@
+#include "patch_text.h"
 #include "shown_text.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -38,3 +40,66 @@ TEST(ShowProcessText, EscapesControlsByCodePoint)
         EXPECT_EQ(put, strlen(row.shown)) << row.text;
     }
 }
+
+#ifndef _WIN32
+// The stored bytes of `text` in `codePage`, as hex.
+static std::string Stored(const char* text, unsigned codePage)
+{
+    char out[64];
+    size_t put = ToPatchText(text, out, sizeof out, codePage);
+    std::string hex;
+    for (size_t i = 0; i < put; i++) {
+        char byte[4];
+        snprintf(byte, sizeof byte, " %02x", static_cast<unsigned char>(out[i]));
+        hex += byte;
+    }
+    return hex.substr(hex.empty() ? 0 : 1);
+}
+
+// In the C locale, which is taken as UTF-8: one '?' for each character the
+// code page lacks, never half of one; of two cells that give one character,
+// the one Windows writes.
+TEST(ToPatchText, WritesTheCellsWindowsWrites)
+{
+    const struct {
+        const char* text;
+        unsigned codePage;
+        const char* stored;
+    } rows[] = {
+        {"caf\xc3\xa9", 1252, "63 61 66 e9"},
+        {"\xf0\x9f\x98\x80x", 1252, "3f 78"},
+        {"\xe2\x85\xb0\xe2\x91\xa0\xe2\x85\xa0\xe2\x88\xb5\xef\xbf\xa2\xe7\xba\x8a", 932,
+         "fa 40 87 40 87 54 81 e6 81 ca fa 5c"},
+        {"\xe5\x8d\x81\xe2\x95\xad\xe2\x95\x90\xd0\x81\xe3\x81\x81", 950, "a4 51 a2 7e f9 f9 3f 3f"},
+        {"\xe2\x82\xac", 936, "80"},
+        {"\xc3\xa9\xe2\x82\xac", 28591, "e9 3f"},
+        {"\xc3\xa9~", 20127, "3f 7e"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Stored(row.text, row.codePage), row.stored) << row.text;
+}
+
+// Shown in the C locale's UTF-8: a byte the code page leaves undefined is
+// '?', controls and '\\' are escaped by their code point in that code page.
+TEST(ShowPatchText, ConvertsThenEscapes)
+{
+    const struct {
+        const char* bytes;
+        unsigned codePage;
+        const char* shown;
+    } rows[] = {
+        {"CAF\xe9\x9b\x5c.EXE", 1252, "CAF\xc3\xa9\xe2\x80\xba\\x5C.EXE"},
+        {"CAF\xe9\x9b\x5c.EXE", 28591, "CAF\xc3\xa9\\x9B\\x5C.EXE"},
+        {"GAME\x81.EXE", 1252, "GAME?.EXE"},
+        {"\x1b[2J\x7f", 1252, "\\x1B[2J\\x7F"},
+        {"\xfb\xfc\x8b\xb4\x83\x40", 932, "\xe9\xab\x99\xe6\xa9\x8b\xe3\x82\xa1"},
+        {"\x83", 932, "?"},
+    };
+    for (const auto& row : rows) {
+        char out[64];
+        ShowPatchText(reinterpret_cast<const unsigned char*>(row.bytes), strlen(row.bytes), out, sizeof out,
+                      row.codePage);
+        EXPECT_STREQ(out, row.shown) << row.bytes;
+    }
+}
+#endif
