@@ -5,13 +5,15 @@
 // sets --any-name (bit 0), --force (bit 1) and a file named game.exe
 // (bit 2; else the file is named as the patch says).
 #include "patch_apply.h"
+#include "patch_core.h"
 #include "patch_judging.h"
 #include "target_name.h"
 
 #include <cstdlib>
 #include <cstring>
 
-static unsigned char OldBytes[MAX_PATCH_RECORDS];
+static unsigned char Old[MAX_PATCH_RECORDS];
+static PatchRecord Positions[MAX_PATCH_RECORDS];
 static unsigned char Encoded[MAX_PATCH_SIZE];
 
 static void Require(bool condition)
@@ -40,15 +42,35 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     fit.fileSize = fileSize;
     fit.fileName = DeriveTargetName(flags & 4 ? "game.exe" : patch.name.bytes);
     for (unsigned i = 0; i < patch.distinct; i++)
-        OldBytes[i] = data[patch.positions[i].offset % size];
-    JudgeFit(patch, OldBytes, &fit);
+        Old[i] = data[patch.positions[i].offset % size];
+    JudgeFit(patch, Old, &fit);
     Require(fit.applied <= patch.distinct);
     if (FitRefused(patch, fit, flags & 1, flags & 2, refusal))
         Require(memchr(refusal, 0, REFUSAL_SIZE) != nullptr && refusal[0] != 0);
 
-    // What is read back, written out and read again holds the same positions.
+    // What is written out and read again is the same patch: its name, and
+    // each position's offset and value.
+    TargetName name = patch.name;
     unsigned distinct = patch.distinct;
-    size_t length = EncodePatch(Encoded, patch.name, patch.positions, distinct, "");
-    Require(ReadPatchBytes(Encoded, length, &patch, refusal) && patch.distinct == distinct);
+    memcpy(Positions, patch.positions, distinct * sizeof *Positions);
+    size_t length = EncodePatch(Encoded, name, Positions, distinct, "");
+    Require(ReadPatchBytes(Encoded, length, &patch, refusal) && patch.count == distinct && patch.distinct == distinct);
+    Require(memcmp(patch.name.bytes, name.bytes, TARGET_NAME_SIZE) == 0);
+    for (unsigned i = 0; i < distinct; i++)
+        Require(patch.positions[i].offset == Positions[i].offset && patch.positions[i].value == Positions[i].value);
+
+    // Its undo patch puts back the old byte at each position that changes,
+    // and at no other.
+    length = EncodeUndo(name, Positions, distinct, Old, "", Encoded);
+    Require(length > 0 && ReadPatchBytes(Encoded, length, &patch, refusal));
+    unsigned undone = 0;
+    for (unsigned i = 0; i < distinct; i++) {
+        if (Old[i] == Positions[i].value)
+            continue;
+        Require(undone < patch.distinct && patch.positions[undone].offset == Positions[i].offset
+                && patch.positions[undone].value == Old[i]);
+        undone++;
+    }
+    Require(undone == patch.distinct && patch.count == undone);
     return 0;
 }
