@@ -74,6 +74,10 @@ TEST(ToPatchText, WritesTheCellsWindowsWrites)
         {"\xe2\x82\xac", 936, "80"},
         {"\xc3\xa9\xe2\x82\xac", 28591, "e9 3f"},
         {"\xc3\xa9~", 20127, "3f 7e"},
+        // A byte that begins no UTF-8 character is one '?': an overlong '/'
+        // (two forms), a surrogate, a value past U+10FFFF, a character cut short.
+        {"\xc0\xaf\xe0\x80\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe0\xa4\x85\xc2\x80\xc3\xa9\xf0\x9f\x98", 1252,
+         "3f 3f 3f 3f 3f 3f 3f 3f 3f 3f 3f 3f 3f 3f e9 3f 3f 3f"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(Stored(row.text, row.codePage), row.stored) << row.text;
