@@ -103,38 +103,89 @@ const STOP = Symbol("stop");
 // positions closer than that go in one write with the file's bytes between.
 const NEAR_WRITE = 1 << 16, SPAN = 4 << 20;
 
+// The writes for `positions` in a file of `size` bytes: a run of neighbouring
+// positions is written from the values alone, near positions as a piece of
+// the file read and laid over. Where the pieces would hold most of the file,
+// the file is written whole instead, without the copy the browser makes of
+// it to keep its data.
+function plannedWrites(positions, size) {
+    const pieces = [];
+    let read = 0;
+    for (let first = 0, next; first < positions.length; first = next) {
+        let run = true;
+        for (next = first + 1; next < positions.length && positions[next] - positions[next - 1] < NEAR_WRITE
+             && positions[next] - positions[first] < SPAN; next++)
+            run = run && positions[next] === positions[next - 1] + 1;
+        pieces.push({ at: positions[first], length: positions[next - 1] + 1 - positions[first], first, next, run });
+        read += run ? 0 : pieces[pieces.length - 1].length;
+    }
+    if (read < size / 2)
+        return { keep: true, pieces };
+    const whole = [];
+    for (let at = 0, first = 0, next = 0; at < size; at += SPAN, first = next) {
+        while (next < positions.length && positions[next] < at + SPAN)
+            next++;
+        whole.push({ at, length: Math.min(SPAN, size - at), first, next, run: false });
+    }
+    return { keep: false, pieces: whole };
+}
+
+// Reads `length` bytes of `file` at `at` into `buffer`, which the stream takes
+// and gives back, so that no read allocates; resolves with the bytes.
+async function readPiece(file, at, length, buffer) {
+    const reader = file.slice(at, at + length).stream().getReader({ mode: "byob" });
+    let got = 0;
+    while (got < length) {
+        const { value, done } = await reader.read(new Uint8Array(buffer, got, length - got));
+        if (value)
+            buffer = value.buffer;
+        if (done)
+            break;
+        got += value.byteLength;
+    }
+    await reader.cancel();
+    if (got < length)
+        throw new DOMException("The file is shorter than it was", "NotReadableError");
+    return new Uint8Array(buffer, 0, length);
+}
+
 // Writes `values` at `positions` (ascending) into the chosen file, then the
 // undo patch; the browser puts the file in place when the writer closes, or
-// not at all when it aborts. A write per run of neighbouring positions.
+// not at all when it aborts.
 async function writeInPlace(area, { file, handle }, positions, values, undo, undoHandle) {
     const now = await handle.getFile();
     if (now.size !== file.size || now.lastModified !== file.lastModified)
         throw `${file.name}: cannot be read: it was moved, deleted or changed after it was chosen. Choose it again.`;
-    let savedUndo = false, failed = null, pending = null, writer = null;
+    const { keep, pieces } = plannedWrites(positions, file.size);
+    const buffers = [new ArrayBuffer(SPAN), new ArrayBuffer(SPAN)], using = [null, null];
+    let savedUndo = false, failed = null, pending = null, writer = null, k = 0;
     area.stop = false;
     showRunning(area, true);
     try {
-        // The browser copies the file first, which takes a while for a large one.
-        writer = (await handle.createWritable({ keepExistingData: true })).getWriter();
-        for (let first = 0, next, runs = 0; first < positions.length; first = next) {
-            let run = true;
-            for (next = first + 1; next < positions.length && positions[next] - positions[next - 1] < NEAR_WRITE
-                 && positions[next] - positions[first] < SPAN; next++)
-                run = run && positions[next] === positions[next - 1] + 1;
+        // With `keep`, the browser copies the file first: a while for a large one.
+        writer = (await handle.createWritable({ keepExistingData: keep })).getWriter();
+        for (const [n, { at, length, first, next, run }] of pieces.entries()) {
             let data = values.subarray(first, next);
             if (!run) {
-                data = new Uint8Array(await file.slice(positions[first], positions[next - 1] + 1).arrayBuffer());
+                // A buffer is read into again once the write that held it is done.
+                await using[k];
+                data = await readPiece(file, at, length, buffers[k]);
                 for (let i = first; i < next; i++)
-                    data[positions[i] - positions[first]] = values[i];
+                    data[positions[i] - at] = values[i];
             }
-            // Not awaited one by one: a pause every 64 writes, or after a large one, lets Cancel in.
-            pending = writer.write({ type: "write", position: positions[first], data })
+            pending = writer.write({ type: "write", position: at, data })
                 .catch((problem) => (failed = failed || problem));
-            if (++runs % 64 === 0 || data.length > NEAR_WRITE) {
-                await writer.ready;
+            if (!run) {
+                using[k] = pending;
+                buffers[k] = data.buffer;
+                k ^= 1;
+            }
+            // Not awaited one by one: a pause every 64 writes, or after a piece read, lets Cancel in.
+            if (n % 64 === 63 || !run) {
+                await (run ? writer.ready : pending);
                 if (area.stop || failed)
                     throw failed || STOP;
-                $(area.prefix + "-progress").value = next / positions.length;
+                $(area.prefix + "-progress").value = (n + 1) / pieces.length;
             }
         }
         // Writes settle in order: after the last, every failure is known.

@@ -40,6 +40,18 @@ function showRunning(area, running) {
         area.from.focus();
 }
 
+// Ends the section's worker once it is idle, and with it all it holds: a
+// patched file that a download has taken is the browser's own by then. The
+// next request starts another.
+function retire(area) {
+    area.retiring = area.jobs.length > 0;
+    if (area.retiring || !area.worker)
+        return;
+    area.worker.terminate();
+    area.worker = null;
+    judgement = null;
+}
+
 // Sends one request to the section's worker; resolves with its answer.
 function ask(area, request, from) {
     if (!area.worker) {
@@ -66,8 +78,11 @@ function ask(area, request, from) {
         area.waiting.set(id, (answer) => {
             area.waiting.delete(id);
             area.jobs.shift();
-            if (!area.jobs.length)
+            if (!area.jobs.length) {
                 showRunning(area, false);
+                if (area.retiring)
+                    retire(area);
+            }
             resolve(answer);
         });
         area.worker.postMessage({ id, ...request });
@@ -105,12 +120,14 @@ const withNumber = (name) => name.replace(/(\.[^.]*)?$/, " (1)$1");
 // Downloads one file; the page cannot know where it lands, so it says what to look for.
 function download(bytes, name, what) {
     name = safeName(name);
-    const link = document.createElement("a");
-    link.href = URL.createObjectURL(bytes instanceof Blob ? bytes : new Blob([bytes], { type: "application/octet-stream" }));
+    const link = document.createElement("a"), own = typeof bytes !== "string";
+    link.href = own ? URL.createObjectURL(bytes instanceof Blob ? bytes : new Blob([bytes], { type: "application/octet-stream" }))
+        : bytes;
     link.download = name;
     link.click();
     // The download holds the file once it starts; the page lets go soon after.
-    setTimeout(() => URL.revokeObjectURL(link.href), 5000);
+    if (own)
+        setTimeout(() => URL.revokeObjectURL(link.href), 5000);
     return `${what} downloads as ${name}: look for it in the browser's downloads (as ${withNumber(name)} if that name was taken).`;
 }
 
@@ -171,6 +188,8 @@ async function judgeInto(area, request, from) {
 // undo patch waits for save-undo.
 async function applyPatches(area, request, undoFor, patchNames) {
     clearResult();
+    if (target && target.handle && !judgement && !(await judgeInto(area, request, $("apply"))))
+        return;
     if (target && target.handle && judgement && judgement.canApply) {
         const said = await applyInPlace(area, judgement, { undoFor, patchNames });
         if (said !== null) {
@@ -198,6 +217,7 @@ async function applyPatches(area, request, undoFor, patchNames) {
     }
     const name = request.target.name;
     download(answer.file, name, "");
+    setTimeout(() => retire(area), 5000);
     $("apply-result").textContent = [`Your patched ${safeName(name)} is in your downloads. Put it in place of the `
                                       + `${shownName(name)} you chose.`, answer.undoProblem || ""].join("\n").trim();
     if (answer.undo) {
