@@ -84,7 +84,7 @@ def in_place(page_name, steps, target, mode, answers, expected, files):
     driver.execute_async_script(TAKE, "game.exe", mode)
     problems += run("click", "apply", None) + sum((run(answer, None, None) for answer in answers), [])
     result = lambda: driver.find_element(By.ID, "apply-result").text
-    wait(lambda: result() == expected)
+    wait(lambda: result() == expected, 120)
     problems += [] if result() == expected else ["text %r, want %r" % (result(), expected)]
     got, want = driver.execute_async_script(FILES), {name: seen(path) for name, path in files.items()}
     if got != want:
