@@ -32,6 +32,9 @@ static int OpenExisting(Replacement* r, const struct stat& status, Problem* prob
     if (!r->info.regular)
         return S_ISDIR(status.st_mode) ? NoteError(problem, EISDIR) : NoteReason(problem, "Not a regular file"), -1;
     int existing = System.openat(r->folder, r->name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
+    // A program running from the file keeps it from being written, not replaced.
+    if (existing < 0 && errno == ETXTBSY)
+        existing = System.openat(r->folder, r->name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
     if (existing < 0)
         NoteSystemError(problem);
     return existing;

@@ -176,15 +176,36 @@ if [ -z "$runner" ]; then
     check "/proc/self/fd of a deleted file" "1|morvexc: /proc/self/fd/3: cannot be written: a link to a file that has no name|p u" \
         "$out|$(ls -A | tr '\n' ' ' | sed 's/ $//')"
     # Two applies of different patches on one file at once, ten times: each
-    # judges the file the other left, and both end applied.
+    # judges the file the other left, and both end applied with their undo patches.
     unhex <<< "$G 0100 $R1" > p1 && unhex <<< "$G 0100 $R3" > p3 && both=0
     for _ in $(seq 10); do
-        head -c $((16 << 20)) /dev/zero > game.exe
-        "$exe" apply p1 game.exe > /dev/null 2>&1 & "$exe" apply p3 game.exe > /dev/null 2>&1
+        head -c $((16 << 20)) /dev/zero > game.exe && rm -f u1 u3
+        "$exe" apply --undo u1 p1 game.exe > /dev/null 2>&1 & "$exe" apply --undo u3 p3 game.exe > /dev/null 2>&1
         wait
-        [ "$(head -c4 game.exe | xxd -p)" == 00aa00bb ] && both=$((both + 1))
+        [ "$(head -c4 game.exe | xxd -p) $(tail -c +16 u1 | head -c6 | xxd -p) $(tail -c +16 u3 | head -c6 | xxd -p)" \
+            == "00aa00bb 010000000100 030000000100" ] && both=$((both + 1))
     done
-    check "two applies at once, ten times: both applied" 10 "$both"
+    check "two applies at once, ten times: both applied, each undo patch" 10 "$both"
+    # Killed for real in the middle of its writes: check tells of the journal,
+    # and one more apply finishes it, with the undo patch it asked for.
+    rm -f ./* .??* && unhex <<< "$P2" > p && unhex <<< "$orig" > game.exe
+    strace -f -o /dev/null -e inject=pwrite64:signal=SIGKILL:when=2 "$exe" apply --undo u p game.exe > /dev/null 2>&1
+    check "killed: exit, file, journal" "137 00aa2233 .game.exe.morvex-journal" "$? $(hex game.exe) $(ls -A | grep journal)"
+    check "killed: check" "game.exe: an apply of p was interrupted; apply it again to finish it|not applied" \
+        "$(morvexc check p game.exe | head -2 | paste -sd'|')"
+    check "killed: applied again" "game.exe: an interrupted apply of p was finished|already applied: game.exe not rewritten" \
+        "$(morvexc apply --undo u p game.exe | paste -sd'|')"
+    check "killed: the result" "$patched ${G// /}0200010000000111030000000133$(printf 'undoes p' | xxd -p)|game.exe p u" \
+        "$(hex game.exe) $(hex u)|$(ls -A | paste -sd' ')"
+    # A program running from the file cannot be written where it lies: it is
+    # patched through a copy, and the program runs on from the old one.
+    cp /bin/sleep prog && { ./prog 30 > /dev/null 2>&1 & sleeping=$!; }
+    for _ in $(seq 500); do [ "$(readlink /proc/$sleeping/exe 2> /dev/null)" == "$PWD/prog" ] && break; sleep 0.01; done
+    unhex <<< "$G 0200 01000000 01 aa 03000000 01 bb" > pe && inode=$(stat -c %i prog)
+    morvexc apply --any-name pe prog > /dev/null
+    check "running program's file: exit, bytes, a new file" "0 7faa4cbb 1" \
+        "$? $(head -c4 prog | xxd -p) $([ "$(stat -c %i prog)" != "$inode" ] && echo 1)"
+    kill $sleeping; wait $sleeping 2> /dev/null; rm -f prog pe
 fi
 
 # Under Wine, the paths a Windows user types.

@@ -250,3 +250,27 @@ TEST_F(InPlaceFaultsTest, CancelIsHeardUntilTheFirstWrite)
         EXPECT_EQ(Listing(), (Messages{"g2", "game.exe", "p", "u"})) << row.fault.call;
     }
 }
+
+static void MoveOverGame()
+{
+    WriteBytes("n", "new");
+    fs::rename("n", "game.exe");
+}
+
+// A file moved over the one being patched stays whole: the apply says the
+// file changed and leaves no journal and no undo patch.
+TEST_F(InPlaceFaultsTest, FileMovedOverDuringTheApplyStaysWhole)
+{
+    for (int flush : {1, 2}) {
+        Reset();
+        PatchFit fit;
+        Problem problem;
+        Fault faults[] = {{"fdatasync", flush, 0, 0, FAULT_ACT, nullptr, MoveOverGame}, {}};
+        ArmFaults(faults);
+        EXPECT_EQ(ApplyWithUndo(&fit, &problem), 0);
+        DisarmFaults();
+        EXPECT_EQ(Line(problem), "game.exe: changed while Morvex was working") << flush;
+        EXPECT_EQ(ReadBytes("game.exe") + ReadBytes("u"), "newold") << flush;
+        EXPECT_EQ(Listing(), (Messages{"g2", "game.exe", "p", "u"})) << flush;
+    }
+}
