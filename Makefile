@@ -88,6 +88,7 @@ bench: deps build/wineprefix/system.reg
 	cmake --preset windows >/dev/null && cmake --build --preset windows -j$$(nproc) --target morvexc morvex-apply morvex_window_bench
 	bash bench/wine_threads.sh build/windows/cli/morvexc.exe
 	xvfb-run -a -s "-screen 0 1024x768x24" bash bench/apply_window_bench.sh build/windows
+	xvfb-run -a -s "-screen 0 1024x768x24" bash bench/in_place_bench.sh build/release-native/cli/morvexc build/windows
 	$(MAKE) --no-print-directory web
 	/usr/bin/python3 bench/web_bench.py build/web/index.html build/release-native/cli/morvexc
 

@@ -1,10 +1,11 @@
 // One apply of the applier's bench under Wine, undone afterwards, untimed:
 // `morvexc.exe apply --undo` timed from its start to its end, or
+// `morvexc.exe apply PATCH FILE OUTPUT` likewise (a flushed copy), or
 // morvex-apply.exe started on PATCH and FILE and timed from Apply to its
 // result box, its window pinged every 20 ms meanwhile. Prints the time and
 // the longest the window took to answer, in milliseconds. FILE must be named
 // as the patch's target and lie beside it, with no undo patch there yet.
-// Usage: window_bench console|window MORVEXC_EXE MORVEX_APPLY_EXE PATCH FILE
+// Usage: window_bench console|copy|window MORVEXC_EXE MORVEX_APPLY_EXE PATCH FILE
 #include <windows.h>
 
 #include <algorithm>
@@ -132,8 +133,8 @@ static double ApplyInWindow(const std::string& command, double* longest)
 
 int main(int argc, char** argv)
 {
-    if (argc != 6 || (strcmp(argv[1], "console") != 0 && strcmp(argv[1], "window") != 0)) {
-        fputs("usage: window_bench console|window MORVEXC_EXE MORVEX_APPLY_EXE PATCH FILE\n", stderr);
+    if (argc != 6 || (strcmp(argv[1], "console") != 0 && strcmp(argv[1], "copy") != 0 && strcmp(argv[1], "window") != 0)) {
+        fputs("usage: window_bench console|copy|window MORVEXC_EXE MORVEX_APPLY_EXE PATCH FILE\n", stderr);
         return 2;
     }
     std::string morvexc = std::string("\"") + argv[2] + "\"", patch = argv[4], file = argv[5];
@@ -143,6 +144,13 @@ int main(int argc, char** argv)
         double start = Now();
         Run(morvexc + " apply --undo \"" + undo + "\" \"" + patch + "\" \"" + file + "\"");
         took = Now() - start;
+    } else if (strcmp(argv[1], "copy") == 0) {
+        double start = Now();
+        Run(morvexc + " apply \"" + patch + "\" \"" + file + "\" \"" + file + ".out\"");
+        took = Now() - start;
+        DeleteFileA((file + ".out").c_str());
+        printf("%.1f 0\n", took);
+        return 0;
     } else {
         took = ApplyInWindow(std::string("\"") + argv[3] + "\" \"" + patch + "\" \"" + file + "\"", &longest);
     }
