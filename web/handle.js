@@ -1,4 +1,3 @@
-
 // The file to patch. Where the browser has File System Access, it is chosen
 // through the system's picker or dropped, and the page holds a handle to the
 // player's file and writes it in place; elsewhere it comes from the file
@@ -54,13 +53,14 @@ $("target").closest("section").addEventListener("drop", (event) => {
     if (!item)
         return;
     event.preventDefault();
+    // Both now: the items are gone after the event. Without a handle, a copy.
+    const file = item.getAsFile();
     if (canWrite) {
-        // Only during the event: the items are gone after it.
-        item.getAsFileSystemHandle().then((handle) => handle && takeTarget(handle));
+        item.getAsFileSystemHandle().then((handle) => (handle ? takeTarget(handle) : setTarget({ file, handle })));
         return;
     }
     const transfer = new DataTransfer();
-    transfer.items.add(item.getAsFile());
+    transfer.items.add(file);
     $("target").files = transfer.files;
     $("target").dispatchEvent(new Event("change"));
 });
@@ -132,18 +132,26 @@ function plannedWrites(positions, size) {
 
 // Reads `length` bytes of `file` at `at` into `buffer`, which the stream takes
 // and gives back, so that no read allocates; resolves with the bytes.
+const reading = new Set();
+
 async function readPiece(file, at, length, buffer) {
     const reader = file.slice(at, at + length).stream().getReader({ mode: "byob" });
     let got = 0;
-    while (got < length) {
-        const { value, done } = await reader.read(new Uint8Array(buffer, got, length - got));
-        if (value)
-            buffer = value.buffer;
-        if (done)
-            break;
-        got += value.byteLength;
+    // Held here: a stream the collector takes mid-read never answers.
+    reading.add(reader);
+    try {
+        while (got < length) {
+            const { value, done } = await reader.read(new Uint8Array(buffer, got, length - got));
+            if (value)
+                buffer = value.buffer;
+            if (done)
+                break;
+            got += value.byteLength;
+        }
+        await reader.cancel();
+    } finally {
+        reading.delete(reader);
     }
-    await reader.cancel();
     if (got < length)
         throw new DOMException("The file is shorter than it was", "NotReadableError");
     return new Uint8Array(buffer, 0, length);
@@ -221,6 +229,9 @@ async function applyInPlace(area, judgement, request) {
     if ($("keep-undo").checked && (undoHandle = await undoPlace(chosen.handle, judgement.undoName)) === undefined)
         return CANCELLED_LINE;
     const name = shownName(chosen.file.name);
+    // Saved over the file itself, the undo patch would be lost to the patched file.
+    if (undoHandle && await undoHandle.isSameEntry(chosen.handle))
+        return `The undo patch cannot be saved as ${name}, the file it undoes. ${CANCELLED_LINE}`;
     try {
         for (const question of judgement.questions)
             if (!confirm(question))

@@ -22,7 +22,8 @@ dense_out, dense_undo = str(work / "dense/out.exe"), str(work / "dense/undo.ov")
 cli("apply", "--undo", dense_undo, dense_patch, dense_game, dense_out)
 
 # Copies the file in #test-file to the origin's private folder and hands its
-# handle to the page; `mode` answers the save picker ("save"), presses Cancel
+# handle to the page; `mode` answers the save picker ("save", or "self" with
+# the file itself), presses Cancel
 # once writing starts ("cancel"), or fails the third write ("fail").
 TAKE = """
 const [name, mode, done] = arguments, input = document.getElementById("test-file");
@@ -34,6 +35,8 @@ const [name, mode, done] = arguments, input = document.getElementById("test-file
     await copy.write(input.files[0]);
     await copy.close();
     input.remove();
+    if (mode.includes("self"))
+        window.showSaveFilePicker = async () => handle;
     if (mode.includes("save"))
         window.showSaveFilePicker = async (options) => (window.startedIn = options.startIn === handle,
             folder.getFileHandle(options.suggestedName, { create: true }));
@@ -104,6 +107,8 @@ def in_place_rows(five_page, five_out):
         ("no undo patch, No", "index.html", patch, game, "", ["dismiss"], unchanged, {"game.exe": game}),
         ("no undo patch, Yes", "index.html", patch, game, "", ["accept"], patched, {"game.exe": out}),
         ("Cancel", "index.html", patch, game, "save cancel", [], unchanged, {"game.exe": game}),
+        ("the undo patch over the file", "index.html", patch, game, "self", [],
+         "The undo patch cannot be saved as game.exe, the file it undoes. " + unchanged, {"game.exe": game}),
         ("a failed write", "index.html", patch, game, "save fail", [],
          "game.exe could not be written: There is no space left on the disk. Nothing was changed.", {"game.exe": game}),
         ("65,535 records", "index.html", [("file", "patch", dense_patch)], dense_game, "save", [], saved,
