@@ -1,5 +1,6 @@
 #include "apply_state.h"
 
+#include "path_name.h"
 #include "resource.h"
 
 #include <cstdio>
@@ -114,8 +115,13 @@ static int Noted;
 void KeepApplied()
 {
     Applied = Job.applied;
-    if (Applied)
-        AppliedText(Job.filePath, Job.undoPath[0] ? Job.undoPath : NULL, Done, sizeof Done);
+    if (Applied) {
+        int length = 0;
+        if (Job.fit.journal == JOURNAL_FINISHED)
+            length = snprintf(Done, sizeof Done, "%s: an interrupted apply of %s was finished\r\n",
+                              LastComponent(Job.filePath), LastComponent(Job.fit.journalPatch));
+        AppliedText(Job.filePath, Job.undoPath[0] ? Job.undoPath : NULL, Done + length, sizeof Done - length);
+    }
     Outcome = Job.problem;
     if (Outcome.path)
         Outcome.path = strcpy(OutcomePath, Outcome.path);

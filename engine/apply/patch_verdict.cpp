@@ -64,6 +64,12 @@ void DescribeFit(const PatchContents* patch, const char* patchProblem, const cha
         FitLine(*patch, *fit, line, sizeof line);
     Append(out, "\r\n");
     Append(out, line);
+    // An apply in place that was stopped: the next Apply finishes it first.
+    if (fit && fit->journal == JOURNAL_INTERRUPTED) {
+        snprintf(line, sizeof line, "\r\n%s: an apply of %s was interrupted; apply it again to finish it",
+                 LastComponent(filePath), LastComponent(fit->journalPatch));
+        Append(out, line);
+    }
     TargetName fileName = DeriveTargetName(filePath);
     if (strncmp(fileName.bytes, patch->name.bytes, TARGET_NAME_SIZE) != 0) {
         snprintf(line, sizeof line, "\r\nWarning: this patch is for %s; this file's name gives %s.", target,

@@ -168,6 +168,7 @@ int main()
     Following();
     Questions();
     Cancel();
+    Interrupted();
     Drop();
     printf("%d failed\n", Failed);
     return Failed ? 1 : 0;

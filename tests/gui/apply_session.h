@@ -87,5 +87,6 @@ inline std::string Asked(const std::string& question, const std::string& file, c
 
 void Questions();
 void Cancel();
+void Interrupted();
 
 #endif
