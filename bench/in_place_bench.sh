@@ -12,6 +12,7 @@ export LC_ALL=C
 
 morvexc=$(realpath "$1")
 build=${2:+$(realpath "$2")}
+wine=$(realpath "$(dirname "$0")/../tools/wine")
 rounds=${3:-3}
 work=$(mktemp -d "${TMPDIR:-/var/tmp}/morvex-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -62,7 +63,6 @@ done
 rm game.bin
 
 [ -n "$build" ] || exit 0
-wine=$(realpath "$(dirname "$0")/../tools/wine")
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 head -c $((1 << 30)) /dev/urandom > game.exe
 patch game.exe $((1 << 30)) 16 fix.ov

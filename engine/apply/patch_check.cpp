@@ -97,6 +97,13 @@ static int ReadOldBytes(FILE* file, const char* filePath, const PatchContents& p
     static unsigned char windows[2][WINDOW_SIZE];
     static GatherShare shares[2];
     unsigned middle = patch.distinct / 2;
+    // Many scattered positions are asked of the disk at once, not in turn.
+    for (unsigned first = 0, next; first < patch.distinct && patch.distinct > 64; first = next) {
+        long long start = patch.positions[first].offset;
+        for (next = first + 1; next < patch.distinct && patch.positions[next].offset - start < WINDOW_SIZE;)
+            next++;
+        WillRead(file, start, patch.positions[next - 1].offset - start + 1);
+    }
     FILE* second = SecondReader(file);
     shares[0] = {file, filePath, patch.positions, 0, middle, windows[0], progress, 0, {}};
     shares[1] = {second, filePath, patch.positions, middle, patch.distinct, windows[1], progress, 0, {}};

@@ -72,6 +72,11 @@ void ReleaseInterrupts();
 // system's error left for NoteSystemError.
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset);
 
+// Tells the system that `length` bytes at `offset` will be read soon, so
+// that scattered reads reach the disk together rather than one by one.
+// Only a hint: Windows has none to give.
+void WillRead(FILE* file, long long offset, long long length);
+
 // A stream of its own over the open file, for a second thread's ReadAt: on
 // Windows a new handle to the same file; on POSIX, or where the system
 // cannot give one, `file` itself. Close it with CloseSecondReader.

@@ -111,6 +111,11 @@ long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
     return static_cast<long>(total);
 }
 
+void WillRead(FILE* file, long long offset, long long length)
+{
+    posix_fadvise(fileno(file), static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
+}
+
 FILE* SecondReader(FILE* file)
 {
     return file;

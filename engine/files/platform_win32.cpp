@@ -170,6 +170,8 @@ long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
     return static_cast<long>(total);
 }
 
+void WillRead(FILE*, long long, long long) {}
+
 // A handle of its own to the same file (ReOpenFile, from Windows Vista on,
 // so looked up here), sharing everything, the file's own handle included.
 FILE* SecondReader(FILE* file)
