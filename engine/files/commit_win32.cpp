@@ -5,12 +5,13 @@
 #include <io.h>
 #include <windows.h>
 
+#include "system_calls.h"
 #include "win32_files.h"
 
 static int Flush(Replacement* r, Problem* problem)
 {
     int ok = !ferror(r->file) && fflush(r->file) == 0
-             && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(r->file))));
+             && System.FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(r->file))));
     if (!ok)
         NoteSystemError(problem);
     if (fclose(r->file) != 0 && ok)
@@ -42,16 +43,16 @@ static int StillThere(Replacement* r, Problem* problem)
 // already moved to the backup name, it is put back, or else kept there.
 static int Move(Replacement* r, const char* backup, Problem* problem)
 {
-    if (r->exists ? ReplaceFileA(r->name, r->temp, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)
-                  : MoveFileExA(r->temp, r->name, MOVEFILE_WRITE_THROUGH)) {
+    if (r->exists ? System.ReplaceFileA(r->name, r->temp, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)
+                  : System.MoveFileExA(r->temp, r->name, MOVEFILE_WRITE_THROUGH)) {
         if (r->exists) // Wine's ReplaceFile drops the attributes
-            SetFileAttributesA(r->name, r->mode ? r->mode : FILE_ATTRIBUTE_NORMAL);
+            System.SetFileAttributesA(r->name, r->mode ? r->mode : FILE_ATTRIBUTE_NORMAL);
         return 1;
     }
     DWORD error = GetLastError();
     NoteSystemError(problem);
     if (r->exists && error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2
-        && !MoveFileExA(backup, r->name, MOVEFILE_WRITE_THROUGH))
+        && !System.MoveFileExA(backup, r->name, MOVEFILE_WRITE_THROUGH))
         strcpy(r->kept, backup);
     return 0;
 }
@@ -60,8 +61,8 @@ static int Move(Replacement* r, const char* backup, Problem* problem)
 // its old contents stay under `backup`, kept.
 static void TakeBack(Replacement* r, const char* backup)
 {
-    if (r->exists ? MoveFileExA(backup, r->name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                  : DeleteFileA(r->name))
+    if (r->exists ? System.MoveFileExA(backup, r->name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                  : System.DeleteFileA(r->name))
         return;
     r->placed = 1;
     if (r->exists)
@@ -94,7 +95,7 @@ int CommitReplace(Replacement* first, Replacement* second, Replacement** failed,
         TakeBack(first, backup[0]);
     }
     for (int i = 0; i < count; i++) {
-        if (!*failed && all[i]->exists && !DeleteFileA(backup[i])) {
+        if (!*failed && all[i]->exists && !System.DeleteFileA(backup[i])) {
             NoteSystemError(problem);
             strcpy(all[i]->kept, backup[i]);
         }

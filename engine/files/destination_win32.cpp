@@ -3,6 +3,7 @@
 #include <cstring>
 #include <windows.h>
 
+#include "system_calls.h"
 #include "win32_files.h"
 
 // Fills the identity of the folder that holds `path` and puts its final name
@@ -12,7 +13,7 @@ static int FolderOf(const char* path, FileInfo* folder, char* name)
 {
     char full[TEMP_PATH_SIZE];
     char* last = NULL;
-    DWORD length = GetFullPathNameA(path, sizeof full, full, &last);
+    DWORD length = System.GetFullPathNameA(path, sizeof full, full, &last);
     if (length == 0 || length >= sizeof full || !last)
         return 0;
     strcpy(name, last);

@@ -13,6 +13,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include "system_calls.h"
 #include "win32_files.h"
 
 static HANDLE HandleOf(FILE* file)
@@ -40,7 +41,7 @@ int OpenInPlace(const char* path, InPlace* place, Problem* problem)
     HoldJournalFolder(path, place, problem);
     HANDLE handle = INVALID_HANDLE_VALUE;
     for (int wait = 0; wait < 400 && handle == INVALID_HANDLE_VALUE; wait++) {
-        handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+        handle = System.CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
         if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_SHARING_VIOLATION)
             break;
@@ -51,7 +52,7 @@ int OpenInPlace(const char* path, InPlace* place, Problem* problem)
         // A program running from the file maps it without sharing writes.
         if (GetLastError() == ERROR_SHARING_VIOLATION)
             return IN_PLACE_BUSY;
-        DWORD attributes = GetFileAttributesA(path);
+        DWORD attributes = System.GetFileAttributesA(path);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return NoteReason(problem, "Is a folder");
         return NoteSystemError(problem);
@@ -60,7 +61,7 @@ int OpenInPlace(const char* path, InPlace* place, Problem* problem)
     place->file = fd < 0 ? NULL : _fdopen(fd, "r+b");
     if (!place->file) {
         NoteError(problem, ERROR_NOT_ENOUGH_MEMORY);
-        fd < 0 ? CloseHandle(handle) : _close(fd);
+        fd < 0 ? System.CloseHandle(handle) : _close(fd);
         return 0;
     }
     if (!InspectOpenFile(place->file, &place->info) || !place->info.regular) {
@@ -108,7 +109,7 @@ static int WriteAt(HANDLE handle, const void* bytes, size_t length, long long of
         at.Offset = static_cast<DWORD>(position);
         at.OffsetHigh = static_cast<DWORD>(position >> 32);
         DWORD wrote = 0;
-        if (!WriteFile(handle, static_cast<const char*>(bytes) + done, static_cast<DWORD>(length - done), &wrote, &at))
+        if (!System.WriteFile(handle, static_cast<const char*>(bytes) + done, static_cast<DWORD>(length - done), &wrote, &at))
             return 0;
         if (wrote == 0)
             return SetLastError(ERROR_DISK_FULL), 0;
@@ -124,7 +125,7 @@ int WriteInPlace(InPlace* place, const void* bytes, size_t length, long long off
 
 int FlushInPlace(InPlace* place, Problem* problem)
 {
-    return FlushFileBuffers(HandleOf(place->file)) ? 1 : NoteSystemError(problem);
+    return System.FlushFileBuffers(HandleOf(place->file)) ? 1 : NoteSystemError(problem);
 }
 
 int LostPrivileges(InPlace*)
@@ -135,7 +136,7 @@ int LostPrivileges(InPlace*)
 int ReadJournalFile(InPlace* place, unsigned char* bytes, size_t size, long* length, Problem* problem)
 {
     *length = -1;
-    HANDLE handle = CreateFileA(place->journalPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+    HANDLE handle = System.CreateFileA(place->journalPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (handle == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
@@ -145,39 +146,39 @@ int ReadJournalFile(InPlace* place, unsigned char* bytes, size_t size, long* len
     DWORD got = 1;
     while (got && total <= size) {
         char extra;
-        int read = total < size ? ReadFile(handle, bytes + total, static_cast<DWORD>(size - total), &got, NULL)
-                                : ReadFile(handle, &extra, 1, &got, NULL);
+        int read = total < size ? System.ReadFile(handle, bytes + total, static_cast<DWORD>(size - total), &got, NULL)
+                                : System.ReadFile(handle, &extra, 1, &got, NULL);
         if (!read) {
             NoteSystemError(problem);
-            CloseHandle(handle);
+            System.CloseHandle(handle);
             return -1;
         }
         total += got;
     }
-    CloseHandle(handle);
+    System.CloseHandle(handle);
     *length = static_cast<long>(total);
     return 1;
 }
 
 int WriteJournalFile(InPlace* place, const unsigned char* bytes, size_t length, Problem* problem)
 {
-    HANDLE handle = CreateFileA(place->journalPath, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, NULL);
+    HANDLE handle = System.CreateFileA(place->journalPath, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, NULL);
     if (handle == INVALID_HANDLE_VALUE)
         return NoteSystemError(problem);
     DWORD wrote = 0;
-    int done = WriteFile(handle, bytes, static_cast<DWORD>(length), &wrote, NULL) && wrote == length
-               && FlushFileBuffers(handle);
+    int done = System.WriteFile(handle, bytes, static_cast<DWORD>(length), &wrote, NULL) && wrote == length
+               && System.FlushFileBuffers(handle);
     if (!done)
         NoteSystemError(problem);
-    CloseHandle(handle);
+    System.CloseHandle(handle);
     if (!done)
-        DeleteFileA(place->journalPath);
+        System.DeleteFileA(place->journalPath);
     return done;
 }
 
 int RemoveJournalFile(InPlace* place, Problem* problem)
 {
-    return DeleteFileA(place->journalPath) ? 1 : NoteSystemError(problem);
+    return System.DeleteFileA(place->journalPath) ? 1 : NoteSystemError(problem);
 }
 
 int NameUndoTemp(Replacement*, Problem*)
@@ -189,7 +190,7 @@ void RemoveUndoTemp(const char*) {}
 
 int AbsolutePath(const char* path, char* out, size_t size, Problem* problem)
 {
-    DWORD length = GetFullPathNameA(path, static_cast<DWORD>(size), out, NULL);
+    DWORD length = System.GetFullPathNameA(path, static_cast<DWORD>(size), out, NULL);
     if (length == 0)
         return NoteSystemError(problem);
     return length < size ? 1 : NoteError(problem, ERROR_FILENAME_EXCED_RANGE);

@@ -5,6 +5,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include "system_calls.h"
 #include "win32_files.h"
 
 int NoteSystemError(Problem* problem)
@@ -29,11 +30,11 @@ const char* ProblemReason(const Problem& problem, char* out, size_t size)
 // Backup semantics let a folder be opened too, so that it can be told apart.
 int InspectPath(const char* path, BY_HANDLE_FILE_INFORMATION* status)
 {
-    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE handle = System.CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    int known = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, status);
+    int known = handle != INVALID_HANDLE_VALUE && System.GetFileInformationByHandle(handle, status);
     if (handle != INVALID_HANDLE_VALUE)
-        CloseHandle(handle);
+        System.CloseHandle(handle);
     return known;
 }
 
@@ -57,11 +58,11 @@ int InspectOpenFile(FILE* file, FileInfo* info)
 {
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     BY_HANDLE_FILE_INFORMATION status;
-    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &status))
+    if (handle == INVALID_HANDLE_VALUE || !System.GetFileInformationByHandle(handle, &status))
         return 0;
     HandleInfo(status, info);
     // Devices such as NUL or CON open like files but are not files.
-    if (GetFileType(handle) != FILE_TYPE_DISK)
+    if (System.GetFileType(handle) != FILE_TYPE_DISK)
         info->regular = 0;
     return 1;
 }
@@ -73,7 +74,7 @@ static FILE* StreamOf(HANDLE handle, FileInfo* info, Problem* problem)
     FILE* file = fd < 0 ? NULL : _fdopen(fd, "rb");
     if (!file) {
         NoteError(problem, ERROR_NOT_ENOUGH_MEMORY);
-        fd < 0 ? CloseHandle(handle) : _close(fd);
+        fd < 0 ? System.CloseHandle(handle) : _close(fd);
         return NULL;
     }
     if (!(InspectOpenFile(file, info) && info->regular)) {
@@ -86,11 +87,11 @@ static FILE* StreamOf(HANDLE handle, FileInfo* info, Problem* problem)
 
 FILE* OpenInputFile(const char* path, FileInfo* info, Problem* problem)
 {
-    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+    HANDLE handle = System.CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (handle == INVALID_HANDLE_VALUE) {
         // A folder opens only with backup semantics; say what it is rather than "Access is denied".
-        DWORD attributes = GetFileAttributesA(path);
+        DWORD attributes = System.GetFileAttributesA(path);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return NoteReason(problem, "Is a folder"), nullptr;
         return NoteSystemError(problem), nullptr;
@@ -103,7 +104,7 @@ FILE* OpenInputFile(const char* path, FileInfo* info, Problem* problem)
 FILE* OpenFileToReplace(const char* path, FileInfo* info, Problem* problem)
 {
     for (int wait = 0; wait < 400; wait++) {
-        HANDLE handle = CreateFileA(path, GENERIC_READ | FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+        HANDLE handle = System.CreateFileA(path, GENERIC_READ | FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
         if (handle != INVALID_HANDLE_VALUE) {
             FILE* file = StreamOf(handle, info, problem);
@@ -161,7 +162,7 @@ long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
         at.Offset = static_cast<DWORD>(position);
         at.OffsetHigh = static_cast<DWORD>(position >> 32);
         DWORD got = 0;
-        if (!ReadFile(handle, static_cast<char*>(buffer) + total, static_cast<DWORD>(length - total), &got, &at))
+        if (!System.ReadFile(handle, static_cast<char*>(buffer) + total, static_cast<DWORD>(length - total), &got, &at))
             return GetLastError() == ERROR_HANDLE_EOF ? static_cast<long>(total) : -1;
         if (got == 0)
             break;
@@ -172,23 +173,19 @@ long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
 
 void WillRead(FILE*, long long, long long) {}
 
-// A handle of its own to the same file (ReOpenFile, from Windows Vista on,
-// so looked up here), sharing everything, the file's own handle included.
+// A handle of its own to the same file (ReOpenFile, from Windows Vista on),
+// sharing everything, the file's own handle included.
 FILE* SecondReader(FILE* file)
 {
-    typedef HANDLE(WINAPI * ReOpenFunction)(HANDLE, DWORD, DWORD, DWORD);
-    ReOpenFunction reopen = reinterpret_cast<ReOpenFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "ReOpenFile")));
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-    HANDLE second = reopen ? reopen(handle, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0)
-                           : INVALID_HANDLE_VALUE;
+    HANDLE second = System.ReOpenFile(handle, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
     if (second == INVALID_HANDLE_VALUE)
         return file;
     int fd = _open_osfhandle(reinterpret_cast<intptr_t>(second), _O_BINARY | _O_RDONLY);
     FILE* stream = fd < 0 ? NULL : _fdopen(fd, "rb");
     if (stream)
         return stream;
-    fd < 0 ? CloseHandle(second) : _close(fd);
+    fd < 0 ? System.CloseHandle(second) : _close(fd);
     return file;
 }
 

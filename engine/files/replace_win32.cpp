@@ -8,6 +8,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include "system_calls.h"
 #include "win32_files.h"
 
 // Temporary files in flight, for the console's control handler, which runs
@@ -24,7 +25,7 @@ void RemoveTempsInFlight()
 {
     for (int slot = 0; slot < SLOTS; slot++)
         if (SlotInUse[slot])
-            DeleteFileA(SlotName[slot]);
+            System.DeleteFileA(SlotName[slot]);
 }
 
 static void FillFrom(const BY_HANDLE_FILE_INFORMATION& status, Replacement* r)
@@ -33,15 +34,14 @@ static void FillFrom(const BY_HANDLE_FILE_INFORMATION& status, Replacement* r)
     r->otherNames = static_cast<long>(status.nNumberOfLinks) - 1;
 }
 
-// Where a link or junction leads; from Windows Vista on, so looked up here.
+// Where a link or junction leads (from Windows Vista on).
 static int FinalPath(HANDLE handle, char* path, Problem* problem)
 {
-    typedef DWORD(WINAPI * FinalPathFunction)(HANDLE, LPSTR, DWORD, DWORD);
-    FinalPathFunction finalPath = reinterpret_cast<FinalPathFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
-    DWORD length = finalPath ? finalPath(handle, path, TEMP_PATH_SIZE, 0) : 0;
+    DWORD length = System.GetFinalPathNameByHandleA(handle, path, TEMP_PATH_SIZE, 0);
+    if (length == 0 && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED)
+        return NoteReason(problem, "The link cannot be followed");
     if (length == 0 || length >= TEMP_PATH_SIZE)
-        return finalPath ? NoteSystemError(problem) : NoteReason(problem, "The link cannot be followed");
+        return NoteSystemError(problem);
     if (strncmp(path, "\\\\?\\", 4) == 0 && path[5] == ':')
         memmove(path, path + 4, strlen(path + 4) + 1); // a plain drive path again
     return 1;
@@ -50,7 +50,7 @@ static int FinalPath(HANDLE handle, char* path, Problem* problem)
 // ReplaceFileA wants a full path.
 static int FullPath(const char* path, char* full, Problem* problem)
 {
-    DWORD length = GetFullPathNameA(path, TEMP_PATH_SIZE, full, NULL);
+    DWORD length = System.GetFullPathNameA(path, TEMP_PATH_SIZE, full, NULL);
     if (length == 0 || length >= TEMP_PATH_SIZE)
         return length ? NoteReason(problem, "The file name is too long") : NoteSystemError(problem);
     return 1;
@@ -62,7 +62,7 @@ static int FullPath(const char* path, char* full, Problem* problem)
 // since opening it again for writing would conflict with it.
 static int Look(const char* path, HANDLE held, Replacement* r, Problem* problem)
 {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = System.GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
@@ -72,15 +72,15 @@ static int Look(const char* path, HANDLE held, Replacement* r, Problem* problem)
     r->exists = 1;
     r->mode = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     HANDLE handle = held ? held
-                         : CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         : System.CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     BY_HANDLE_FILE_INFORMATION status;
-    int ok = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &status);
+    int ok = handle != INVALID_HANDLE_VALUE && System.GetFileInformationByHandle(handle, &status);
     if (!ok) {
         NoteSystemError(problem);
         if (InspectPath(path, &status))
             FillFrom(status, r); // what it is, for a caller that refuses it as such
-    } else if (FillFrom(status, r), !r->info.regular || GetFileType(handle) != FILE_TYPE_DISK)
+    } else if (FillFrom(status, r), !r->info.regular || System.GetFileType(handle) != FILE_TYPE_DISK)
         ok = 0, NoteReason(problem, "Not a regular file");
     else if (attributes & FILE_ATTRIBUTE_READONLY)
         ok = 0, NoteReason(problem, "The file is read-only");
@@ -89,7 +89,7 @@ static int Look(const char* path, HANDLE held, Replacement* r, Problem* problem)
     else
         ok = FinalPath(handle, r->name, problem);
     if (!held && handle != INVALID_HANDLE_VALUE)
-        CloseHandle(handle);
+        System.CloseHandle(handle);
     return ok;
 }
 
@@ -102,7 +102,7 @@ static HANDLE CreateTemp(const char* folder, char* temp, Problem* problem)
     unsigned start = GetTickCount() + (GetCurrentProcessId() << 8);
     for (unsigned tried = 0; tried < 0x10000; tried++) {
         snprintf(temp, TEMP_PATH_SIZE, "%smvx%04X.tmp", folder, (start + tried) & 0xFFFF);
-        HANDLE handle = CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, CREATE_NEW,
+        HANDLE handle = System.CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, NULL);
         if (handle != INVALID_HANDLE_VALUE)
             return handle;
@@ -110,7 +110,7 @@ static HANDLE CreateTemp(const char* folder, char* temp, Problem* problem)
         // The name is taken, or held by a file on its way out (access denied
         // there, as in a folder that takes no new file, where no file is).
         int taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_SHARING_VIOLATION
-                    || (error == ERROR_ACCESS_DENIED && GetFileAttributesA(temp) != INVALID_FILE_ATTRIBUTES);
+                    || (error == ERROR_ACCESS_DENIED && System.GetFileAttributesA(temp) != INVALID_FILE_ATTRIBUTES);
         if (!taken)
             return NoteError(problem, static_cast<int>(error)), INVALID_HANDLE_VALUE;
     }
@@ -152,7 +152,7 @@ int BeginReplace(const char* path, FILE* read, const FileInfo* readInfo, Replace
     r->slot = slot;
     int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
     if (fd < 0)
-        CloseHandle(handle);
+        System.CloseHandle(handle);
     else if (!(r->file = _fdopen(fd, "wb")))
         _close(fd);
     if (!r->file) {
@@ -169,7 +169,7 @@ void AbandonReplace(Replacement* r)
         fclose(r->file);
     r->file = NULL;
     if (r->slot >= 0) {
-        DeleteFileA(r->temp);
+        System.DeleteFileA(r->temp);
         InterlockedExchange(&SlotInUse[r->slot], 0);
         r->slot = -1;
     }

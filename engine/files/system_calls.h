@@ -1,7 +1,7 @@
 #ifndef MORVEX_SYSTEM_CALLS_H
 #define MORVEX_SYSTEM_CALLS_H
 
-// Every call the platform files make of the system goes through `System`, one
+// Every call the platform files make of the file system goes through `System`, one
 // entry per call, which holds the system's own functions (system_calls_posix.cpp,
 // system_calls_win32.cpp) until a test puts its own in their place to fail,
 // count or stop a call of a kind. Each entry has the name and the arguments
@@ -22,7 +22,6 @@ struct SystemCalls {
     DWORD(WINAPI* GetFileAttributesA)(LPCSTR path);
     BOOL(WINAPI* SetFileAttributesA)(LPCSTR path, DWORD attributes);
     DWORD(WINAPI* GetFullPathNameA)(LPCSTR path, DWORD size, LPSTR full, LPSTR* last);
-    UINT(WINAPI* GetTempFileNameA)(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR name);
     BOOL(WINAPI* MoveFileExA)(LPCSTR from, LPCSTR to, DWORD flags);
     BOOL(WINAPI* ReplaceFileA)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID, LPVOID);
     BOOL(WINAPI* DeleteFileA)(LPCSTR path);

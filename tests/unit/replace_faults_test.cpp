@@ -6,11 +6,14 @@
 #include "system_faults.h"
 #include "test_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -40,11 +43,35 @@ static std::string Steady(std::string text)
     return text;
 }
 
+// The line the user is shown, with the row's folder as "." (a kept file's path).
 static std::string Line(const Problem& problem)
 {
     char line[PROBLEM_TEXT_SIZE * 2];
     ProblemLine(problem, line, sizeof line);
-    return Steady(line);
+    std::string text = line, folder = fs::current_path().string();
+    size_t at = text.find(folder);
+    return Steady(at == std::string::npos ? text : text.replace(at, folder.size(), "."));
+}
+
+struct FaultRow {
+    const char* name;
+    Fault faults[3];
+    int applied;
+    std::string line;  // what the user is told; for an apply that succeeded, a note or nothing
+    const char* after; // game.exe, the undo patch's start and each kept file, as Files() gives them
+    int copy = 0;      // game.exe is the output of an apply through a copy, not patched in place
+};
+
+static int Apply(const char* file, const char* undo, int anyName, PatchFit* fit, Problem* problem)
+{
+    return ApplyPatch("p", file, nullptr, undo, anyName, 0, nullptr, fit, problem);
+}
+
+// The apply through a copy: src, which holds what game.exe held, patched over game.exe.
+static int ApplyCopy(const char* undo, PatchFit* fit, Problem* problem)
+{
+    WriteBytes("src", ReadBytes("game.exe"));
+    return ApplyPatch("p", "src", "game.exe", undo, 1, 0, nullptr, fit, problem);
 }
 
 // Runs in the row's folder, so that paths and the names of kept files read
@@ -63,6 +90,23 @@ protected:
         fs::current_path(before);
         TempFolderTest::TearDown();
     }
+    // The patch p, game.exe with a second name g2 (a copy where there are no
+    // hard links), an extended attribute and mode 640, and an old undo patch u.
+    void Reset()
+    {
+        for (const std::string& name : Listing())
+            fs::remove(name);
+        WriteBytes("p", Patch2);
+        WriteBytes("game.exe", Original);
+        WriteBytes("u", "old\n");
+#ifdef _WIN32
+        WriteBytes("g2", Original);
+#else
+        ASSERT_EQ(link("game.exe", "g2"), 0);
+        ASSERT_EQ(chmod("game.exe", 0640), 0);
+        ASSERT_EQ(setxattr("game.exe", "user.mark", "kept", 4, 0), 0);
+#endif
+    }
     // game.exe's bytes, the undo patch's first three, and each kept file's.
     std::string Files() const
     {
@@ -73,30 +117,71 @@ protected:
                 files += " " + Hex(ReadBytes(name));
         return files;
     }
-    // The names beside game.exe.
-    std::string Others() const
+    // Each row is an apply --undo u over game.exe; nothing may be left beside
+    // it but the kept file its line names.
+    void RunRows(const FaultRow* rows, size_t count)
     {
-        std::string others;
-        for (const std::string& name : Listing())
-            if (name != "game.exe" && name != "src")
-                others += (others.empty() ? "" : " ") + Steady(name);
-        return others;
+        for (const FaultRow* row = rows; row < rows + count; row++) {
+            Reset();
+            PatchFit fit;
+            Problem problem;
+            ArmFaults(row->faults);
+            int applied = row->copy ? ApplyCopy("u", &fit, &problem) : Apply("game.exe", "u", 0, &fit, &problem);
+            int hits = FaultsHit();
+            DisarmFaults();
+            EXPECT_EQ(applied, row->applied) << row->name;
+            EXPECT_EQ(applied && !fit.noted ? "" : Line(problem), row->line) << row->name;
+            EXPECT_EQ(Files(), row->after) << row->name;
+            EXPECT_GT(hits, 0) << row->name;
+            Messages left = {"g2", "p", "u"};
+            for (const char* kept : {".morvex-X~", ".morvex-X", "mvxX.tmp~"})
+                if (row->line.find(kept) != std::string::npos) {
+                    left.push_back(kept);
+                    break;
+                }
+            std::sort(left.begin(), left.end());
+            Messages names;
+            for (const std::string& name : Listing())
+                if (name != "game.exe" && name != "src")
+                    names.push_back(Steady(name));
+            EXPECT_EQ(names, left) << row->name;
+#ifndef _WIN32
+            struct stat status;
+            char mark[8] = "";
+            if (!applied)
+                continue;
+            EXPECT_EQ(stat("game.exe", &status) == 0 ? status.st_mode & 0777 : 0, 0640u) << row->name;
+            EXPECT_EQ(getxattr("game.exe", "user.mark", mark, sizeof mark), 4) << row->name;
+            EXPECT_EQ(fit.otherNames, 1) << row->name;
+#endif
+        }
     }
     fs::path before;
 };
 
-static int Apply(const char* file, const char* undo, int anyName, PatchFit* fit, Problem* problem)
+static const std::string Changed = "game.exe: changed while Morvex was working";
+
+#ifdef _WIN32
+TEST_F(ReplaceFaultsTest, ApplyWithUndo)
 {
-    return ApplyPatch("p", file, nullptr, undo, anyName, 0, nullptr, fit, problem);
+    const std::string denied = ": Access denied", uFailed = "u: cannot be written";
+    const std::string kept = "game.exe: patched, but the undo patch was not written; the old contents are kept as .\\mvxX.tmp~";
+    const FaultRow rows[] = {
+        {"second move fails", {{"ReplaceFileA", 2, 0, ERROR_ACCESS_DENIED}}, 0, uFailed + denied, "00112233 old", 1},
+        {"second move and its taking back fail", {{"ReplaceFileA", 2, 0, ERROR_ACCESS_DENIED}, {"MoveFileExA", 1, 0, ERROR_ACCESS_DENIED}},
+         0, kept + denied, "00aa22bb old 00112233", 1},
+        {"flush fails", {{"FlushFileBuffers", 2, 0, ERROR_WRITE_FAULT}}, 0, uFailed + ": Write fault", "00112233 old", 1},
+        {"look fails", {{"GetFileAttributesA", 1, -1, ERROR_ACCESS_DENIED, FAULT_FAIL, "u"}}, 0, uFailed + denied,
+         "00112233 old", 1},
+        {"old contents not removed", {{"DeleteFileA", 1, 0, ERROR_ACCESS_DENIED}}, 1,
+         "game.exe: the old contents are left as .\\mvxX.tmp~" + denied, "00aa22bb GAM 00112233", 1},
+    };
+    RunRows(rows, sizeof rows / sizeof *rows);
 }
 
-// The apply through a copy: src, which holds what game.exe held, patched over game.exe.
-static int ApplyCopy(const char* undo, PatchFit* fit, Problem* problem)
-{
-    WriteBytes("src", ReadBytes("game.exe"));
-    return ApplyPatch("p", "src", "game.exe", undo, 1, 0, nullptr, fit, problem);
-}
-
+// Where a process is killed: at each flush, move and removal in turn.
+static const char* const CrashPoints[] = {"FlushFileBuffers", "ReplaceFileA", "MoveFileExA", "DeleteFileA"};
+#else
 static void ReplaceGame()
 {
     WriteBytes("n", "new");
@@ -118,81 +203,32 @@ static void ShrinkOriginal()
     fs::resize_file("o.bin", 1000);
 }
 
-struct FaultRow {
-    const char* name;
-    Fault faults[3];
-    int applied;
-    const char* line;  // what the user is told; for an apply that succeeded, a note or nothing
-    const char* after; // game.exe, the undo patch's start and each kept file, as Files() gives them
-    int copy = 0;      // game.exe is the output of an apply through a copy, not patched in place
-};
-
-static void CheckRow(const FaultRow& row, int applied, const std::string& line, const std::string& files,
-                     const std::string& others)
-{
-    EXPECT_EQ(applied, row.applied) << row.name;
-    EXPECT_EQ(line, row.line) << row.name;
-    EXPECT_EQ(files, row.after) << row.name;
-    // Nothing is left but the kept file the line names.
-    std::string kept = strstr(row.line, ".morvex-X~") ? ".morvex-X~ " : strstr(row.line, ".morvex-X") ? ".morvex-X " : "";
-    EXPECT_EQ(others, kept + "g2 p u") << row.name;
-    EXPECT_GT(FaultsHit(), 0) << row.name;
-}
-
-#ifndef _WIN32
-// Each row is an apply --undo u over game.exe, which has an extended
-// attribute and a second hard link g2, and an old undo patch u.
 TEST_F(ReplaceFaultsTest, ApplyWithUndo)
 {
-    const char* eio = ": Input/output error";
-    const std::string kept = std::string("game.exe: patched, but the undo patch was not written; the old contents are kept as ./.morvex-X");
-    const std::string keptLink = kept + "~" + eio, keptSwap = kept + eio;
-    const std::string uFailed = std::string("u: cannot be written") + eio, changed = "game.exe: changed while Morvex was working";
-    const std::string notRemoved = std::string("game.exe: the old contents are left as ./.morvex-X") + eio;
+    const std::string eio = ": Input/output error", uFailed = "u: cannot be written" + eio;
+    const std::string kept = "game.exe: patched, but the undo patch was not written; the old contents are kept as ./.morvex-X";
     const FaultRow rows[] = {
-        {"second move fails", {{"renameat", 1, 0, EIO}}, 0, uFailed.c_str(), "00112233 old", 1},
-        {"second move fails, no swap", {{"renameat2", 1, -1, EINVAL}, {"renameat", 2, 0, EIO}}, 0, uFailed.c_str(),
+        {"second move fails", {{"renameat", 1, 0, EIO}}, 0, uFailed, "00112233 old", 1},
+        {"second move fails, no swap", {{"renameat2", 1, -1, EINVAL}, {"renameat", 2, 0, EIO}}, 0, uFailed,
          "00112233 old", 1},
-        {"second move and its taking back fail", {{"renameat", 1, 0, EIO}, {"renameat2", 2, 0, EIO}}, 0,
-         keptSwap.c_str(), "00aa22bb old 00112233", 1},
-        {"the same, no swap", {{"renameat2", 1, -1, EINVAL}, {"renameat", 2, -1, EIO}}, 0, keptLink.c_str(),
+        {"second move and its taking back fail", {{"renameat", 1, 0, EIO}, {"renameat2", 2, 0, EIO}}, 0, kept + eio,
          "00aa22bb old 00112233", 1},
-        {"flush fails", {{"fsync", 2, 0, EIO}}, 0, uFailed.c_str(), "00112233 old", 1},
+        {"the same, no swap", {{"renameat2", 1, -1, EINVAL}, {"renameat", 2, -1, EIO}}, 0, kept + "~" + eio,
+         "00aa22bb old 00112233", 1},
+        {"flush fails", {{"fsync", 2, 0, EIO}}, 0, uFailed, "00112233 old", 1},
         {"look fails", {{"stat", 1, -1, EACCES, FAULT_FAIL, "u"}, {"fstatat", 1, -1, EACCES, FAULT_FAIL, "u"}}, 0,
          "u: cannot be written: Permission denied", "00112233 old"},
         // The patch is read in two calls (its bytes, then its end); game.exe's read is the third.
-        {"replaced while it is read", {{"pread", 3, 0, 0, FAULT_ACT, nullptr, ReplaceGame}}, 0, changed.c_str(),
-         "6e6577 old"},
-        {"removed while it is read", {{"pread", 3, 0, 0, FAULT_ACT, nullptr, RemoveGame}}, 0, changed.c_str(), " old"},
-        {"appended to during the flush", {{"fsync", 1, 0, 0, FAULT_ACT, nullptr, AppendToGame}}, 0, changed.c_str(),
+        {"replaced while it is read", {{"pread", 3, 0, 0, FAULT_ACT, nullptr, ReplaceGame}}, 0, Changed, "6e6577 old"},
+        {"removed while it is read", {{"pread", 3, 0, 0, FAULT_ACT, nullptr, RemoveGame}}, 0, Changed, " old"},
+        {"appended to during the flush", {{"fsync", 1, 0, 0, FAULT_ACT, nullptr, AppendToGame}}, 0, Changed,
          "0011223378 old"},
-        {"old contents not removed", {{"unlinkat", 1, 0, EIO}}, 1, notRemoved.c_str(), "00aa22bb GAM 00112233", 1},
+        {"old contents not removed", {{"unlinkat", 1, 0, EIO}}, 1,
+         "game.exe: the old contents are left as ./.morvex-X" + eio, "00aa22bb GAM 00112233", 1},
         {"no swap, a link kept instead", {{"renameat2", 1, -1, EINVAL}}, 1, "", "00aa22bb GAM", 1},
         {"owner not settable", {{"fchown", 1, -1, EPERM}}, 1, "", "00aa22bb GAM", 1},
     };
-    for (const FaultRow& row : rows) {
-        for (const std::string& name : Listing())
-            fs::remove(name);
-        WriteBytes("p", Patch2);
-        WriteBytes("game.exe", Original);
-        WriteBytes("u", "old\n");
-        ASSERT_EQ(link("game.exe", "g2"), 0);
-        ASSERT_EQ(chmod("game.exe", 0640), 0);
-        ASSERT_EQ(setxattr("game.exe", "user.mark", "kept", 4, 0), 0);
-        PatchFit fit;
-        Problem problem;
-        ArmFaults(row.faults);
-        int applied = row.copy ? ApplyCopy("u", &fit, &problem) : Apply("game.exe", "u", 0, &fit, &problem);
-        DisarmFaults();
-        CheckRow(row, applied, applied && !fit.noted ? "" : Line(problem), Files(), Others());
-        if (!applied)
-            continue;
-        struct stat status;
-        char mark[8] = "";
-        EXPECT_EQ(stat("game.exe", &status) == 0 ? status.st_mode & 0777 : 0, 0640u) << row.name;
-        EXPECT_EQ(getxattr("game.exe", "user.mark", mark, sizeof mark), 4) << row.name;
-        EXPECT_EQ(fit.otherNames, 1) << row.name;
-    }
+    RunRows(rows, sizeof rows / sizeof *rows);
 }
 
 // A reason is the failing call's own, wherever it fails: the system's copy
@@ -227,33 +263,48 @@ TEST_F(ReplaceFaultsTest, ReasonOfTheFailingCall)
     EXPECT_EQ(FaultsHit(), 1);
     EXPECT_EQ(Listing(), (Messages{"big.exe", "m.bin", "o.bin", "p"}));
 }
+
+static const char* const CrashPoints[] = {"*"};
 #endif
 
 // An apply through a copy killed at any of its calls leaves its output
-// whole: as it was, or patched.
-TEST_F(ReplaceFaultsTest, CrashAtEveryCallLeavesTheFileWhole)
+// whole: as it was, or patched. The death test's child works in this test's folder (on Windows a
+// process of its own, started again from the test's beginning).
+TEST_F(ReplaceFaultsTest, KilledAtEachCallLeavesTheFileWhole)
 {
-    auto reset = [] {
-        WriteBytes("p", Patch2);
-        WriteBytes("game.exe", Original);
-    };
-    reset();
-    PatchFit fit;
-    Problem problem;
-    ArmFaults(nullptr);
-    ASSERT_EQ(ApplyCopy(nullptr, &fit, &problem), 1);
-    int calls = CallsMade("*");
-    DisarmFaults();
-    ASSERT_GT(calls, 10);
     const std::string patched("\x00\xaa\x22\xbb", 4);
-    for (int call = 1; call <= calls; call++) {
-        reset();
-        Fault crash[] = {{"*", call, 0, 0, FAULT_CRASH}, {}};
-        WriteBytes("src", Original);
-        EXPECT_EXIT((ArmFaults(crash), ApplyPatch("p", "src", "game.exe", nullptr, 1, 0, nullptr, &fit, &problem)),
-                    ::testing::ExitedWithCode(CRASHED), "")
-            << call;
-        std::string now = ReadBytes("game.exe");
-        EXPECT_TRUE(now == Original || now == patched) << call << ": " << Hex(now);
+#ifdef _WIN32
+    SetEnvironmentVariableA(ChildFolder, folder.c_str());
+#else
+    setenv(ChildFolder, folder.c_str(), 1);
+#endif
+    int outcomes[2] = {};
+    for (const char* kind : CrashPoints) {
+        Reset();
+        PatchFit fit;
+        Problem problem;
+        ArmFaults(nullptr);
+        ASSERT_EQ(ApplyCopy(nullptr, &fit, &problem), 1);
+        int calls = CallsMade(kind);
+        DisarmFaults();
+        for (int call = 1; call <= calls; call++) {
+            Reset();
+            Fault crash[] = {{kind, call, 0, 0, FAULT_CRASH}, {}};
+            WriteBytes("src", Original);
+            EXPECT_EXIT((ArmFaults(crash), ApplyPatch("p", "src", "game.exe", nullptr, 1, 0, nullptr, &fit, &problem)),
+                        ::testing::ExitedWithCode(CRASHED), "")
+                << kind << " " << call;
+            std::string now = ReadBytes("game.exe");
+            EXPECT_TRUE(now == Original || now == patched) << kind << " " << call << ": " << Hex(now);
+            outcomes[now == patched]++;
+        }
     }
+    // Killed before the move and after it: the child worked on this folder's file.
+    EXPECT_GT(outcomes[0], 0);
+    EXPECT_GT(outcomes[1], 0);
+#ifdef _WIN32
+    SetEnvironmentVariableA(ChildFolder, nullptr);
+#else
+    unsetenv(ChildFolder);
+#endif
 }

@@ -125,7 +125,36 @@ template <typename R, typename Call> static R Pass(const char* entry, const Path
 }
 
 #ifdef _WIN32
-#include "system_faults_win32.h"
+// A gate of each entry's own type and calling convention: a Win32 call fails
+// with the value it fails with.
+#define GATE(type, entry, failure, parameters, arguments)                                                     \
+    static type WINAPI Gate##entry parameters                                                                \
+    {                                                                                                        \
+        return Pass(#entry, PathsOf arguments, static_cast<type>(failure), [&] { return Real.entry arguments; }); \
+    }
+GATE(HANDLE, CreateFileA, INVALID_HANDLE_VALUE, (LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f, HANDLE g), (a, b, c, d, e, f, g))
+GATE(BOOL, CloseHandle, FALSE, (HANDLE a), (a))
+GATE(BOOL, ReadFile, FALSE, (HANDLE a, LPVOID b, DWORD c, LPDWORD d, LPOVERLAPPED e), (a, b, c, d, e))
+GATE(BOOL, WriteFile, FALSE, (HANDLE a, LPCVOID b, DWORD c, LPDWORD d, LPOVERLAPPED e), (a, b, c, d, e))
+GATE(BOOL, FlushFileBuffers, FALSE, (HANDLE a), (a))
+GATE(BOOL, GetFileInformationByHandle, FALSE, (HANDLE a, LPBY_HANDLE_FILE_INFORMATION b), (a, b))
+GATE(DWORD, GetFileType, FILE_TYPE_UNKNOWN, (HANDLE a), (a))
+GATE(DWORD, GetFileAttributesA, INVALID_FILE_ATTRIBUTES, (LPCSTR a), (a))
+GATE(BOOL, SetFileAttributesA, FALSE, (LPCSTR a, DWORD b), (a, b))
+GATE(DWORD, GetFullPathNameA, 0, (LPCSTR a, DWORD b, LPSTR c, LPSTR* d), (a, b, c, d))
+GATE(BOOL, MoveFileExA, FALSE, (LPCSTR a, LPCSTR b, DWORD c), (a, b, c))
+GATE(BOOL, ReplaceFileA, FALSE, (LPCSTR a, LPCSTR b, LPCSTR c, DWORD d, LPVOID e, LPVOID f), (a, b, c, d, e, f))
+GATE(BOOL, DeleteFileA, FALSE, (LPCSTR a), (a))
+GATE(DWORD, GetFinalPathNameByHandleA, 0, (HANDLE a, LPSTR b, DWORD c, DWORD d), (a, b, c, d))
+GATE(HANDLE, ReOpenFile, INVALID_HANDLE_VALUE, (HANDLE a, DWORD b, DWORD c, DWORD d), (a, b, c, d))
+
+static void PutGates()
+{
+    System = {GateCreateFileA, GateCloseHandle, GateReadFile, GateWriteFile, GateFlushFileBuffers,
+              GateGetFileInformationByHandle, GateGetFileType, GateGetFileAttributesA, GateSetFileAttributesA,
+              GateGetFullPathNameA, GateMoveFileExA, GateReplaceFileA, GateDeleteFileA,
+              GateGetFinalPathNameByHandleA, GateReOpenFile};
+}
 #else
 // Each gate has the entry's own type: a POSIX call fails with -1.
 #define GATE(entry)                                                                                          \

@@ -24,6 +24,9 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 std::string Count(unsigned count);
 std::string Record(unsigned offset, char value);
 
+// The environment variable that gives a death test's child its parent's folder.
+const char ChildFolder[] = "MORVEX_TEST_FOLDER";
+
 // Each test gets a fresh, empty folder, removed afterwards.
 class TempFolderTest : public ::testing::Test {
 protected:
