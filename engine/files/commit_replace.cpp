@@ -1,0 +1,39 @@
+// Committing one replacement or two as one, over each system's moves
+// (commit_moves.h): the flushes, the last look, the moves, and the taking
+// back of the first where the second cannot follow.
+#include "commit_moves.h"
+
+int CommitReplace(Replacement* first, Replacement* second, Replacement** failed, Problem* problem)
+{
+    Replacement* all[2] = {first, second};
+    int count = second ? 2 : 1;
+    *failed = NULL;
+    for (int i = 0; i < count && !*failed; i++)
+        if (!FlushTemp(all[i], problem))
+            *failed = all[i];
+    // Between the last look and the last move every name changes with
+    // interrupts held: an interrupt there would leave one move done.
+    HoldInterrupts();
+    for (int i = 0; i < count && !*failed; i++)
+        if (!StillThere(all[i], problem))
+            *failed = all[i];
+    for (int i = 0; i < count && !*failed; i++)
+        if (!ReadyToMove(all[i], problem))
+            *failed = all[i];
+    // The first file's old contents wait until the second is in place, and
+    // come back if it cannot be.
+    Moved moved[2] = {};
+    if (!*failed && !MoveIntoPlace(first, second != NULL, &moved[0], problem)) {
+        *failed = first;
+    } else if (!*failed && second && !MoveIntoPlace(second, 0, &moved[1], problem)) {
+        *failed = second;
+        TakeBack(first, moved[0]);
+    }
+    for (int i = 0; i < count; i++) {
+        if (!*failed)
+            RemoveOld(all[i], moved[i], problem);
+        EndCommit(all[i], !*failed || all[i]->placed);
+    }
+    ReleaseInterrupts();
+    return !*failed;
+}
