@@ -134,14 +134,15 @@ const APART = 1 << 16;
 
 // Builds the patched file while Apply reads the file: slices of the file
 // where nothing changes, and copies of the patched bytes where changes lie
-// close together. The copies go into the file in batches, so that memory
-// stays flat.
+// close together. The copies gather in one buffer that goes into the file
+// (which copies it) when full, so that memory stays flat.
 function patchedFile(file) {
-    let built = new Blob([]), parts = [], copied = 0, from = 0;
+    const staged = new Uint8Array(16 << 20);
+    let built = new Blob([]), parts = [], used = 0, from = 0;
     const flush = () => {
         built = new Blob([built, ...parts], { type: "application/octet-stream" });
         parts = [];
-        copied = 0;
+        used = 0;
     };
     return {
         // `laid`: the patched bytes of the slice at `at`, which holds positions[first..next).
@@ -149,11 +150,13 @@ function patchedFile(file) {
             for (let i = first, end; i < next; i = end) {
                 for (end = i + 1; end < next && positions[end] - positions[end - 1] <= APART; end++)
                     ;
-                parts.push(file.slice(from, positions[i]), laid.slice(positions[i] - at, positions[end - 1] + 1 - at));
-                from = positions[end - 1] + 1;
-                copied += positions[end - 1] + 1 - positions[i];
-                if (copied >= 16 << 20)
+                const length = positions[end - 1] + 1 - positions[i];
+                if (used + length > staged.length)
                     flush();
+                staged.set(laid.subarray(positions[i] - at, positions[i] - at + length), used);
+                parts.push(file.slice(from, positions[i]), staged.subarray(used, used + length));
+                from = positions[end - 1] + 1;
+                used += length;
             }
         },
         finish() {
