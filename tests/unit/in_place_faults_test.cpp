@@ -274,3 +274,17 @@ TEST_F(InPlaceFaultsTest, FileMovedOverDuringTheApplyStaysWhole)
         EXPECT_EQ(Listing(), (Messages{"g2", "game.exe", "p", "u"})) << flush;
     }
 }
+
+// A lock the system cannot give (ENOLCK over NFS) is told, and the apply goes on.
+TEST_F(InPlaceFaultsTest, NoLockIsToldAndTheApplyGoesOn)
+{
+    Reset();
+    PatchFit fit;
+    Problem problem;
+    Fault faults[] = {{"flock", 1, -1, ENOLCK}, {}};
+    ArmFaults(faults);
+    EXPECT_EQ(ApplyWithUndo(&fit, &problem), 1);
+    DisarmFaults();
+    EXPECT_EQ(fit.unlocked, 1);
+    EXPECT_EQ(ReadBytes("game.exe") + ReadBytes("u"), Patched + Undo);
+}
