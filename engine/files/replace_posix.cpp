@@ -52,6 +52,16 @@ int BeginReplace(const char* path, FILE*, const FileInfo* readInfo, Replacement*
         r->folder = -1;
         return 0;
     }
+    // As a link there would be, another user's file in a sticky, world-writable
+    // folder is not replaced by a new one, unless it is the file being patched.
+    struct stat folder;
+    if (r->exists && !readInfo && System.fstat(r->folder, &folder) == 0
+        && (folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) && status.st_uid != geteuid()
+        && status.st_uid != folder.st_uid) {
+        NoteReason(problem, "a file another user left in a shared folder");
+        AbandonReplace(r);
+        return 0;
+    }
     if (r->exists) {
         existing = OpenExisting(r, status, problem);
     } else {

@@ -171,6 +171,15 @@ if [ -z "$runner" ]; then
     morvexc apply --undo u p game.exe n > /dev/null
     check "undo through a link to the new output" "1|morvexc: u: is the file being patched or its result|game.exe p u" \
         "$?|$(cat "$work/err")|$(ls -A | tr '\n' ' ' | sed 's/ $//')"
+    # As root, an undo patch over a file another user left in a shared folder is refused.
+    if [ "$(id -u)" == 0 ]; then
+        mkdir -m 1777 shared && chown nobody shared && echo theirs > shared/u && chown 65533 shared/u
+        morvexc apply --undo shared/u p game.exe > /dev/null
+        check "undo over another user's file in a shared folder" \
+            "1|morvexc: shared/u: cannot be written: a file another user left in a shared folder|theirs|$orig" \
+            "$?|$(cat "$work/err")|$(cat shared/u)|$(hex game.exe)"
+        rm -rf shared
+    fi
     # A file open on fd 3 and then deleted: its /proc name leads nowhere.
     out=$(exec 3< game.exe && rm game.exe && morvexc apply --any-name p /proc/self/fd/3; echo "$?|$(cat "$work/err")")
     check "/proc/self/fd of a deleted file" "1|morvexc: /proc/self/fd/3: cannot be written: a link to a file that has no name|p u" \
