@@ -79,7 +79,9 @@ async function load() {
     } catch {
         return damaged();
     }
+    // The script runs: it says what it finds, however long the check takes.
     $("damaged").hidden = true;
+    $("checking").classList.add("now");
     const answer = await ask(applyArea, { kind: "judge", patches: data.patches, target: null, codePage: data.codePage },
                              null);
     if (answer.problem || answer.refused)
