@@ -113,7 +113,7 @@ long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
 
 void WillRead(FILE* file, long long offset, long long length)
 {
-    posix_fadvise(fileno(file), static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
+    System.posix_fadvise(fileno(file), static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
 }
 
 FILE* SecondReader(FILE* file)

@@ -64,6 +64,7 @@ struct SystemCalls {
     int (*fsetxattr)(int fd, const char* name, const void* value, size_t size, int flags);
     ssize_t (*copy_file_range)(int from, off_t* fromAt, int to, off_t* toAt, size_t length, unsigned flags);
     int (*sync_file_range)(int fd, off_t at, off_t length, unsigned flags);
+    int (*posix_fadvise)(int fd, off_t at, off_t length, int advice); // returns the error, not -1
 };
 #endif
 

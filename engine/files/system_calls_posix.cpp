@@ -27,7 +27,7 @@ constexpr SystemCalls SystemDefaults = {
     Open,      OpenAt,    close,      pread,      pwrite,   write,     lseek,           ftruncate,
     fsync,     fdatasync, fstat,      stat,       fstatat,  readlinkat, Control,        flock,
     linkat,    renameat,  renameat2,  unlinkat,   fchmod,   fchown,    flistxattr,      fgetxattr,
-    fsetxattr, copy_file_range, sync_file_range,
+    fsetxattr, copy_file_range, sync_file_range, posix_fadvise,
 };
 
 SystemCalls System = SystemDefaults;

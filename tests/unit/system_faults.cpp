@@ -169,7 +169,7 @@ static void PutGates()
     GATE(ftruncate), GATE(fsync), GATE(fdatasync), GATE(fstat), GATE(stat), GATE(fstatat), GATE(readlinkat);
     GATE(fcntl), GATE(flock), GATE(linkat), GATE(renameat), GATE(renameat2), GATE(unlinkat), GATE(fchmod);
     GATE(fchown), GATE(flistxattr), GATE(fgetxattr), GATE(fsetxattr), GATE(copy_file_range);
-    GATE(sync_file_range);
+    GATE(sync_file_range), GATE(posix_fadvise);
 }
 #endif
 

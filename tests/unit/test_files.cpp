@@ -8,6 +8,9 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -43,17 +46,24 @@ std::string Record(unsigned offset, char value)
     return record + '\x01' + value;
 }
 
+// A death test's child on Windows runs the test again from its start: the
+// folder is handed to it in the environment, where the parent put it.
 void TempFolderTest::SetUp()
 {
-    // A death test's child on Windows runs the test again from its start, in its parent's folder.
     const char* given = getenv(ChildFolder);
     folder = given ? given : (fs::temp_directory_path() / ("morvex-test-" + std::to_string(std::random_device()()))).string();
+#ifdef _WIN32
+    SetEnvironmentVariableA(ChildFolder, folder.c_str());
+#endif
     fs::create_directories(folder);
     Warnings.clear();
 }
 
 void TempFolderTest::TearDown()
 {
+#ifdef _WIN32
+    SetEnvironmentVariableA(ChildFolder, nullptr);
+#endif
     std::error_code ignored;
     fs::remove_all(folder, ignored);
 }
