@@ -94,7 +94,7 @@ static void DropFiles(HWND window, HDROP drop)
         if (!DroppedPath(window, drop, i, dropped))
             continue;
         Problem problem;
-        int patch = LoadPatch(dropped, &contents, &problem);
+        int patch = LoadPatch(dropped, 0, &contents, &problem);
         SetDlgItemTextA(window, patch ? IDC_APPLY_PATCH_PATH : IDC_APPLY_FILE_PATH, dropped);
     }
     DragFinish(drop);

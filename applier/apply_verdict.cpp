@@ -80,7 +80,7 @@ static void ChooseLine(char* box)
     size_t used = strlen(box);
     snprintf(box + used, VERDICT_SIZE - used,
              "\r\n%d files beside the patch could be %s: choose the one to patch under \"File to patch:\".",
-             Job.matches, ShownName(Job.patch.name, target, SelectedCodePage()));
+             Job.matches, ShownName(Job.patch.name, target, Job.patch.codePage));
 }
 
 // A file found for a target name that lost characters to its code page ('?',

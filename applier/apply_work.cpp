@@ -47,7 +47,7 @@ static void LookBeside()
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !FromWideText(entry.cFileName, name, sizeof name))
             continue;
         snprintf(candidate, sizeof candidate, "%.*s%s", folderLength, Job.patchPath, name);
-        TargetName given = DeriveTargetName(candidate);
+        TargetName given = DeriveTargetName(candidate, Job.patch.codePage, NULL);
         if (strncmp(given.bytes, Job.patch.name.bytes, TARGET_NAME_SIZE) == 0 && strlen(candidate) < TEXT_BUFFER_SIZE) {
             Job.matches++;
             strcpy(found, candidate);
@@ -61,9 +61,9 @@ static void LookBeside()
 static unsigned __stdcall DoWork(void* number)
 {
     if (Job.kind == WORK_APPLY) {
-        Job.applied = ApplyPatch(Job.patchPath, Job.filePath, NULL, Job.undoPath[0] ? Job.undoPath : NULL, 1, 1,
+        Job.applied = ApplyPatch(Job.patchPath, Job.filePath, NULL, Job.undoPath[0] ? Job.undoPath : NULL, 0, 1, 1,
                                  &Job.progress, &Job.fit, &Job.problem);
-    } else if ((Job.loaded = LoadPatch(Job.patchPath, &Job.patch, &Job.problem))) {
+    } else if ((Job.loaded = LoadPatch(Job.patchPath, 0, &Job.patch, &Job.problem))) {
         if (Job.look)
             LookBeside();
         if (Job.filePath[0])

@@ -43,14 +43,14 @@ static int Misuse(const char* problem, const char* word)
     return 2;
 }
 
-// Selects the code page a --code-page option names.
-static int TakeCodePage(const char* value)
+// Takes the code page a --code-page option names.
+static int TakeCodePage(const char* value, Arguments* args)
 {
     char* end = NULL;
     unsigned long codePage = value[0] >= '1' && value[0] <= '9' ? strtoul(value, &end, 10) : 0;
     if (!end || *end || codePage > 65535 || !KnownCodePage(static_cast<unsigned>(codePage)))
         return Misuse("unknown code page", value);
-    SelectCodePage(static_cast<unsigned>(codePage));
+    args->codePage = static_cast<unsigned>(codePage);
     return -1;
 }
 
@@ -85,9 +85,9 @@ int ReadArguments(const Command& command, int argc, char** argv, int first, Argu
             if (strcmp(word, "--code-page") == 0) {
                 if (++i == argc)
                     return Misuse("option requires an argument", word);
-                status = TakeCodePage(argv[i]);
+                status = TakeCodePage(argv[i], args);
             } else if (strncmp(word, "--code-page=", 12) == 0)
-                status = TakeCodePage(word + 12);
+                status = TakeCodePage(word + 12, args);
             else if (apply && strcmp(word, "--force") == 0)
                 args->force = 1;
             else if (apply && strcmp(word, "--any-name") == 0)

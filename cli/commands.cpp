@@ -31,17 +31,17 @@ int MakeCommand(Arguments* args)
     Problem problem;
     // The sizes first, as the dialog checks them before it asks for a patch name.
     if (!CompareSizes(argv[0].text, argv[1].text, &problem)
-        || !MakePatchFile(argv[0].text, argv[1].text, argv[2].text, comment, &problem))
+        || !MakePatchFile(argv[0].text, argv[1].text, argv[2].text, comment, args->codePage, NULL, &problem))
         return Report(problem);
     PrintText(stdout, "%s\n", PatchComplete);
     return 0;
 }
 
 // Text from a patch, shown as every front end shows it (see patch_text.h).
-static void PrintPatchText(const unsigned char* patchText, size_t patchLength)
+static void PrintPatchText(const unsigned char* patchText, size_t patchLength, unsigned codePage)
 {
     static char shown[4 << 20];
-    ShowPatchText(patchText, patchLength, shown, sizeof shown, SelectedCodePage());
+    ShowPatchText(patchText, patchLength, shown, sizeof shown, codePage);
     PutText(stdout, shown);
 }
 
@@ -51,15 +51,15 @@ int ShowCommand(Arguments* args)
         return 1;
     PatchContents patch;
     Problem problem;
-    if (!LoadPatch(args->operands[0].text, &patch, &problem))
+    if (!LoadPatch(args->operands[0].text, args->codePage, &patch, &problem))
         return NotAPatch(problem) ? ReportNotAPatch(problem) : Report(problem);
     PutText(stdout, "target: ");
-    PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
+    PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes), patch.codePage);
     PrintText(stdout, "\nrecords: %u", patch.count);
     if (patch.distinct != patch.count)
         PrintText(stdout, " (%u positions)", patch.distinct);
     PutText(stdout, "\ncomment: ");
-    PrintPatchText(patch.comment, patch.commentLength);
+    PrintPatchText(patch.comment, patch.commentLength, patch.codePage);
     PutText(stdout, "\n");
     if (patch.commentLength > MAX_COMMENT_LENGTH)
         PrintText(stdout, "note: the comment is %u bytes, longer than the %d bytes Morvex writes\n",
@@ -90,13 +90,13 @@ int CheckCommand(Arguments* args)
     PatchContents patch;
     PatchFit fit;
     Problem problem;
-    if (!CheckPatch(args->operands[0].text, args->operands[1].text, 0, 0, &patch, &fit, &problem))
+    if (!CheckPatch(args->operands[0].text, args->operands[1].text, args->codePage, 0, 0, &patch, &fit, &problem))
         return Report(problem);
     if (fit.journal == JOURNAL_INTERRUPTED)
         JournalLine(args->operands[1].text, "an apply of ", fit.journalPatch, " was interrupted; apply it again to finish it");
     PutText(stdout, fit.state == FIT_APPLIED ? "already applied\n" : "not applied\n");
     PrintText(stdout, "%u of %u positions hold their new value; target ", fit.applied, patch.distinct);
-    PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes));
+    PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes), patch.codePage);
     PrintText(stdout, "; file %lld bytes\n", fit.fileSize);
     return 0;
 }
@@ -114,7 +114,7 @@ int ApplyCommand(Arguments* args)
 
     PatchFit fit;
     Problem problem;
-    int applied = ApplyPatch(patchPath, filePath, outputPath, undoPath, anyName, force, NULL, &fit, &problem);
+    int applied = ApplyPatch(patchPath, filePath, outputPath, undoPath, args->codePage, anyName, force, NULL, &fit, &problem);
     if (fit.journal == JOURNAL_FINISHED)
         JournalLine(filePath, "an interrupted apply of ", fit.journalPatch, " was finished");
     if (fit.unlocked)

@@ -16,6 +16,7 @@ struct Word {
 // The words after the command word, options taken out (GNU style: anywhere
 // before "--").
 struct Arguments {
+    unsigned codePage; // --code-page; 0 for the default
     int force;
     int anyName;
     Word undo;

@@ -2,6 +2,7 @@
 // slices into the buffers here and gets back the patch, the verdict and the
 // texts, as the Windows programs show them.
 #include "make_messages.h"
+#include "patch_builder.h"
 #include "patch_compare.h"
 #include "patch_core.h"
 #include "patch_format.h"
@@ -67,14 +68,22 @@ WEB_CALL const char* WebCompare(unsigned length, double offset)
 
 WEB_CALL unsigned WebRecordCount() { return RecordCount; }
 
+static int MadeLost;
+
 // Lays out the patch of the differences found in Output; returns its length.
 WEB_CALL unsigned WebMakePatch(const char* originalName, const char* comment, unsigned codePage)
 {
-    static char stored[MAX_COMMENT_LENGTH + 1];
-    SelectCodePage(codePage);
-    ToPatchText(comment, stored, sizeof stored, codePage);
-    return EncodePatch(Output, DeriveTargetName(originalName), Records, RecordCount, stored);
+    char stored[MAX_COMMENT_LENGTH + 1];
+    int nameLost, commentLost;
+    ToPatchText(comment, stored, sizeof stored, codePage, &commentLost);
+    TargetName name = DeriveTargetName(originalName, codePage, &nameLost);
+    MadeLost = (nameLost ? LOST_NAME : 0) | (commentLost ? LOST_COMMENT : 0);
+    return EncodePatch(Output, name, Records, RecordCount, stored);
 }
+
+// What the patch WebMakePatch laid out stored as '?' for characters its code
+// page lacks: LOST_NAME (1) for the target name, LOST_COMMENT (2) for the comment.
+WEB_CALL int WebMakeLost() { return MadeLost; }
 
 // Takes apart the patch `name` read into PatchFile (`size` is the file's
 // size). Returns 1, or 0 with the refusal in WebVerdict: "Not a patch: " and
@@ -82,12 +91,11 @@ WEB_CALL unsigned WebMakePatch(const char* originalName, const char* comment, un
 WEB_CALL int WebReadPatch(const char* name, double size, unsigned codePage)
 {
     char refusal[REFUSAL_SIZE];
-    SelectCodePage(codePage);
     if (size > MAX_READ_PATCH_SIZE) {
         snprintf(Verdict, sizeof Verdict, "%s: %s", name, PatchTooLarge);
         return 0;
     }
-    if (ReadPatchBytes(PatchFile, static_cast<size_t>(size), &Patch, refusal))
+    if (ReadPatchBytes(PatchFile, static_cast<size_t>(size), codePage, &Patch, refusal))
         return 1;
     DescribeFit(NULL, refusal, NULL, NULL, NULL, Verdict);
     return 0;
@@ -104,7 +112,7 @@ WEB_CALL int WebJudge(const char* fileName, double size)
         return -1;
     }
     Fit.fileSize = static_cast<long long>(size);
-    Fit.fileName = DeriveTargetName(fileName);
+    Fit.fileName = DeriveTargetName(fileName, Patch.codePage, NULL);
     JudgeFit(Patch, Old, &Fit);
     DescribeFit(&Patch, NULL, fileName, &Fit, NULL, Verdict);
     return Fit.state;
@@ -198,7 +206,6 @@ WEB_CALL unsigned WebChainLay(int which, double offset, unsigned length)
 WEB_CALL unsigned WebChainUndo(const char* patchNames, unsigned codePage)
 {
     char stored[MAX_COMMENT_LENGTH + 1];
-    SelectCodePage(codePage);
-    UndoComment(patchNames, stored);
+    UndoComment(patchNames, codePage, stored, NULL);
     return EncodeUndo(Patch.name, Chain, ChainCount, Original, stored, Output);
 }

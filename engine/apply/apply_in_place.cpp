@@ -85,11 +85,11 @@ static int Commit(const char* filePath, const char* undoPath, size_t journalLeng
     return RemoveFinishedJournal(&Place, filePath, problem);
 }
 
-static int ApplyInPlace(const char* patchPath, const char* filePath, const char* undoPath, int anyName, int force,
-                        Progress* progress, PatchFit* fit, Problem* problem)
+static int ApplyInPlace(const char* patchPath, const char* filePath, const char* undoPath, unsigned codePage,
+                        int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem)
 {
     FileInfo patchInfo;
-    if (!LoadPatchFile(patchPath, &Patch, &patchInfo, problem))
+    if (!LoadPatchFile(patchPath, codePage, &Patch, &patchInfo, problem))
         return 0;
     int opened = OpenInPlace(filePath, &Place, problem);
     static const char* const failed[] = {"cannot be opened as a file", "cannot be written",
@@ -136,16 +136,17 @@ static int ApplyInPlace(const char* patchPath, const char* filePath, const char*
     return done;
 }
 
-int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath, int anyName,
-               int force, Progress* progress, PatchFit* fit, Problem* problem)
+int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath,
+               unsigned codePage, int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem)
 {
     fit->journal = JOURNAL_NONE;
     fit->journalPatch[0] = '\0';
     fit->unlocked = fit->lostPrivileges = 0;
     int done = outputPath ? IN_PLACE_BUSY
-                          : ApplyInPlace(patchPath, filePath, undoPath, anyName, force, progress, fit, problem);
+                          : ApplyInPlace(patchPath, filePath, undoPath, codePage, anyName, force, progress, fit, problem);
     // An output, and a file a program runs from, are written through a copy.
     if (done == IN_PLACE_BUSY)
-        return ApplyThroughCopy(patchPath, filePath, outputPath, undoPath, anyName, force, progress, fit, problem);
+        return ApplyThroughCopy(patchPath, filePath, outputPath, undoPath, codePage, anyName, force, progress, fit,
+                                problem);
     return done;
 }

@@ -182,12 +182,12 @@ static int CommitResults(Replacement* dest, const char* destPath, Replacement* u
 }
 
 int ApplyThroughCopy(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath,
-                     int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem)
+                     unsigned codePage, int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem)
 {
     static PatchContents patch;
     static Replacement dest, undo;
     FileInfo patchInfo, fileInfo;
-    if (!LoadPatchFile(patchPath, &patch, &patchInfo, problem))
+    if (!LoadPatchFile(patchPath, codePage, &patch, &patchInfo, problem))
         return 0;
     // A file patched in place is held from before it is read until its result is in place.
     FILE* file = OpenAndJudge(filePath, patch, anyName, force, !outputPath, fit, &fileInfo, problem);

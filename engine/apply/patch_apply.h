@@ -9,14 +9,15 @@
 // Each operation that touches files returns 1 on success, or 0 with one
 // problem that names the file at fault (see problem.h).
 
-// Reads the patch at `patchPath` and validates it whole. A file larger than
-// any patch is refused without being read.
-int LoadPatch(const char* patchPath, PatchContents* patch, Problem* problem);
+// Reads the patch at `patchPath` and validates it whole, its text taken to
+// be in `codePage` (see patch_text.h). A file larger than any patch is
+// refused without being read.
+int LoadPatch(const char* patchPath, unsigned codePage, PatchContents* patch, Problem* problem);
 
 // Loads the patch and judges how it meets the file at `filePath`, reading
 // only the bytes at the patch's positions.
-int CheckPatch(const char* patchPath, const char* filePath, int anyName, int force, PatchContents* patch,
-               PatchFit* fit, Problem* problem);
+int CheckPatch(const char* patchPath, const char* filePath, unsigned codePage, int anyName, int force,
+               PatchContents* patch, PatchFit* fit, Problem* problem);
 
 // Checks, then patches the file at `filePath` where it lies, or writes the
 // patched copy to `outputPath` when it is not NULL. An already applied file
@@ -29,8 +30,8 @@ int CheckPatch(const char* patchPath, const char* filePath, int anyName, int for
 // full beside its destination first. A failure or a cancel before the
 // first write leaves every file as it was. `progress` (may be NULL)
 // follows the work.
-int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath, int anyName,
-               int force, Progress* progress, PatchFit* fit, Problem* problem);
+int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath,
+               unsigned codePage, int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem);
 
 // Whether an apply could write the file at `filePath` in place: begins its
 // replacement as the apply would, then abandons it, leaving nothing. Returns

@@ -14,7 +14,7 @@ enum { WINDOW_SIZE = 1 << 16 }; // the most read at once to get the bytes at nea
 static unsigned char PatchFile[MAX_READ_PATCH_SIZE];
 unsigned char OldBytes[MAX_PATCH_RECORDS];
 
-int LoadPatchFile(const char* patchPath, PatchContents* patch, FileInfo* info, Problem* problem)
+int LoadPatchFile(const char* patchPath, unsigned codePage, PatchContents* patch, FileInfo* info, Problem* problem)
 {
     FILE* file = OpenInputFile(patchPath, info, problem);
     if (!file)
@@ -33,15 +33,15 @@ int LoadPatchFile(const char* patchPath, PatchContents* patch, FileInfo* info, P
     if (got < 0)
         return Blame(problem, patchPath, "cannot be read");
     char refusal[REFUSAL_SIZE];
-    if (!ReadPatchBytes(PatchFile, static_cast<size_t>(got), patch, refusal))
+    if (!ReadPatchBytes(PatchFile, static_cast<size_t>(got), codePage, patch, refusal))
         return Refuse(problem, patchPath, refusal);
     return 1;
 }
 
-int LoadPatch(const char* patchPath, PatchContents* patch, Problem* problem)
+int LoadPatch(const char* patchPath, unsigned codePage, PatchContents* patch, Problem* problem)
 {
     FileInfo info;
-    return LoadPatchFile(patchPath, patch, &info, problem);
+    return LoadPatchFile(patchPath, codePage, patch, &info, problem);
 }
 
 // The file's bytes at one share of the patch's positions, in ascending
@@ -119,7 +119,7 @@ int JudgeOpenFile(FILE* file, const char* filePath, const FileInfo& info, const 
                   int force, PatchFit* fit, Problem* problem)
 {
     fit->fileSize = info.size;
-    fit->fileName = DeriveTargetName(filePath);
+    fit->fileName = DeriveTargetName(filePath, patch.codePage, NULL);
     char refusal[REFUSAL_SIZE];
     if (!PastTheEnd(patch, info.size) && !ReadOldBytes(file, filePath, patch, NULL, problem))
         return 0;
@@ -142,11 +142,11 @@ FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName
     return file;
 }
 
-int CheckPatch(const char* patchPath, const char* filePath, int anyName, int force, PatchContents* patch,
-               PatchFit* fit, Problem* problem)
+int CheckPatch(const char* patchPath, const char* filePath, unsigned codePage, int anyName, int force,
+               PatchContents* patch, PatchFit* fit, Problem* problem)
 {
     FileInfo info;
-    if (!LoadPatch(patchPath, patch, problem))
+    if (!LoadPatch(patchPath, codePage, patch, problem))
         return 0;
     FILE* file = OpenInputFile(filePath, &info, problem);
     if (!file)
@@ -169,7 +169,7 @@ int SurveyFit(const PatchContents& patch, const char* filePath, Progress* progre
         return 0;
     }
     fit->fileSize = info.size;
-    fit->fileName = DeriveTargetName(filePath);
+    fit->fileName = DeriveTargetName(filePath, patch.codePage, NULL);
     // A record past the end is a state to show, where the check refuses it.
     int read = PastTheEnd(patch, info.size) || ReadOldBytes(file, filePath, patch, progress, problem);
     fclose(file);

@@ -17,8 +17,8 @@ int FitRefused(const PatchContents& patch, const PatchFit& fit, int anyName, int
     if (!anyName && !fit.sameName) {
         char target[SHOWN_NAME_SIZE], given[SHOWN_NAME_SIZE];
         snprintf(refusal, REFUSAL_SIZE, "the patch is for %s, this file's name gives %s",
-                 ShownName(patch.name, target, SelectedCodePage()),
-                 ShownName(fit.fileName, given, SelectedCodePage()));
+                 ShownName(patch.name, target, patch.codePage),
+                 ShownName(fit.fileName, given, patch.codePage));
         return 1;
     }
     if (fit.state == FIT_PARTLY_APPLIED && !force) {

@@ -17,7 +17,7 @@ extern unsigned char OldBytes[MAX_PATCH_RECORDS];
 int FitRefused(const PatchContents& patch, const PatchFit& fit, int anyName, int force, char* refusal);
 
 // Reads and validates the patch; `info` says what the patch file is.
-int LoadPatchFile(const char* patchPath, PatchContents* patch, FileInfo* info, Problem* problem);
+int LoadPatchFile(const char* patchPath, unsigned codePage, PatchContents* patch, FileInfo* info, Problem* problem);
 
 // Opens the file (with `toReplace`, held against a second Morvex: see
 // OpenFileToReplace) and judges the patch against it; the file stays open
@@ -36,7 +36,7 @@ int LookForJournal(FILE* file, const char* filePath, const FileInfo& info, Patch
 
 // The apply through a copy: an output, or a file that cannot be written where it lies.
 int ApplyThroughCopy(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath,
-                     int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem);
+                     unsigned codePage, int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem);
 
 // Begins the undo patch's replacement, unless it would land on the patch,
 // on the file or its result `dest`, or there is nothing to undo.

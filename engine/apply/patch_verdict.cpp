@@ -20,7 +20,7 @@ static void AppendComment(char* out, const PatchContents& patch)
     if (patch.commentLength == 0)
         return Append(out, "(none)");
     size_t used = strlen(out);
-    ShowPatchText(patch.comment, patch.commentLength, out + used, VERDICT_SIZE - used, SelectedCodePage());
+    ShowPatchText(patch.comment, patch.commentLength, out + used, VERDICT_SIZE - used, patch.codePage);
 }
 
 static const char* Bytes(long long count)
@@ -53,7 +53,7 @@ void DescribeFit(const PatchContents* patch, const char* patchProblem, const cha
         return;
     }
     snprintf(line, sizeof line, "Target: %s\r\nRecords: %u\r\nComment: ",
-             ShownName(patch->name, target, SelectedCodePage()), patch->count);
+             ShownName(patch->name, target, patch->codePage), patch->count);
     Append(out, line);
     AppendComment(out, *patch);
     if (!filePath || !filePath[0])
@@ -70,10 +70,10 @@ void DescribeFit(const PatchContents* patch, const char* patchProblem, const cha
                  LastComponent(filePath), LastComponent(fit->journalPatch));
         Append(out, line);
     }
-    TargetName fileName = DeriveTargetName(filePath);
+    TargetName fileName = DeriveTargetName(filePath, patch->codePage, NULL);
     if (strncmp(fileName.bytes, patch->name.bytes, TARGET_NAME_SIZE) != 0) {
         snprintf(line, sizeof line, "\r\nWarning: this patch is for %s; this file's name gives %s.", target,
-                 ShownName(fileName, other, SelectedCodePage()));
+                 ShownName(fileName, other, patch->codePage));
         Append(out, line);
     }
 }
@@ -81,11 +81,11 @@ void DescribeFit(const PatchContents* patch, const char* patchProblem, const cha
 int NameQuestion(const PatchContents& patch, const char* filePath, char* out, size_t size)
 {
     char target[SHOWN_NAME_SIZE], other[SHOWN_NAME_SIZE];
-    TargetName fileName = DeriveTargetName(filePath);
+    TargetName fileName = DeriveTargetName(filePath, patch.codePage, NULL);
     if (strncmp(fileName.bytes, patch.name.bytes, TARGET_NAME_SIZE) == 0)
         return 0;
     snprintf(out, size, "This patch is for %s, but the file's name gives %s. Apply it anyway?",
-             ShownName(patch.name, target, SelectedCodePage()), ShownName(fileName, other, SelectedCodePage()));
+             ShownName(patch.name, target, patch.codePage), ShownName(fileName, other, patch.codePage));
     return 1;
 }
 
@@ -104,17 +104,17 @@ int UndoPatchPath(const char* patchPath, const char* filePath, char* out, size_t
     return length >= 0 && static_cast<size_t>(length) < size;
 }
 
-void UndoComment(const char* patchPath, char* out)
+void UndoComment(const char* patchPath, unsigned codePage, char* out, int* lost)
 {
     char comment[1024];
     snprintf(comment, sizeof comment, "undoes %s", LastComponent(patchPath));
-    ToPatchText(comment, out, MAX_COMMENT_LENGTH + 1, SelectedCodePage());
+    ToPatchText(comment, out, MAX_COMMENT_LENGTH + 1, codePage, lost);
 }
 
 size_t EncodeUndoPatch(const PatchContents& patch, const unsigned char* oldBytes, const char* patchPath, unsigned char* out)
 {
     char stored[MAX_COMMENT_LENGTH + 1];
-    UndoComment(patchPath, stored);
+    UndoComment(patchPath, patch.codePage, stored, NULL);
     return EncodeUndo(patch.name, patch.positions, patch.distinct, oldBytes, stored, out);
 }
 

@@ -38,9 +38,9 @@ void PartlyQuestion(const PatchContents& patch, const PatchFit& fit, char* out, 
 // in the folder of `filePath`. Returns 0 when it does not fit in `size`.
 int UndoPatchPath(const char* patchPath, const char* filePath, char* out, size_t size);
 
-// The comment of an undo patch, "undoes " and the patch's file name, in the
-// patch's code page, in `out` (MAX_COMMENT_LENGTH + 1 bytes).
-void UndoComment(const char* patchPath, char* out);
+// The comment of an undo patch, "undoes " and the patch's file name, in
+// `codePage`, in `out` (MAX_COMMENT_LENGTH + 1 bytes); `lost` as ToPatchText's.
+void UndoComment(const char* patchPath, unsigned codePage, char* out, int* lost);
 
 // Lays out in `out` (MAX_PATCH_SIZE bytes) the patch that puts back the
 // bytes `patch` changes, `oldBytes` holding the file's bytes at its

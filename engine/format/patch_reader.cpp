@@ -22,7 +22,7 @@ static bool ByOffset(const PatchRecord& a, const PatchRecord& b)
     return a.offset < b.offset;
 }
 
-int ReadPatchBytes(const unsigned char* bytes, size_t length, PatchContents* patch, char* refusal)
+int ReadPatchBytes(const unsigned char* bytes, size_t length, unsigned codePage, PatchContents* patch, char* refusal)
 {
     if (length < PATCH_HEADER_SIZE) {
         snprintf(refusal, REFUSAL_SIZE, "shorter than the %d-byte header", PATCH_HEADER_SIZE);
@@ -73,6 +73,7 @@ int ReadPatchBytes(const unsigned char* bytes, size_t length, PatchContents* pat
         Positions[distinct++] = Positions[i];
     }
 
+    patch->codePage = codePage;
     memcpy(patch->name.bytes, bytes, TARGET_NAME_SIZE);
     patch->count = count;
     patch->records = Records;

@@ -16,6 +16,7 @@ extern const char PatchTooLarge[];
 // target in one sweep. Both arrays and the comment belong to the reader and
 // stay valid until the next ReadPatchBytes.
 struct PatchContents {
+    unsigned codePage; // the code page its text is in (see patch_text.h)
     TargetName name;
     unsigned count;
     const PatchRecord* records;
@@ -26,8 +27,8 @@ struct PatchContents {
 };
 
 // Validates a whole patch file's bytes before any of them is used. Returns 1
-// and fills `patch`, or 0 with the first problem in `refusal`
-// (REFUSAL_SIZE bytes).
-int ReadPatchBytes(const unsigned char* bytes, size_t length, PatchContents* patch, char* refusal);
+// and fills `patch`, its text taken to be in `codePage`, or 0 with the first
+// problem in `refusal` (REFUSAL_SIZE bytes).
+int ReadPatchBytes(const unsigned char* bytes, size_t length, unsigned codePage, PatchContents* patch, char* refusal);
 
 #endif

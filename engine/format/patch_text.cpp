@@ -6,18 +6,6 @@
 
 #include <cstring>
 
-static unsigned Selected;
-
-void SelectCodePage(unsigned codePage)
-{
-    Selected = codePage;
-}
-
-unsigned SelectedCodePage()
-{
-    return Selected;
-}
-
 size_t CodePageCount()
 {
     return CodePageTableCount;
@@ -129,24 +117,42 @@ static size_t WritePatchChar(const CodePageTable& table, unsigned point, char* o
     return 0;
 }
 
-size_t ToPatchText(const char* text, char* out, size_t size, unsigned codePage)
+// ToPatchText and ToPatchTextMarked, each with its own way of telling what was lost.
+static size_t Convert(const char* text, char* out, size_t size, unsigned codePage, char* lostAt, int* lost)
 {
     const CodePageTable& table = Table(codePage);
     size_t length = strlen(text), put = 0;
+    if (lost)
+        *lost = 0;
     for (size_t at = 0; at < length;) {
         unsigned point;
         at += ReadProcessChar(text + at, length - at, &point);
         char bytes[2];
         size_t width = WritePatchChar(table, point, bytes);
-        if (!width)
+        int missing = !width;
+        if (missing)
             bytes[0] = '?', width = 1;
         if (put + width > size - 1)
             break;
         memcpy(out + put, bytes, width);
+        if (lostAt)
+            memset(lostAt + put, missing, width);
+        if (lost)
+            *lost |= missing;
         put += width;
     }
     out[put] = '\0';
     return put;
+}
+
+size_t ToPatchText(const char* text, char* out, size_t size, unsigned codePage, int* lost)
+{
+    return Convert(text, out, size, codePage, NULL, lost);
+}
+
+size_t ToPatchTextMarked(const char* text, char* out, size_t size, unsigned codePage, char* lostAt)
+{
+    return Convert(text, out, size, codePage, lostAt, NULL);
 }
 
 size_t ShowPatchText(const unsigned char* text, size_t length, char* out, size_t size, unsigned codePage)

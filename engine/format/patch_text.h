@@ -21,8 +21,13 @@ int KnownCodePage(unsigned codePage);
 // Puts `text`, in the character set this process reads and writes, into `out`
 // (room for `size` bytes with the terminator) in `codePage`: one '?' for each
 // character the code page lacks, cut before a character that would not fit
-// whole. Returns the bytes put.
-size_t ToPatchText(const char* text, char* out, size_t size, unsigned codePage);
+// whole. `*lost` (when `lost` is not NULL) is set to whether a '?' was put
+// for a character the code page lacks. Returns the bytes put.
+size_t ToPatchText(const char* text, char* out, size_t size, unsigned codePage, int* lost);
+
+// The same, marking in `lostAt` (when not NULL; room for `size` bytes) each
+// byte put that stands for a character the code page lacks (1, else 0).
+size_t ToPatchTextMarked(const char* text, char* out, size_t size, unsigned codePage, char* lostAt);
 
 // Text from a patch as a person sees it, the one way it reaches a person:
 // converted into this process's character set, a byte the code page does not
@@ -36,10 +41,5 @@ size_t ShowPatchText(const unsigned char* text, size_t length, char* out, size_t
 
 // The bytes (1 or 2) of the character that `text` begins with in `codePage`.
 size_t PatchCharLength(const char* text, unsigned codePage);
-
-// The code page this process's patches use from now on; morvexc's
-// --code-page sets it. Until then it is 0, the default.
-void SelectCodePage(unsigned codePage);
-unsigned SelectedCodePage();
 
 #endif

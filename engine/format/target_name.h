@@ -9,7 +9,9 @@
 // elsewhere at '/'), once the path is in the code page patches use (see
 // patch_text.h). Names longer than 12 bytes become their first six bytes
 // (fewer where a double-byte character would be split) and "~1.EXE".
-TargetName DeriveTargetName(const char* originalPath);
+// `*lost` (when `lost` is not NULL) is set to whether the name holds a '?'
+// for a character `codePage` lacks.
+TargetName DeriveTargetName(const char* originalPath, unsigned codePage, int* lost);
 
 // A target name as a person sees it, shown as all patch text is (see
 // ShowPatchText) into `out` (SHOWN_NAME_SIZE bytes); an empty one is "(none)".

@@ -29,5 +29,5 @@ int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath, 
                const char* comment)
 {
     Problem problem;
-    return MakePatchFile(originalPath, modifiedPath, patchPath, comment, &problem) || ShowProblem(owner, problem);
+    return MakePatchFile(originalPath, modifiedPath, patchPath, comment, 0, NULL, &problem) || ShowProblem(owner, problem);
 }

@@ -146,17 +146,22 @@ static int CompareInputs(const CompareHalf& inputs, long long size, unsigned* co
 // Writes the finished patch into the file begun beside `patchPath` and moves
 // it into place.
 static int WritePatchFile(Replacement* patch, const char* patchPath, const char* originalPath, unsigned count,
-                          const char* comment, Problem* problem)
+                          const char* comment, unsigned codePage, int* lost, Problem* problem)
 {
     // The comment is stored in the code page patch readers use, as the name is.
-    ToPatchText(comment, StoredComment, sizeof StoredComment, SelectedCodePage());
-    size_t length = EncodePatch(PatchBytes, DeriveTargetName(originalPath), Differences, count, StoredComment);
+    int nameLost, commentLost;
+    ToPatchText(comment, StoredComment, sizeof StoredComment, codePage, &commentLost);
+    TargetName name = DeriveTargetName(originalPath, codePage, &nameLost);
+    size_t length = EncodePatch(PatchBytes, name, Differences, count, StoredComment);
     // A failed write fails the commit, which gives its reason.
     fwrite(PatchBytes, 1, length, patch->file);
     Replacement* failed;
     char what[PROBLEM_TEXT_SIZE];
-    if (CommitReplace(patch, NULL, &failed, problem))
+    if (CommitReplace(patch, NULL, &failed, problem)) {
+        if (lost)
+            *lost = (nameLost ? LOST_NAME : 0) | (commentLost ? LOST_COMMENT : 0);
         return 1;
+    }
     if (patch->changed)
         return Refuse(problem, patchPath, ChangedWhileWorking);
     snprintf(what, sizeof what, "cannot be written%s%s", patch->kept[0] ? "; the old contents are kept as " : "",
@@ -165,7 +170,7 @@ static int WritePatchFile(Replacement* patch, const char* patchPath, const char*
 }
 
 int MakePatchFile(const char* originalPath, const char* modifiedPath, const char* patchPath, const char* comment,
-                  Problem* problem)
+                  unsigned codePage, int* lost, Problem* problem)
 {
     // The patch's file is begun first, so that a path that cannot take it is
     // told before the inputs are opened; an interrupt removes it.
@@ -193,5 +198,5 @@ int MakePatchFile(const char* originalPath, const char* modifiedPath, const char
         AbandonReplace(&patch);
         return 0;
     }
-    return WritePatchFile(&patch, patchPath, originalPath, count, comment, problem);
+    return WritePatchFile(&patch, patchPath, originalPath, count, comment, codePage, lost, problem);
 }

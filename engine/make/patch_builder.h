@@ -7,15 +7,22 @@
 // Returns 1, or 0 with the problem (the dialog's own message as `what`).
 int CompareSizes(const char* originalPath, const char* modifiedPath, Problem* problem);
 
-// Compares the two inputs and writes the patch file. The patch is written in
-// full beside `patchPath` and only then moved over it, so a failure leaves
+// What a patch's text lost to its code page: a '?' stored for a character
+// it lacks in the target name, in the comment.
+enum { LOST_NAME = 1, LOST_COMMENT = 2 };
+
+// Compares the two inputs and writes the patch file, its text (the target
+// name, the comment) in `codePage` (see patch_text.h). The patch is written
+// in full beside `patchPath` and only then moved over it, so a failure leaves
 // whatever was at `patchPath` untouched. `comment` may be empty; at most its
-// first 255 bytes are written. Returns 1, or 0 with the problem.
+// first 255 bytes are written. Returns 1 with `*lost` (when `lost` is not
+// NULL) set to the LOST_ bits of what lost characters, or 0 with the problem.
 int MakePatchFile(const char* originalPath, const char* modifiedPath, const char* patchPath, const char* comment,
-                  Problem* problem);
+                  unsigned codePage, int* lost, Problem* problem);
 
 // The two as the dialog runs them: 1 on success, or 0 after showing their
 // own message for `owner` (see warning.h). Run CheckSameSize before BuildPatch.
+// BuildPatch writes the patch's text in the default code page.
 int CheckSameSize(void* owner, const char* originalPath, const char* modifiedPath);
 int BuildPatch(void* owner, const char* originalPath, const char* modifiedPath, const char* patchPath,
                const char* comment);

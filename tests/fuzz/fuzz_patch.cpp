@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
 {
     PatchContents patch;
     char refusal[REFUSAL_SIZE];
-    if (!ReadPatchBytes(data, size, &patch, refusal)) {
+    if (!ReadPatchBytes(data, size, 0, &patch, refusal)) {
         Require(memchr(refusal, 0, REFUSAL_SIZE) != nullptr && refusal[0] != 0);
         return 0;
     }
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
         flags = patch.comment[2];
     PatchFit fit;
     fit.fileSize = fileSize;
-    fit.fileName = DeriveTargetName(flags & 4 ? "game.exe" : patch.name.bytes);
+    fit.fileName = DeriveTargetName(flags & 4 ? "game.exe" : patch.name.bytes, 0, nullptr);
     for (unsigned i = 0; i < patch.distinct; i++)
         Old[i] = data[patch.positions[i].offset % size];
     JudgeFit(patch, Old, &fit);
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     unsigned distinct = patch.distinct;
     memcpy(Positions, patch.positions, distinct * sizeof *Positions);
     size_t length = EncodePatch(Encoded, name, Positions, distinct, "");
-    Require(ReadPatchBytes(Encoded, length, &patch, refusal) && patch.count == distinct && patch.distinct == distinct);
+    Require(ReadPatchBytes(Encoded, length, 0, &patch, refusal) && patch.count == distinct && patch.distinct == distinct);
     Require(memcmp(patch.name.bytes, name.bytes, TARGET_NAME_SIZE) == 0);
     for (unsigned i = 0; i < distinct; i++)
         Require(patch.positions[i].offset == Positions[i].offset && patch.positions[i].value == Positions[i].value);
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     // Its undo patch puts back the old byte at each position that changes,
     // and at no other.
     length = EncodeUndo(name, Positions, distinct, Old, "", Encoded);
-    Require(length > 0 && ReadPatchBytes(Encoded, length, &patch, refusal));
+    Require(length > 0 && ReadPatchBytes(Encoded, length, 0, &patch, refusal));
     unsigned undone = 0;
     for (unsigned i = 0; i < distinct; i++) {
         if (Old[i] == Positions[i].value)

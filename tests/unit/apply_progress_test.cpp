@@ -23,7 +23,7 @@ TEST_F(ApplyProgressTest, CancelLeavesEveryFileAsItWas)
         progress.cancel = !reported;
         PatchFit fit;
         Problem problem;
-        EXPECT_EQ(ApplyPatch(Path("p.ov").c_str(), Path("game.exe").c_str(), nullptr, Path("u.ov").c_str(), 0, 0,
+        EXPECT_EQ(ApplyPatch(Path("p.ov").c_str(), Path("game.exe").c_str(), nullptr, Path("u.ov").c_str(), 0, 0, 0,
                              &progress, &fit, &problem), 0);
         EXPECT_STREQ(problem.what, Cancelled);
         EXPECT_EQ(ReadBytes(Path("game.exe")) + ReadBytes(Path("u.ov")), "abcdold");
@@ -48,8 +48,8 @@ TEST_F(ApplyProgressTest, RefusalsLeaveNoFileOpen)
         PatchContents contents;
         PatchFit fit;
         Problem problem;
-        EXPECT_EQ(CheckPatch(Path("p.ov").c_str(), Path(files[i]).c_str(), 0, 0, &contents, &fit, &problem), 0);
-        EXPECT_EQ(ApplyPatch(Path("p.ov").c_str(), Path(files[i]).c_str(), nullptr, nullptr, 0, 0, nullptr, &fit,
+        EXPECT_EQ(CheckPatch(Path("p.ov").c_str(), Path(files[i]).c_str(), 0, 0, 0, &contents, &fit, &problem), 0);
+        EXPECT_EQ(ApplyPatch(Path("p.ov").c_str(), Path(files[i]).c_str(), nullptr, nullptr, 0, 0, 0, nullptr, &fit,
                              &problem), 0);
         EXPECT_EQ(open(), before) << files[i];
     }

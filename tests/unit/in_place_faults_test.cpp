@@ -50,7 +50,7 @@ protected:
         PatchContents patch;
         PatchFit fit;
         Problem problem;
-        if (!CheckPatch("p", "game.exe", 0, 0, &patch, &fit, &problem))
+        if (!CheckPatch("p", "game.exe", 0, 0, 0, &patch, &fit, &problem))
             return "refused";
         std::string undo = ReadBytes("u");
         if (fit.journal == JOURNAL_INTERRUPTED)
@@ -68,7 +68,7 @@ protected:
         PatchFit fit;
         Problem problem;
         const char* undo = state == "patched" ? nullptr : "u";
-        EXPECT_EQ(ApplyPatch("p", "game.exe", nullptr, undo, 0, 0, nullptr, &fit, &problem), 1) << why;
+        EXPECT_EQ(ApplyPatch("p", "game.exe", nullptr, undo, 0, 0, 0, nullptr, &fit, &problem), 1) << why;
         EXPECT_EQ(ReadBytes("game.exe") + ReadBytes("g2") + ReadBytes("u"), Patched + Patched + Undo) << why;
         EXPECT_EQ(Listing(), (Messages{"g2", "game.exe", "p", "u"})) << why;
     }
@@ -77,7 +77,7 @@ protected:
 
 static int ApplyWithUndo(PatchFit* fit, Problem* problem)
 {
-    return ApplyPatch("p", "game.exe", nullptr, "u", 0, 0, nullptr, fit, problem);
+    return ApplyPatch("p", "game.exe", nullptr, "u", 0, 0, 0, nullptr, fit, problem);
 }
 
 static std::string Line(const Problem& problem)
@@ -176,7 +176,7 @@ TEST_F(InPlaceFaultsTest, JournalThatDoesNotFitIsRefusedAndKept)
     fs::remove("game.exe");
     WriteBytes("game.exe", Original);
     PatchContents patch;
-    EXPECT_EQ(CheckPatch("p", "game.exe", 0, 0, &patch, &fit, &problem), 0);
+    EXPECT_EQ(CheckPatch("p", "game.exe", 0, 0, 0, &patch, &fit, &problem), 0);
     EXPECT_EQ(Line(problem), other + "to another file");
     EXPECT_TRUE(fs::exists(Journal));
     // One cut short was never used: it goes, and the apply goes on.
@@ -207,7 +207,7 @@ TEST_F(InPlaceFaultsTest, FileKeepsItsInodeAttributesAndLinks)
     ASSERT_EQ(stat(file.c_str(), &before), 0);
     PatchFit fit;
     Problem problem;
-    EXPECT_EQ(ApplyPatch((shm + "/p").c_str(), file.c_str(), nullptr, nullptr, 0, 0, nullptr, &fit, &problem), 1);
+    EXPECT_EQ(ApplyPatch((shm + "/p").c_str(), file.c_str(), nullptr, nullptr, 0, 0, 0, nullptr, &fit, &problem), 1);
     ASSERT_EQ(stat(file.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(ReadBytes(shm + "/g2"), Patched);
@@ -243,7 +243,7 @@ TEST_F(InPlaceFaultsTest, CancelIsHeardUntilTheFirstWrite)
         Problem problem;
         Fault faults[] = {row.fault, {}};
         ArmFaults(faults);
-        EXPECT_EQ(ApplyPatch("p", "game.exe", nullptr, "u", 0, 0, &Following, &fit, &problem), row.applied);
+        EXPECT_EQ(ApplyPatch("p", "game.exe", nullptr, "u", 0, 0, 0, &Following, &fit, &problem), row.applied);
         DisarmFaults();
         EXPECT_EQ(FaultsHit(), 1);
         EXPECT_EQ(ReadBytes("game.exe") + ReadBytes("u"), row.file + row.undo) << row.fault.call;

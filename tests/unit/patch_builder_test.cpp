@@ -81,6 +81,35 @@ TEST_F(PatchBuilderTest, WritesByteExactPatches)
     }
 }
 
+// What the name and the comment lose to the code page is told apart.
+TEST_F(PatchBuilderTest, SaysWhatLostCharacters)
+{
+#ifdef _WIN32
+#define E_ACUTE "\xE9"
+#else
+#define E_ACUTE "\xC3\xA9"
+#endif
+    const struct {
+        const char *name, *comment;
+        unsigned codePage;
+        int lost;
+    } rows[] = {
+        {"caf" E_ACUTE ".exe", "caf" E_ACUTE, 1251, LOST_NAME | LOST_COMMENT},
+        {"caf" E_ACUTE ".exe", "cafe", 1251, LOST_NAME},
+        {"cafe.exe", "caf" E_ACUTE, 1251, LOST_COMMENT},
+        {"caf" E_ACUTE ".exe", "caf" E_ACUTE, 1252, 0},
+    };
+    for (const auto& row : rows) {
+        WriteBytes(Path(row.name), "a");
+        WriteBytes(Path("m"), "b");
+        Problem problem;
+        int lost = -1;
+        ASSERT_TRUE(MakePatchFile(Path(row.name).c_str(), Path("m").c_str(), Path("p").c_str(), row.comment,
+                                  row.codePage, &lost, &problem));
+        EXPECT_EQ(lost, row.lost) << row.name << " " << row.comment;
+    }
+}
+
 // Every refusal of the size check or the builder leaves the patch path as it
 // was and no temporary file behind. Sizes beyond what 32-bit positions hold
 // are made as sparse files.

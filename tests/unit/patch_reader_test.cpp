@@ -12,7 +12,7 @@ static std::string Read(const std::string& bytes)
 {
     PatchContents patch;
     char refusal[REFUSAL_SIZE];
-    if (!ReadPatchBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &patch, refusal))
+    if (!ReadPatchBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0, &patch, refusal))
         return refusal;
     std::string read = std::to_string(patch.count) + ":";
     for (unsigned i = 0; i < patch.distinct; i++)

@@ -44,7 +44,7 @@ TEST(DescribeFit, SaysOnlyWhatThePatchIsWithoutAFile)
     static const unsigned char bytes[] = "GAME.EXE\0\0\0\0\0\0\0hi";
     PatchContents patch;
     char refusal[REFUSAL_SIZE], box[VERDICT_SIZE];
-    ASSERT_TRUE(ReadPatchBytes(bytes, sizeof bytes - 1, &patch, refusal));
+    ASSERT_TRUE(ReadPatchBytes(bytes, sizeof bytes - 1, 0, &patch, refusal));
     for (const char* file : {static_cast<const char*>(nullptr), ""}) {
         DescribeFit(&patch, NULL, file, NULL, "unused", box);
         EXPECT_STREQ(box, "Target: GAME.EXE\r\nRecords: 0\r\nComment: hi");

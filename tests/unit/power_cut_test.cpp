@@ -160,24 +160,24 @@ TEST_F(PowerCutTest, AtEveryFlushOneMoreApplyReachesAWholeState)
     Problem problem;
     reset();
     ArmFaults(nullptr);
-    ASSERT_EQ(ApplyPatch("p", "game.exe", nullptr, "u", 0, 0, nullptr, &fit, &problem), 1);
+    ASSERT_EQ(ApplyPatch("p", "game.exe", nullptr, "u", 0, 0, 0, nullptr, &fit, &problem), 1);
     int flushes = CallsMade("fsync") + CallsMade("fdatasync");
     DisarmFaults();
     ASSERT_GE(flushes, 6);
     for (int cut = 1; cut <= flushes; cut++) {
         reset();
-        EXPECT_EXIT((PutLayer(cut), ApplyPatch("p", "game.exe", nullptr, "u", 0, 0, nullptr, &fit, &problem)),
+        EXPECT_EXIT((PutLayer(cut), ApplyPatch("p", "game.exe", nullptr, "u", 0, 0, 0, nullptr, &fit, &problem)),
                     ::testing::ExitedWithCode(CRASHED), "") << cut;
         System = SystemDefaults;
         PatchContents contents;
-        ASSERT_EQ(CheckPatch("p", "game.exe", 0, 0, &contents, &fit, &problem), 1) << cut;
+        ASSERT_EQ(CheckPatch("p", "game.exe", 0, 0, 0, &contents, &fit, &problem), 1) << cut;
         std::string file = ReadBytes("game.exe"), kept = ReadBytes("u");
         int state = fit.journal == JOURNAL_INTERRUPTED ? 1
                     : file == original && kept == "old" ? 0
                     : file == patched && kept == undo   ? 2
                                                         : -1;
         EXPECT_NE(state, -1) << "cut at flush " << cut;
-        EXPECT_EQ(ApplyPatch("p", "game.exe", nullptr, state == 2 ? nullptr : "u", 0, 0, nullptr, &fit, &problem), 1)
+        EXPECT_EQ(ApplyPatch("p", "game.exe", nullptr, state == 2 ? nullptr : "u", 0, 0, 0, nullptr, &fit, &problem), 1)
             << cut;
         EXPECT_EQ(ReadBytes("game.exe") + ReadBytes("u"), patched + undo) << "cut at flush " << cut;
         EXPECT_EQ(Listing(), (Messages{"game.exe", "p", "u"})) << "cut at flush " << cut;

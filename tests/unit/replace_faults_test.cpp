@@ -61,14 +61,14 @@ struct FaultRow {
 
 static int Apply(const char* file, const char* undo, int anyName, PatchFit* fit, Problem* problem)
 {
-    return ApplyPatch("p", file, nullptr, undo, anyName, 0, nullptr, fit, problem);
+    return ApplyPatch("p", file, nullptr, undo, 0, anyName, 0, nullptr, fit, problem);
 }
 
 // The apply through a copy: src, which holds what game.exe held, patched over game.exe.
 static int ApplyCopy(const char* undo, PatchFit* fit, Problem* problem)
 {
     WriteBytes("src", ReadBytes("game.exe"));
-    return ApplyPatch("p", "src", "game.exe", undo, 1, 0, nullptr, fit, problem);
+    return ApplyPatch("p", "src", "game.exe", undo, 0, 1, 0, nullptr, fit, problem);
 }
 
 // Runs in the row's folder, so that paths and the names of kept files read
@@ -236,14 +236,14 @@ TEST_F(ReplaceFaultsTest, ReasonOfTheFailingCall)
     PatchFit fit;
     Problem problem;
     ArmFaults(copy);
-    EXPECT_EQ(ApplyPatch("p", "big.exe", "big2", nullptr, 1, 0, nullptr, &fit, &problem), 0);
+    EXPECT_EQ(ApplyPatch("p", "big.exe", "big2", nullptr, 0, 1, 0, nullptr, &fit, &problem), 0);
     EXPECT_EQ(Line(problem), "big.exe: cannot be read: Input/output error");
     EXPECT_EQ(ReadBytes("big.exe"), std::string(1000000, '\0'));
 
     const Fault control[] = {{"fcntl", 1, -1, EIO}, {}};
     PatchContents contents;
     ArmFaults(control);
-    EXPECT_EQ(LoadPatch("p", &contents, &problem), 0);
+    EXPECT_EQ(LoadPatch("p", 0, &contents, &problem), 0);
     EXPECT_EQ(Line(problem), "p: cannot be opened as a file: Input/output error");
 
     std::string bytes(3000000, '\0');
@@ -253,7 +253,7 @@ TEST_F(ReplaceFaultsTest, ReasonOfTheFailingCall)
     WriteBytes("m.bin", bytes);
     const Fault shrink[] = {{"pread", 1, 0, 0, FAULT_ACT, nullptr, ShrinkOriginal}, {}};
     ArmFaults(shrink);
-    EXPECT_EQ(MakePatchFile("o.bin", "m.bin", "s.ov", "", &problem), 0);
+    EXPECT_EQ(MakePatchFile("o.bin", "m.bin", "s.ov", "", 0, nullptr, &problem), 0);
     EXPECT_EQ(Line(problem), "o.bin: changed while Morvex was working");
     EXPECT_EQ(FaultsHit(), 1);
     EXPECT_EQ(Listing(), (Messages{"big.exe", "m.bin", "o.bin", "p"}));
@@ -280,7 +280,7 @@ TEST_F(ReplaceFaultsTest, KilledAtEachCallLeavesTheFileWhole)
             Reset();
             Fault crash[] = {{kind, call, 0, 0, FAULT_CRASH}, {}};
             WriteBytes("src", Original);
-            EXPECT_EXIT((ArmFaults(crash), ApplyPatch("p", "src", "game.exe", nullptr, 1, 0, nullptr, &fit, &problem)),
+            EXPECT_EXIT((ArmFaults(crash), ApplyPatch("p", "src", "game.exe", nullptr, 0, 1, 0, nullptr, &fit, &problem)),
                         ::testing::ExitedWithCode(CRASHED), "")
                 << kind << " " << call;
             std::string now = ReadBytes("game.exe");

@@ -46,7 +46,7 @@ TEST(ShowProcessText, EscapesControlsByCodePoint)
 static std::string Stored(const char* text, unsigned codePage)
 {
     char out[64];
-    size_t put = ToPatchText(text, out, sizeof out, codePage);
+    size_t put = ToPatchText(text, out, sizeof out, codePage, nullptr);
     std::string hex;
     for (size_t i = 0; i < put; i++) {
         char byte[4];

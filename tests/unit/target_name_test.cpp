@@ -1,3 +1,4 @@
+#include "patch_text.h"
 #include "path_text.h"
 #include "target_name.h"
 
@@ -8,7 +9,7 @@
 
 static std::string Field(const char* path)
 {
-    TargetName name = DeriveTargetName(path);
+    TargetName name = DeriveTargetName(path, 0, NULL);
     return std::string(name.bytes, sizeof name.bytes);
 }
 
@@ -54,6 +55,37 @@ TEST(DeriveTargetName, KeepsNothingOfAnEarlierName)
 {
     Field(DIR("a") "abcdefghijkl.exe");
     EXPECT_EQ(Field(DIR("a") "b.exe"), std::string("B.EXE\0\0\0\0\0\0\0\0", 13));
+}
+
+// An e with an acute accent in this process's character set: in 1252, not in 1251.
+#ifdef _WIN32
+#define E_ACUTE "\xE9"
+#else
+#define E_ACUTE "\xC3\xA9"
+#endif
+
+// Only a '?' the stored name or text keeps is a character lost.
+TEST(DeriveTargetName, SaysWhenTheNameLostACharacter)
+{
+    const struct {
+        const char* path;
+        unsigned codePage;
+        int lost;
+    } rows[] = {
+        {DIR("a") "caf" E_ACUTE ".exe", 1251, 1},
+        {DIR("a") "caf" E_ACUTE ".exe", 1252, 0},
+        {DIR("caf" E_ACUTE) "x.exe", 1251, 0},
+        {DIR("a") "abcdefgh" E_ACUTE ".exe", 1251, 0},
+        {DIR("a") "abcde" E_ACUTE "gh.exe", 1251, 1},
+    };
+    for (const auto& row : rows) {
+        int lost = -1, textLost = -1;
+        DeriveTargetName(row.path, row.codePage, &lost);
+        EXPECT_EQ(lost, row.lost) << row.path << " " << row.codePage;
+        char stored[64];
+        ToPatchText(row.path, stored, sizeof stored, row.codePage, &textLost);
+        EXPECT_EQ(textLost, row.codePage == 1251);
+    }
 }
 
 TEST(TrimPastedPath, TakesOffBlanksAndOnePairOfQuotes)
