@@ -6,6 +6,7 @@
 // flushed separately.
 #include "in_place.h"
 #include "journal.h"
+#include "system_calls.h"
 
 #include <cstdio>
 #include <cstring>
