@@ -45,6 +45,14 @@ function patchName(original) {
     return { name };
 }
 
+// What the patch stores as '?' for characters its code page lacks (the
+// engine's bits: 1 the target name, 2 the comment), said once.
+function lostWarning(lost) {
+    const what = ["", "the target name holds", "the comment holds", "the target name and the comment hold"][lost & 3];
+    return what ? `Warning: ${what} characters code page ${codePage("code-page")} cannot store; they are written as '?'.`
+        : "";
+}
+
 $("make").addEventListener("click", async () => {
     if (makeArea.jobs.length)
         return;
@@ -60,7 +68,8 @@ $("make").addEventListener("click", async () => {
     if (answer.same)
         $("make-result").textContent = "The two files are the same: this patch changes nothing.";
     else if (answer.patch)
-        $("make-result").textContent = answer.text + "\n" + download(answer.patch, name, "The patch");
+        $("make-result").textContent = [answer.text, download(answer.patch, name, "The patch"), lostWarning(answer.lost)]
+            .filter(Boolean).join("\n");
     else
         $("make-result").textContent = answer.problem || CANCELLED_LINE;
 });

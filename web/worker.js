@@ -95,7 +95,8 @@ async function make({ original, modified, comment, codePage, readOnly }, job) {
         return { same: true };
     const length = number("WebMakePatch", original.name, comment, codePage);
     const start = engine._WebOutput();
-    return { patch: engine.HEAPU8.slice(start, start + length), text: text("WebCompleteText") };
+    return { patch: engine.HEAPU8.slice(start, start + length), text: text("WebCompleteText"),
+             lost: engine._WebMakeLost() };
 }
 
 // Positions closer than this share one read: reading the gap costs less than

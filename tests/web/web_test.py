@@ -18,7 +18,8 @@ from session import (check, cyrillic, dense_game, dense_patch, downloads, driver
 # the expected text, and the downloads by name.
 cases = [
     ([("file", "original", game), ("file", "modified", patched), ("type", "comment", "a comment é☃"),
-      ("click", "make", None)], "make-result", "The patch downloads as game.ov", {"game.ov": made}),
+      ("click", "make", None)], "make-result",
+     "Warning: the comment holds characters code page 1252 cannot store; they are written as '?'.", {"game.ov": made}),
     ([("type", "patch-name", "mine"), ("file", "original", game), ("file", "modified", patched), ("click", "make", None)],
      "make-result", "The patch downloads as mine.ov", {"mine.ov": None}),
     ([("file", "original", game), ("file", "modified", patched), ("type", "patch-name", "fix.exe"), ("click", "make", None)],
@@ -35,6 +36,9 @@ cases = [
     ([("file", "patch", made), ("file", "target", write("gam\u202ee.exe", original)), ("click", "apply", None),
       ("accept", None, None)], "apply-result",
      "Your patched gam_e.exe is in your downloads. Put it in place of the gam\\u202Ee.exe you chose.", {"gam_e.exe": out}),
+    ([("file", "original", cyrillic), ("file", "modified", patched), ("type", "comment", "a comment é☃"),
+      ("click", "make", None)], "make-result", "Warning: the target name and the comment hold characters code page "
+     "1252 cannot store; they are written as '?'.", {"тест.ov": None}),
     ([("file", "original", game), ("file", "modified", game), ("click", "make", None)],
      "make-result", "The two files are the same: this patch changes nothing.", {}),
     ([("file", "patch", made), ("file", "target", patched)], "verdict", "Already applied: nothing to do.", {}),
