@@ -1,6 +1,7 @@
 #ifndef MORVEX_APPLY_WORK_H
 #define MORVEX_APPLY_WORK_H
 
+#include "apply_texts.h"
 #include "patch_verdict.h"
 #include "win_shared.h"
 

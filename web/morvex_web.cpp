@@ -1,6 +1,7 @@
 // The engine's calls for the page's worker: the worker reads the files in
 // slices into the buffers here and gets back the patch, the verdict and the
 // texts, as the Windows programs show them.
+#include "apply_texts.h"
 #include "make_messages.h"
 #include "patch_builder.h"
 #include "patch_compare.h"

@@ -1,3 +1,4 @@
+#include "apply_texts.h"
 #include "patch_verdict.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,6 @@
-#include "patch_verdict.h"
+// The applier's words, which the page shows too: the information box, a
+// line for each thing, separated by CR LF, the questions and the result.
+#include "apply_texts.h"
 
 #include "patch_format.h"
 #include "patch_text.h"
@@ -92,30 +94,6 @@ int NameQuestion(const PatchContents& patch, const char* filePath, char* out, si
 void PartlyQuestion(const PatchContents& patch, const PatchFit& fit, char* out, size_t size)
 {
     snprintf(out, size, "%u of %u bytes already hold their new value. Apply the rest?", fit.applied, patch.distinct);
-}
-
-int UndoPatchPath(const char* patchPath, const char* filePath, char* out, size_t size)
-{
-    const char* name = LastComponent(patchPath);
-    const char* dot = strrchr(name, '.');
-    size_t stem = dot && dot != name ? static_cast<size_t>(dot - name) : strlen(name);
-    int folder = static_cast<int>(LastComponent(filePath) - filePath);
-    int length = snprintf(out, size, "%.*s%.*s-undo%s", folder, filePath, static_cast<int>(stem), name, name + stem);
-    return length >= 0 && static_cast<size_t>(length) < size;
-}
-
-void UndoComment(const char* patchPath, unsigned codePage, char* out, int* lost)
-{
-    char comment[1024];
-    snprintf(comment, sizeof comment, "undoes %s", LastComponent(patchPath));
-    ToPatchText(comment, out, MAX_COMMENT_LENGTH + 1, codePage, lost);
-}
-
-size_t EncodeUndoPatch(const PatchContents& patch, const unsigned char* oldBytes, const char* patchPath, unsigned char* out)
-{
-    char stored[MAX_COMMENT_LENGTH + 1];
-    UndoComment(patchPath, patch.codePage, stored, NULL);
-    return EncodeUndo(patch.name, patch.positions, patch.distinct, oldBytes, stored, out);
 }
 
 void ReplaceUndoQuestion(const char* undoPath, char* out, size_t size)
