@@ -94,6 +94,8 @@ out=$($runner "$exe" --help 2>&1 >/dev/full)
 out="${out//$'\r'/}|$?"
 # Wine's C library gives no reason for /dev/full.
 check "help" "0" "$($runner "$exe" --help > /dev/null 2>&1; echo $?)"
+check "help lists the code pages" "  874 (Thai)|  Windows-1252 (Western European)" \
+    "$($runner "$exe" --help | tr -d '\r' | grep -xE '  (874 \(Thai\)|Windows-1252 \(Western European\))' | paste -sd'|')"
 check "write error" "morvexc: write error$([ -z "$runner" ] && echo ": No space left on device")|1" "$out"
 # A report lost after an apply still says that the file was patched.
 cp "$work/game.exe" "$work/full.exe"

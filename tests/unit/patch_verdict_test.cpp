@@ -3,6 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+// A folder as this system spells it.
+#ifdef _WIN32
+#define GAME "D:\\game\\"
+#else
+#define GAME "/game/"
+#endif
+
 TEST(UndoPatchPath, PutsTheUndoPatchBesideThePatchedFile)
 {
     const struct {
@@ -27,11 +36,6 @@ TEST(UndoPatchPath, PutsTheUndoPatchBesideThePatchedFile)
 
 TEST(AppliedText, NamesTheUndoPatchOnlyWhenOneWasWritten)
 {
-#ifdef _WIN32
-#define GAME "D:\\game\\"
-#else
-#define GAME "/game/"
-#endif
     char text[64];
     AppliedText(GAME "game.exe", NULL, text, sizeof text);
     EXPECT_STREQ(text, "Patch applied to game.exe.");
@@ -49,5 +53,28 @@ TEST(DescribeFit, SaysOnlyWhatThePatchIsWithoutAFile)
     for (const char* file : {static_cast<const char*>(nullptr), ""}) {
         DescribeFit(&patch, NULL, file, NULL, "unused", box);
         EXPECT_STREQ(box, "Target: GAME.EXE\r\nRecords: 0\r\nComment: hi");
+    }
+}
+
+// With a file named: the fit's line, and a warning where the file's name
+// does not give the target name.
+TEST(DescribeFit, WarnsOfAnotherName)
+{
+    static const unsigned char bytes[] = "GAME.EXE\0\0\0\0\0\x01\0\x01\0\0\0\x01\xaa";
+    PatchContents patch;
+    char refusal[REFUSAL_SIZE], box[VERDICT_SIZE];
+    ASSERT_TRUE(ReadPatchBytes(bytes, sizeof bytes - 1, &patch, refusal));
+    const char* lines = "Target: GAME.EXE\r\nRecords: 1\r\nComment: (none)\r\nNot applied: 1 byte will change.";
+    const struct {
+        const char *file, *warning;
+    } rows[] = {
+        {GAME "game.exe", ""},
+        {GAME "other.exe", "\r\nWarning: this patch is for GAME.EXE; this file's name gives OTHER.EXE."},
+    };
+    for (const auto& row : rows) {
+        PatchFit fit = {};
+        fit.state = FIT_NOT_APPLIED;
+        DescribeFit(&patch, NULL, row.file, &fit, NULL, box);
+        EXPECT_EQ(std::string(box), std::string(lines) + row.warning) << row.file;
     }
 }
