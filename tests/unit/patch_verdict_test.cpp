@@ -63,7 +63,7 @@ TEST(DescribeFit, WarnsOfAnotherName)
     static const unsigned char bytes[] = "GAME.EXE\0\0\0\0\0\x01\0\x01\0\0\0\x01\xaa";
     PatchContents patch;
     char refusal[REFUSAL_SIZE], box[VERDICT_SIZE];
-    ASSERT_TRUE(ReadPatchBytes(bytes, sizeof bytes - 1, &patch, refusal));
+    ASSERT_TRUE(ReadPatchBytes(bytes, sizeof bytes - 1, 0, &patch, refusal));
     const char* lines = "Target: GAME.EXE\r\nRecords: 1\r\nComment: (none)\r\nNot applied: 1 byte will change.";
     const struct {
         const char *file, *warning;
