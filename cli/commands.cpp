@@ -29,10 +29,17 @@ int MakeCommand(Arguments* args)
     // The engine cuts the comment to 255 bytes, as the comment dialog does.
     const char* comment = args->count == 4 ? argv[3].text : "";
     Problem problem;
+    int lost;
     // The sizes first, as the dialog checks them before it asks for a patch name.
     if (!CompareSizes(argv[0].text, argv[1].text, &problem)
-        || !MakePatchFile(argv[0].text, argv[1].text, argv[2].text, comment, args->codePage, NULL, &problem))
+        || !MakePatchFile(argv[0].text, argv[1].text, argv[2].text, comment, args->codePage, &lost, &problem))
         return Report(problem);
+    // Made all the same, with '?' where the code page lacks a character.
+    if (lost) {
+        char warning[160];
+        LostWarning(lost, args->codePage, warning, sizeof warning);
+        PrintText(stderr, "morvexc: warning: %s\n", warning);
+    }
     PrintText(stdout, "%s\n", PatchComplete);
     return 0;
 }

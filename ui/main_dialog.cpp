@@ -35,6 +35,18 @@ static void BrowseInto(HWND window, const char* title, char* pathBuffer, int fie
     SetDlgItemTextA(window, field, pathBuffer);
 }
 
+// Before the patch is named: what the code page cannot store becomes '?'.
+static void WarnOfLostCharacters(HWND window)
+{
+    int lost = LostCharacters(OriginalPath, CommentText, 0);
+    if (!lost)
+        return;
+    char warning[160];
+    LostWarning(lost, 0, warning, sizeof warning);
+    warning[0] = static_cast<char>(warning[0] - 'a' + 'A'); // a box's text begins a sentence
+    ShowWarning(window, warning);
+}
+
 static void MakePatch(HWND window)
 {
     if (!ReadPathField(window, IDC_ORIGINAL_PATH, OriginalPath, 1)
@@ -53,6 +65,7 @@ static void MakePatch(HWND window)
     if (!sameSize)
         return;
     ShowSubDialog("COMMENT", CommentDialogProc);
+    WarnOfLostCharacters(window);
     PrepareFileDialog(window, SaveFilter, "Select name for patch");
     // Cancelling the save dialog ends the command: nothing is written.
     if (!ChooseSaveFile(window, PatchPath))

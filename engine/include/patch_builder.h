@@ -3,6 +3,8 @@
 
 #include "problem.h"
 
+#include <cstddef>
+
 // Opens both inputs and checks that they have the same length, below 2 GiB.
 // Returns 1, or 0 with the problem (the dialog's own message as `what`).
 int CompareSizes(const char* originalPath, const char* modifiedPath, Problem* problem);
@@ -19,6 +21,15 @@ enum { LOST_NAME = 1, LOST_COMMENT = 2 };
 // NULL) set to the LOST_ bits of what lost characters, or 0 with the problem.
 int MakePatchFile(const char* originalPath, const char* modifiedPath, const char* patchPath, const char* comment,
                   unsigned codePage, int* lost, Problem* problem);
+
+// The LOST_ bits MakePatchFile would set for these texts, told before the
+// patch is named.
+int LostCharacters(const char* originalPath, const char* comment, unsigned codePage);
+
+// The warning for `lost` (LOST_ bits, not 0) in every front end's words:
+// "the comment holds characters code page 1252 cannot store; they are
+// written as '?'", the default code page (0) by its number.
+void LostWarning(int lost, unsigned codePage, char* out, size_t size);
 
 // The two as the dialog runs them: 1 on success, or 0 after showing their
 // own message for `owner` (see warning.h). Run CheckSameSize before BuildPatch.

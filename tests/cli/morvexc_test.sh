@@ -38,6 +38,27 @@ for row in "café.exe|é||43 41 46 e9 2e 45 58 45 00 00 00 00 00|e9" \
     morvexc $options "$work/$name" "$work/game.new" "$work/text.ov" "$comment" > /dev/null
     check "text of $name" "$expected" "$(head -c13 "$work/text.ov" > "$work/n"; hex "$work/n")|$(tail -c +34 "$work/text.ov" > "$work/c"; hex "$work/c")"
 done
+# What the code page cannot store is said in one warning line naming what
+# lost characters; the patch is made all the same.
+mkdir "$work/папка" && cp "$work/game.exe" "$work/игра.exe" && cp "$work/game.exe" "$work/папка/game.exe"
+cp "$work/game.exe" "$work/longfilenameй.exe"
+lost="characters code page 1252 cannot store; they are written as '?'"
+made() { # ORIGINAL MODIFIED PATCH COMMENT [OPTION...]: stderr|stdout|status, whichever is written first
+    local out rc original=$1 modified=$2 patch=$3 comment=$4
+    shift 4
+    out=$($runner "$exe" "$@" "$(winpath "$original")" "$(winpath "$modified")" "$(winpath "$patch")" "$comment" 2> "$work/err")
+    rc=$?
+    echo "$(tr -d '\r' < "$work/err")|${out//$'\r'/}|$rc"
+}
+for row in "игра.exe|||morvexc: warning: the target name holds $lost" \
+    "game.exe|日本語||morvexc: warning: the comment holds $lost" \
+    "игра.exe|日本語||morvexc: warning: the target name and the comment hold $lost" \
+    "игра.exe|日本語|--code-page=1251|morvexc: warning: the comment holds ${lost/1252/1251}" \
+    "café.exe|é||" "папка/game.exe|||" "longfilenameй.exe|||"; do
+    IFS='|' read -r name comment option expected <<< "$row"
+    # shellcheck disable=SC2086
+    check "warning for $name, $comment $option" "$expected|Patch Complete!|0" "$(made "$work/$name" "$work/game.new" "$work/w.ov" "$comment" $option)"
+done
 check "LONGFI~1.EXE's patch checked and applied" "not applied|0 of 3 positions hold their new value; target LONGFI~1.EXE; file 6 bytes|0|0" \
     "$(morvexc check "$work/text.ov" "$work/longfilename.exe")|$(morvexc apply "$work/text.ov" "$work/longfilename.exe" > /dev/null; cmp "$work/longfilename.exe" "$work/game.new"; echo $?)"
 check "café.exe's patch checked" "not applied|0 of 3 positions hold their new value; target CAFé.EXE; file 6 bytes|0" \
@@ -135,8 +156,8 @@ if [ -n "$runner" ]; then
     mkdir "$work/Папка"
     printf 'abc' > "$work/Папка/исх.exe"
     printf 'a\xc3\xa9' > "$work/Папка/мод.exe"
-    check "Cyrillic names" "Patch Complete!|0" \
-        "$(morvexc "$work/Папка/исх.exe" "$work/Папка/мод.exe" "$work/Папка/п.ov" "é коммент")"
+    check "Cyrillic names" "morvexc: warning: the target name and the comment hold $lost|Patch Complete!|0" \
+        "$(made "$work/Папка/исх.exe" "$work/Папка/мод.exe" "$work/Папка/п.ov" "é коммент")"
     check "shown in UTF-8 without the UTF-8 code page too" "target: CAFé.EXE" "$(exe=$3 morvexc show "$work/text.ov" | cut -d'|' -f1)"
     check "quoted paths" "Patch Complete!|0" \
         "$(morvexc " \"$(winpath "$work/game.exe")\" " "\"$(winpath "$work/game.new")\"" "$work/q.ov")"

@@ -106,6 +106,7 @@ static void Commands()
     const std::string demoPatch("DEMO.EXE\0\0\0\0\0\x02\x00\x01\x00\x00\x00\x01\xAA\x03\x00\x00\x00\x01\xBB", 27);
     const std::string longComment(300, 'c'), quoted = " \"" + Here + "demo.exe\" ";
     const std::string sizes = "Files don't appear to be the same size!", overwrite = "File already exists.\nDo you want to replace it?";
+    const std::string lost = "The target name and the comment hold characters code page 1252 cannot store; they are written as '?'";
     const std::string quit = "Do you really want to quit? [No]", onInput = "The patch can't be written over one of the files being compared!";
     const struct {
         std::string original, modified;
@@ -123,6 +124,10 @@ static void Commands()
         // The save dialog offers the last patch; cancelling it writes nothing.
         {Here + "demo.exe", Here + "demo.new", IDC_MAKE_PATCH, {"comment:x", "cancel"},
          "comment; Select name for patch (first.ov)", "", demoPatch + "hi"},
+        // What code page 1252 cannot store is said once, before the patch is named.
+        {Here + "игра.exe", Here + "demo.new", IDC_MAKE_PATCH, {"comment:日本語", "ok", "file:first.ov", "yes", "ok"},
+         "comment; " + lost + "; Select name for patch (first.ov); " + overwrite + "; Patch Complete!", "",
+         "????.EXE" + demoPatch.substr(8) + "???"},
         {Here + "demo.exe", Here + "demo.new", IDC_MAKE_PATCH, {"comment:" + longComment, "ok", "yes", "ok"},
          "comment; Select name for patch (first.ov); " + overwrite + "; Patch Complete!", "", demoPatch + longComment.substr(0, 255)},
         {Here + "demo.exe", Here + "demo.new", IDC_MAKE_PATCH, {"comment:", "file:demo.exe", "yes", "ok", "ok"},
@@ -211,6 +216,7 @@ int main()
     std::ofstream("demo.exe", std::ios::binary) << std::string("\x00\x11\x22\x33", 4);
     std::ofstream("demo.new", std::ios::binary) << std::string("\x00\xAA\x22\xBB", 4);
     std::ofstream("short.new", std::ios::binary) << "abc";
+    std::ofstream("игра.exe", std::ios::binary) << std::string("\x00\x11\x22\x33", 4);
 
     InstanceHandle = GetModuleHandleA(NULL);
     SetWindowsHookExA(WH_CBT, WatchWindows, NULL, GetCurrentThreadId());
@@ -228,7 +234,7 @@ int main()
            "11", "the small and the big icon are set");
     Drops();
     Commands();
-    for (const char* name : {"demo.exe", "demo.new", "short.new", "first.ov"})
+    for (const char* name : {"demo.exe", "demo.new", "short.new", "first.ov", "игра.exe"})
         DeleteFileA((Here + name).c_str());
     SetCurrentDirectoryA(folder);
     RemoveDirectoryA(Here.c_str());
