@@ -12,126 +12,129 @@
 #include "platform.h"
 #include "progress.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
-static PatchContents Patch;
-static InPlace Place;
-static Journal Writing;
-static unsigned char JournalOut[MAX_JOURNAL_SIZE];
-static unsigned char UndoBytes[MAX_PATCH_SIZE];
-static Replacement Undo;
-
-// Lays out the journal of applying `patch` to the file held in `place`,
-// with the undo patch it writes in UndoBytes. Returns the journal's length,
-// or 0 with the problem.
-static size_t LayOutJournal(const PatchContents& patch, const char* patchPath, const char* undoPath,
-                            size_t* undoLength, Problem* problem)
+// Lays out the journal of applying the work's patch to the file it holds,
+// with the undo patch it writes. Returns the journal's length, or 0 with
+// the problem.
+static size_t LayOutJournal(ApplyWork* work, const char* patchPath, const char* undoPath, size_t* undoLength,
+                            Problem* problem)
 {
-    Writing.volume = Place.info.volume;
-    Writing.index = Place.info.index;
-    Writing.size = Place.info.size;
-    Writing.name = patch.name;
-    Writing.count = patch.distinct;
+    const PatchContents& patch = work->patch;
+    Journal& journal = work->writing;
+    unsigned char* undoBytes = work->undoBytes;
+    journal.volume = work->place.info.volume;
+    journal.index = work->place.info.index;
+    journal.size = work->place.info.size;
+    journal.name = patch.name;
+    journal.count = patch.distinct;
     for (unsigned i = 0; i < patch.distinct; i++)
-        Writing.records[i] = {patch.positions[i].offset, OldBytes[i], patch.positions[i].value};
-    *undoLength = EncodeUndoPatch(patch, OldBytes, patchPath, UndoBytes);
+        journal.records[i] = {patch.positions[i].offset, OldBytes[i], patch.positions[i].value};
+    *undoLength = EncodeUndoPatch(patch, OldBytes, patchPath, undoBytes);
     // The undo patch's comment, as it stores it, follows its records.
-    size_t records = UndoBytes[TARGET_NAME_SIZE] | UndoBytes[TARGET_NAME_SIZE + 1] << 8;
+    size_t records = undoBytes[TARGET_NAME_SIZE] | undoBytes[TARGET_NAME_SIZE + 1] << 8;
     size_t comment = PATCH_HEADER_SIZE + PATCH_RECORD_SIZE * records;
-    snprintf(Writing.comment, sizeof Writing.comment, "%.*s", static_cast<int>(*undoLength - comment),
-             reinterpret_cast<const char*>(UndoBytes + comment));
-    snprintf(Writing.patchPath, sizeof Writing.patchPath, "%s", patchPath);
-    Writing.undoPath[0] = '\0';
-    if (undoPath && !AbsolutePath(undoPath, Writing.undoPath, sizeof Writing.undoPath, problem))
+    snprintf(journal.comment, sizeof journal.comment, "%.*s", static_cast<int>(*undoLength - comment),
+             reinterpret_cast<const char*>(undoBytes + comment));
+    snprintf(journal.patchPath, sizeof journal.patchPath, "%s", patchPath);
+    journal.undoPath[0] = '\0';
+    if (undoPath && !AbsolutePath(undoPath, journal.undoPath, sizeof journal.undoPath, problem))
         return Blame(problem, undoPath, "cannot be written");
-    size_t length = EncodeJournal(Writing, JournalOut);
+    size_t length = EncodeJournal(journal, work->journalOut);
     if (!length)
-        NoteReason(problem, "a path too long for the journal"), Blame(problem, Place.journalPath, "cannot be written");
+        NoteReason(problem, "a path too long for the journal"), Blame(problem, work->place.journalPath, "cannot be written");
     return length;
 }
 
 // From the journal's first byte to its removal; with interrupts held, so
 // that a signal is answered after the commit (or, if it kills, by the journal).
-static int Commit(const char* filePath, const char* undoPath, size_t journalLength, size_t undoLength,
-                  Progress* progress, Problem* problem)
+static int Commit(ApplyWork* work, const char* filePath, const char* undoPath, size_t journalLength,
+                  size_t undoLength, Progress* progress, Problem* problem)
 {
-    if (!WriteJournalFile(&Place, JournalOut, journalLength, problem))
-        return Blame(problem, Place.journalPath, "cannot be written");
+    InPlace& place = work->place;
+    Replacement& undo = work->undo;
+    if (!WriteJournalFile(&place, work->journalOut, journalLength, problem))
+        return Blame(problem, place.journalPath, "cannot be written");
     // Until the first write to the file, a cancel or a change leaves everything as it was.
     int cancelled = progress && progress->cancel.load();
-    if (cancelled || !StillInPlace(&Place, problem)) {
-        if (RemoveJournalFile(&Place, problem) == 0)
-            return Blame(problem, Place.journalPath, "cannot be removed: the next apply finishes what it holds");
+    if (cancelled || !StillInPlace(&place, problem)) {
+        if (RemoveJournalFile(&place, problem) == 0)
+            return Blame(problem, place.journalPath, "cannot be removed: the next apply finishes what it holds");
         return Refuse(problem, cancelled ? NULL : filePath, cancelled ? Cancelled : ChangedWhileWorking);
     }
-    if (!WriteNewValues(&Place, Writing.records, Writing.count, problem))
-        return KeptJournal(problem, Place, filePath, "cannot be written");
-    if (!FlushInPlace(&Place, problem))
-        return KeptJournal(problem, Place, filePath, "cannot be flushed to the disk");
+    if (!WriteNewValues(&place, work->writing.records, work->writing.count, problem))
+        return KeptJournal(problem, place, filePath, "cannot be written");
+    if (!FlushInPlace(&place, problem))
+        return KeptJournal(problem, place, filePath, "cannot be flushed to the disk");
     // A file moved over this one meanwhile stays whole, and gets no undo patch.
-    if (!StillInPlace(&Place, problem)) {
-        RemoveJournalFile(&Place, problem);
+    if (!StillInPlace(&place, problem)) {
+        RemoveJournalFile(&place, problem);
         return Refuse(problem, filePath, ChangedWhileWorking);
     }
     if (undoPath) {
         Replacement* failed;
-        int written = fwrite(UndoBytes, 1, undoLength, Undo.file) == undoLength || NoteSystemError(problem);
+        int written = fwrite(work->undoBytes, 1, undoLength, undo.file) == undoLength || NoteSystemError(problem);
         if (!written)
-            AbandonReplace(&Undo);
-        if (!written || !NameUndoTemp(&Undo, problem) || !CommitReplace(&Undo, NULL, &failed, problem))
-            return KeptJournal(problem, Place, undoPath, "cannot be written; the file is patched");
+            AbandonReplace(&undo);
+        if (!written || !NameUndoTemp(&undo, problem) || !CommitReplace(&undo, NULL, &failed, problem))
+            return KeptJournal(problem, place, undoPath, "cannot be written; the file is patched");
     }
-    return RemoveFinishedJournal(&Place, filePath, problem);
+    return RemoveFinishedJournal(&place, filePath, problem);
 }
 
 static int ApplyInPlace(const char* patchPath, const char* filePath, const char* undoPath, unsigned codePage,
-                        int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem)
+                        int anyName, int force, Progress* progress, PatchFit* fit, ApplyWork* work,
+                        Problem* problem)
 {
+    PatchContents& patch = work->patch;
+    InPlace& place = work->place;
+    Replacement& undo = work->undo;
+    char* finishedUndo = work->finishedUndo;
     FileInfo patchInfo;
-    if (!LoadPatchFile(patchPath, codePage, &Patch, &patchInfo, problem))
+    if (!LoadPatchFile(patchPath, codePage, &patch, &patchInfo, problem))
         return 0;
-    int opened = OpenInPlace(filePath, &Place, problem);
+    int opened = OpenInPlace(filePath, &place, problem);
     static const char* const failed[] = {"cannot be opened as a file", "cannot be written",
                                          "its folder cannot take a journal"};
     if (opened != 1)
-        return opened == IN_PLACE_BUSY ? IN_PLACE_BUSY : Blame(problem, filePath, failed[Place.folderless]);
-    fit->unlocked = Place.unlocked;
+        return opened == IN_PLACE_BUSY ? IN_PLACE_BUSY : Blame(problem, filePath, failed[place.folderless]);
+    fit->unlocked = place.unlocked;
     fit->otherNames = 0;
     fit->noted = 0;
-    static char finishedUndo[JOURNAL_PATH_SIZE], asked[JOURNAL_PATH_SIZE];
-    int done = FinishJournal(&Place, filePath, fit, finishedUndo, problem)
-               && JudgeOpenFile(Place.file, filePath, Place.info, Patch, anyName, force, fit, problem);
+    int done = FinishJournal(&place, filePath, fit, finishedUndo, problem)
+               && JudgeOpenFile(place.file, filePath, place.info, patch, anyName, force, fit, problem);
     // Asked again after an interruption, the apply just finished is this one.
-    int same = undoPath && finishedUndo[0] && AbsolutePath(undoPath, asked, sizeof asked, problem)
-               && strcmp(asked, finishedUndo) == 0;
+    int same = undoPath && finishedUndo[0] && AbsolutePath(undoPath, work->asked, sizeof work->asked, problem)
+               && strcmp(work->asked, finishedUndo) == 0;
     if (done && fit->state == FIT_APPLIED && (!undoPath || same)) {
-        CloseInPlace(&Place);
+        CloseInPlace(&place);
         return 1;
     }
-    static Replacement held;
-    memset(&held, 0, sizeof held);
+    Replacement& held = work->held;
     held.exists = 1;
-    held.info = Place.info;
-    done = done && (!undoPath || BeginUndo(undoPath, &Undo, held, patchInfo, Place.info, *fit, problem));
+    held.info = place.info;
+    done = done && (!undoPath || BeginUndo(undoPath, &undo, held, patchInfo, place.info, *fit, problem));
     size_t undoLength = 0, journalLength = 0;
-    if (done && !(journalLength = LayOutJournal(Patch, patchPath, undoPath, &undoLength, problem)))
+    if (done && !(journalLength = LayOutJournal(work, patchPath, undoPath, &undoLength, problem)))
         done = 0;
     if (done && !Advance(progress, 0, 1))
         done = Refuse(problem, NULL, Cancelled);
     if (!done) {
-        if (undoPath && Undo.file)
-            AbandonReplace(&Undo);
-        CloseInPlace(&Place);
+        if (undoPath && undo.file)
+            AbandonReplace(&undo);
+        CloseInPlace(&place);
         return 0;
     }
     HoldInterrupts();
-    done = Commit(filePath, undoPath, journalLength, undoLength, progress, problem);
+    done = Commit(work, filePath, undoPath, journalLength, undoLength, progress, problem);
     ReleaseInterrupts();
-    if (undoPath && Undo.file)
-        AbandonReplace(&Undo);
-    fit->lostPrivileges = done && LostPrivileges(&Place);
-    CloseInPlace(&Place);
+    if (undoPath && undo.file)
+        AbandonReplace(&undo);
+    fit->lostPrivileges = done && LostPrivileges(&place);
+    CloseInPlace(&place);
     Advance(progress, 1, 1);
     return done;
 }
@@ -142,11 +145,20 @@ int ApplyPatch(const char* patchPath, const char* filePath, const char* outputPa
     fit->journal = JOURNAL_NONE;
     fit->journalPatch[0] = '\0';
     fit->unlocked = fit->lostPrivileges = 0;
+    ApplyWork* work = static_cast<ApplyWork*>(calloc(1, sizeof *work));
+    if (!work)
+        return NoteError(problem, ENOMEM), Blame(problem, filePath, "cannot be patched");
     int done = outputPath ? IN_PLACE_BUSY
-                          : ApplyInPlace(patchPath, filePath, undoPath, codePage, anyName, force, progress, fit, problem);
+                          : ApplyInPlace(patchPath, filePath, undoPath, codePage, anyName, force, progress, fit, work,
+                                         problem);
     // An output, and a file a program runs from, are written through a copy.
-    if (done == IN_PLACE_BUSY)
-        return ApplyThroughCopy(patchPath, filePath, outputPath, undoPath, codePage, anyName, force, progress, fit,
-                                problem);
+    if (done == IN_PLACE_BUSY) {
+        memset(work, 0, sizeof *work);
+        done = ApplyThroughCopy(patchPath, filePath, outputPath, undoPath, codePage, anyName, force, progress, fit,
+                                work, problem);
+    }
+    // A journal's or a kept copy's name the problem holds lies in the work.
+    KeepProblemPath(problem, work, sizeof *work);
+    free(work);
     return done;
 }

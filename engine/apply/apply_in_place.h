@@ -7,6 +7,29 @@
 #include "journal.h"
 #include "patch_apply.h"
 
+#include "file_replace.h"
+
+enum { COPY_BLOCK_SIZE = 1 << 20 }; // the most of a file that passes through this process at once
+
+// What one apply works in. Too large for a thread's stack, it is taken from
+// the heap for the call, so that two applies never share it.
+struct ApplyWork {
+    PatchContents patch;
+    InPlace place;
+    Replacement dest, undo, held;
+    Journal writing;
+    unsigned char journalOut[MAX_JOURNAL_SIZE];
+    unsigned char undoBytes[MAX_PATCH_SIZE];
+    unsigned char block[COPY_BLOCK_SIZE];
+    char finishedUndo[JOURNAL_PATH_SIZE], asked[JOURNAL_PATH_SIZE];
+};
+
+// Applies through a copy beside the destination: an output, or a file a
+// program runs from.
+int ApplyThroughCopy(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath,
+                     unsigned codePage, int anyName, int force, Progress* progress, PatchFit* fit, ApplyWork* work,
+                     Problem* problem);
+
 // Finishes the journal beside the file held in `place`, if there is one:
 // a journal that was never used is removed; one that fits the file has its
 // new values written and flushed, its undo patch written where it is

@@ -1,5 +1,5 @@
 // Writing the results of an apply: the patched copy and the undo patch.
-#include "patch_apply.h"
+#include "apply_in_place.h"
 #include "patch_judging.h"
 #include "patch_text.h"
 #include "patch_verdict.h"
@@ -15,12 +15,9 @@
 
 enum {
     CHUNK_SIZE = 1 << 16, // the copy's unit: the system copies chunks without a position
-    BLOCK_SIZE = 1 << 20, // the most that passes through this process at once
     STEP_SIZE = 16 << 20  // the most copied between two looks at the progress
 };
 
-static unsigned char Block[BLOCK_SIZE];
-static unsigned char UndoBytes[MAX_PATCH_SIZE];
 
 // Whether a failed copy between files failed in the writing.
 static int WriteFailed(int error)
@@ -43,10 +40,10 @@ static int CopyFailed(Problem* problem, const char* filePath, const char* outPat
 
 // Copies the file's `size` bytes to `out`, each position's new value laid
 // over it. Chunks holding no position are left to the system to copy; runs
-// of chunks that hold one pass through Block. Fails on a read or write
+// of chunks that hold one pass through `block` (COPY_BLOCK_SIZE bytes). Fails on a read or write
 // error, or when the file no longer has exactly `size` bytes.
 static int CopyPatched(FILE* file, const char* filePath, long long size, FILE* out, const char* outPath,
-                       const PatchContents& patch, Progress* progress, Problem* problem)
+                       const PatchContents& patch, unsigned char* block, Progress* progress, Problem* problem)
 {
     const PatchRecord* positions = patch.positions;
     unsigned next = 0;
@@ -70,19 +67,19 @@ static int CopyPatched(FILE* file, const char* filePath, long long size, FILE* o
         for (;;) {
             while (last < patch.distinct && positions[last].offset < end)
                 last++;
-            if (end == size || end - at == BLOCK_SIZE || last == patch.distinct
+            if (end == size || end - at == COPY_BLOCK_SIZE || last == patch.distinct
                 || positions[last].offset >= end + CHUNK_SIZE)
                 break;
             end = std::min(size, end + CHUNK_SIZE);
         }
         size_t length = static_cast<size_t>(end - at);
-        long got = ReadAt(file, Block, length, at);
+        long got = ReadAt(file, block, length, at);
         if (got < 0)
             return NoteSystemError(problem), Blame(problem, filePath, "cannot be read");
         if (got != static_cast<long>(length))
             return Refuse(problem, filePath, ChangedWhileWorking);
-        next += LayPositions(positions + next, last - next, at, Block, length);
-        if (fwrite(Block, 1, length, out) != length)
+        next += LayPositions(positions + next, last - next, at, block, length);
+        if (fwrite(block, 1, length, out) != length)
             return NoteSystemError(problem), Blame(problem, outPath, "cannot be written");
         at = end;
     }
@@ -182,10 +179,11 @@ static int CommitResults(Replacement* dest, const char* destPath, Replacement* u
 }
 
 int ApplyThroughCopy(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath,
-                     unsigned codePage, int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem)
+                     unsigned codePage, int anyName, int force, Progress* progress, PatchFit* fit, ApplyWork* work,
+                     Problem* problem)
 {
-    static PatchContents patch;
-    static Replacement dest, undo;
+    PatchContents& patch = work->patch;
+    Replacement &dest = work->dest, &undo = work->undo;
     FileInfo patchInfo, fileInfo;
     if (!LoadPatchFile(patchPath, codePage, &patch, &patchInfo, problem))
         return 0;
@@ -207,10 +205,10 @@ int ApplyThroughCopy(const char* patchPath, const char* filePath, const char* ou
         return begun;
     }
 
-    int done = CopyPatched(file, filePath, fileInfo.size, dest.file, destPath, patch, progress, problem);
+    int done = CopyPatched(file, filePath, fileInfo.size, dest.file, destPath, patch, work->block, progress, problem);
     if (done && undoPath) {
-        size_t length = EncodeUndoPatch(patch, OldBytes, patchPath, UndoBytes);
-        if (fwrite(UndoBytes, 1, length, undo.file) != length) {
+        size_t length = EncodeUndoPatch(patch, OldBytes, patchPath, work->undoBytes);
+        if (fwrite(work->undoBytes, 1, length, undo.file) != length) {
             NoteSystemError(problem);
             done = Blame(problem, undoPath, "cannot be written");
         }

@@ -34,10 +34,6 @@ int JudgeOpenFile(FILE* file, const char* filePath, const FileInfo& info, const 
 // patch, where one fits the file; refuses the file where one does not.
 int LookForJournal(FILE* file, const char* filePath, const FileInfo& info, PatchFit* fit, Problem* problem);
 
-// The apply through a copy: an output, or a file that cannot be written where it lies.
-int ApplyThroughCopy(const char* patchPath, const char* filePath, const char* outputPath, const char* undoPath,
-                     unsigned codePage, int anyName, int force, Progress* progress, PatchFit* fit, Problem* problem);
-
 // Begins the undo patch's replacement, unless it would land on the patch,
 // on the file or its result `dest`, or there is nothing to undo.
 struct Replacement;

@@ -50,3 +50,12 @@ void ProblemLine(const Problem& problem, char* out, size_t size)
     snprintf(out, size, "%s%s%s%s%s", problem.path ? problem.path : "", problem.path ? ": " : "", problem.what,
              words ? ": " : "", words ? words : "");
 }
+
+void KeepProblemPath(Problem* problem, const void* work, size_t size)
+{
+    const char* start = static_cast<const char*>(work);
+    if (problem->path >= start && problem->path < start + size) {
+        snprintf(problem->kept, sizeof problem->kept, "%s", problem->path);
+        problem->path = problem->kept;
+    }
+}

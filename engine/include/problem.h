@@ -3,7 +3,10 @@
 
 #include <cstddef>
 
-enum { PROBLEM_TEXT_SIZE = 1280 }; // room for a path beside our own words
+enum {
+    PROBLEM_TEXT_SIZE = 1280, // room for a path beside our own words
+    PROBLEM_PATH_SIZE = 1024  // a path the problem keeps itself
+};
 
 // What an engine operation that fails reports: the file at fault, what went
 // wrong, and the system's error taken at the failing call (as cmp passes
@@ -14,6 +17,7 @@ struct Problem {
     char what[PROBLEM_TEXT_SIZE]; // what went wrong, in the engine's words
     int error;                    // errno or GetLastError() at the failing call; 0 when none
     const char* reason;           // our own words for why, where the system has none; else NULL
+    char kept[PROBLEM_PATH_SIZE]; // `path`, where it named a file the work that failed had made up
 };
 
 // What a file that did not hold still while Morvex read or replaced it is told.
@@ -34,6 +38,10 @@ int Blame(Problem* problem, const char* path, const char* what);
 
 // The same with no reason: the failure is ours alone. Returns 0.
 int Refuse(Problem* problem, const char* path, const char* what);
+
+// Where `path` lies in the `size` bytes at `work`, which the failed call
+// is about to give back, keeps a copy of it for the front end.
+void KeepProblemPath(Problem* problem, const void* work, size_t size);
 
 // The reason in words (the system's own for an error code), or NULL.
 const char* ProblemReason(const Problem& problem, char* out, size_t size);
