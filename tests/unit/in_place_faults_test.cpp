@@ -13,27 +13,12 @@
 
 namespace fs = std::filesystem;
 
-static const std::string Patch2 = std::string("GAME.EXE\0\0\0\0\0", 13) + Count(2) + Record(1, '\xaa')
-                                  + Record(3, '\xbb') + "hi";
-static const std::string Original("\x00\x11\x22\x33", 4), Patched("\x00\xaa\x22\xbb", 4);
 static const std::string Undo = std::string("GAME.EXE\0\0\0\0\0", 13) + Count(2) + Record(1, '\x11')
                                 + Record(3, '\x33') + "undoes p";
 static const char Journal[] = ".game.exe.morvex-journal";
 
-class InPlaceFaultsTest : public TempFolderTest {
+class InPlaceFaultsTest : public FaultsTest {
 protected:
-    void SetUp() override
-    {
-        TempFolderTest::SetUp();
-        before = fs::current_path();
-        fs::current_path(folder);
-    }
-    void TearDown() override
-    {
-        DisarmFaults();
-        fs::current_path(before);
-        TempFolderTest::TearDown();
-    }
     void Reset()
     {
         for (const std::string& name : Listing())
@@ -72,7 +57,6 @@ protected:
         EXPECT_EQ(ReadBytes("game.exe") + ReadBytes("g2") + ReadBytes("u"), Patched + Patched + Undo) << why;
         EXPECT_EQ(Listing(), (Messages{"g2", "game.exe", "p", "u"})) << why;
     }
-    fs::path before;
 };
 
 static int ApplyWithUndo(PatchFit* fit, Problem* problem)

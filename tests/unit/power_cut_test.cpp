@@ -126,22 +126,7 @@ static void PutLayer(int cutAt)
     };
 }
 
-class PowerCutTest : public TempFolderTest {
-protected:
-    void SetUp() override
-    {
-        TempFolderTest::SetUp();
-        before = fs::current_path();
-        fs::current_path(folder);
-    }
-    void TearDown() override
-    {
-        System = SystemDefaults;
-        fs::current_path(before);
-        TempFolderTest::TearDown();
-    }
-    fs::path before;
-};
+class PowerCutTest : public FaultsTest {};
 
 TEST_F(PowerCutTest, AtEveryFlushOneMoreApplyReachesAWholeState)
 {

@@ -19,9 +19,6 @@
 
 namespace fs = std::filesystem;
 
-static const std::string Patch2 = std::string("GAME.EXE\0\0\0\0\0", 13) + Count(2) + Record(1, '\xaa')
-                                  + Record(3, '\xbb') + "hi";
-static const std::string Original("\x00\x11\x22\x33", 4), Patched("\x00\xaa\x22\xbb", 4);
 
 static std::string Hex(const std::string& bytes)
 {
@@ -73,20 +70,8 @@ static int ApplyCopy(const char* undo, PatchFit* fit, Problem* problem)
 
 // Runs in the row's folder, so that paths and the names of kept files read
 // as a user in that folder would see them.
-class ReplaceFaultsTest : public TempFolderTest {
+class ReplaceFaultsTest : public FaultsTest {
 protected:
-    void SetUp() override
-    {
-        TempFolderTest::SetUp();
-        before = fs::current_path();
-        fs::current_path(folder);
-    }
-    void TearDown() override
-    {
-        DisarmFaults();
-        fs::current_path(before);
-        TempFolderTest::TearDown();
-    }
     // The patch p, game.exe with a second name g2 (a copy where there are no
     // hard links), an extended attribute and mode 640, and an old undo patch u.
     void Reset()
@@ -151,7 +136,6 @@ protected:
 #endif
         }
     }
-    fs::path before;
 };
 
 static const std::string Changed = "game.exe: changed while Morvex was working";

@@ -210,3 +210,21 @@ int FaultsHit()
     std::lock_guard<std::mutex> hold(Counting);
     return Hits;
 }
+
+const std::string Patch2 = std::string("GAME.EXE\0\0\0\0\0", 13) + Count(2) + Record(1, '\xaa') + Record(3, '\xbb')
+                           + "hi";
+const std::string Original("\x00\x11\x22\x33", 4), Patched("\x00\xaa\x22\xbb", 4);
+
+void FaultsTest::SetUp()
+{
+    TempFolderTest::SetUp();
+    before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+}
+
+void FaultsTest::TearDown()
+{
+    DisarmFaults();
+    std::filesystem::current_path(before);
+    TempFolderTest::TearDown();
+}

@@ -14,6 +14,10 @@
 // so its files are left as a killed process leaves them.
 
 #include "system_calls.h"
+#include "test_files.h"
+
+#include <filesystem>
+#include <string>
 
 enum FaultMode {
     FAULT_FAIL,        // the call fails with `error` and does nothing
@@ -48,5 +52,19 @@ int CallsMade(const char* call);
 // How many calls the faults hit since armed: a row whose fault hit nothing
 // shows nothing.
 int FaultsHit();
+
+// A two-record patch for game.exe with the comment "hi", and the file
+// before and after it.
+extern const std::string Patch2, Original, Patched;
+
+// Runs in its own folder, so that paths and the names of kept files read as
+// a user in that folder would see them; the system's own calls are put back
+// afterwards.
+class FaultsTest : public TempFolderTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::filesystem::path before;
+};
 
 #endif
