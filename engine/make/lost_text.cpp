@@ -11,7 +11,7 @@
 int LostCharacters(const char* originalPath, const char* comment, unsigned codePage)
 {
     char stored[MAX_COMMENT_LENGTH + 1];
-    int nameLost, commentLost;
+    int nameLost = 0, commentLost = 0;
     DeriveTargetName(originalPath, codePage, &nameLost);
     ToPatchText(comment, stored, sizeof stored, codePage, &commentLost);
     return (nameLost ? LOST_NAME : 0) | (commentLost ? LOST_COMMENT : 0);

@@ -107,6 +107,7 @@ TEST_F(PatchBuilderTest, SaysWhatLostCharacters)
         ASSERT_TRUE(MakePatchFile(Path(row.name).c_str(), Path("m").c_str(), Path("p").c_str(), row.comment,
                                   row.codePage, &lost, &problem));
         EXPECT_EQ(lost, row.lost) << row.name << " " << row.comment;
+        EXPECT_EQ(LostCharacters(Path(row.name).c_str(), row.comment, row.codePage), row.lost) << row.name;
     }
 }
 
