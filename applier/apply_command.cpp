@@ -127,7 +127,7 @@ void KeepApplied()
         Outcome.path = strcpy(OutcomePath, Outcome.path);
     Noted = Job.applied && Job.fit.noted;
     // Cancel asked for nothing more: the files are as they were.
-    Told = !Applied && strcmp(Outcome.what, Cancelled) == 0;
+    Told = !Applied && Outcome.kind == PROBLEM_CANCELLED;
 }
 
 void ShowApplied(HWND window)

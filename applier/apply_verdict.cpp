@@ -66,13 +66,6 @@ void RequestSurvey(HWND window)
         CancelWork();
 }
 
-// A patch that could not be read at all is told apart from a file read
-// whole that is no patch: only the reader's refusals come without a reason.
-static int NotAPatch(const Problem& problem)
-{
-    return problem.error == 0 && problem.reason == NULL;
-}
-
 // The line that asks the user to choose among the files beside the patch.
 static void ChooseLine(char* box)
 {
@@ -109,7 +102,7 @@ int ShowVerdict(HWND window)
     if (!Job.loaded) {
         ProblemLine(Job.problem, fileProblem, sizeof fileProblem);
         snprintf(patchProblem, sizeof patchProblem, "%s is not a patch file: %s", Job.patchPath, Job.problem.what);
-        if (NotAPatch(Job.problem))
+        if (Job.problem.kind == PROBLEM_NOT_A_PATCH)
             DescribeFit(NULL, patchProblem, NULL, NULL, NULL, box);
         else
             snprintf(box, sizeof box, "%s", fileProblem);

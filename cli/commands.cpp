@@ -59,7 +59,7 @@ int ShowCommand(Arguments* args)
     PatchContents patch;
     Problem problem;
     if (!LoadPatch(args->operands[0].text, args->codePage, &patch, &problem))
-        return NotAPatch(problem) ? ReportNotAPatch(problem) : Report(problem);
+        return problem.kind == PROBLEM_NOT_A_PATCH ? ReportNotAPatch(problem) : Report(problem);
     PutText(stdout, "target: ");
     PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes), patch.codePage);
     PrintText(stdout, "\nrecords: %u", patch.count);

@@ -50,9 +50,6 @@ int Report(const Problem& problem);
 // The same for a file and our own words, with no reason.
 int ReportFile(const char* path, const char* what);
 
-// Whether the patch was read whole and found to be no patch, rather than not read.
-int NotAPatch(const Problem& problem);
-
 // "morvexc: Not a patch: PATH is not a patch file: WHAT", as the applier says it. Returns 1.
 int ReportNotAPatch(const Problem& problem);
 

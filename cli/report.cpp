@@ -62,12 +62,6 @@ int ReportFile(const char* path, const char* what)
     return Report(problem);
 }
 
-int NotAPatch(const Problem& problem)
-{
-    // The reader's refusals come without a reason; a file not read has one.
-    return problem.path && problem.error == 0 && problem.reason == NULL;
-}
-
 int ReportNotAPatch(const Problem& problem)
 {
     static char line[LINE_SIZE];

@@ -63,7 +63,7 @@ static int Commit(ApplyWork* work, const char* filePath, const char* undoPath, s
     if (cancelled || !StillInPlace(&place, problem)) {
         if (RemoveJournalFile(&place, problem) == 0)
             return Blame(problem, place.journalPath, "cannot be removed: the next apply finishes what it holds");
-        return Refuse(problem, cancelled ? NULL : filePath, cancelled ? Cancelled : ChangedWhileWorking);
+        return cancelled ? Fail(problem, PROBLEM_CANCELLED, NULL, Cancelled) : RefuseChanged(problem, filePath);
     }
     if (!WriteNewValues(&place, work->writing.records, work->writing.count, problem))
         return KeptJournal(problem, place, filePath, "cannot be written");
@@ -72,7 +72,7 @@ static int Commit(ApplyWork* work, const char* filePath, const char* undoPath, s
     // A file moved over this one meanwhile stays whole, and gets no undo patch.
     if (!StillInPlace(&place, problem)) {
         RemoveJournalFile(&place, problem);
-        return Refuse(problem, filePath, ChangedWhileWorking);
+        return RefuseChanged(problem, filePath);
     }
     if (undoPath) {
         Replacement* failed;
@@ -121,7 +121,7 @@ static int ApplyInPlace(const char* patchPath, const char* filePath, const char*
     if (done && !(journalLength = LayOutJournal(work, patchPath, undoPath, &undoLength, problem)))
         done = 0;
     if (done && !Advance(progress, 0, 1))
-        done = Refuse(problem, NULL, Cancelled);
+        done = Fail(problem, PROBLEM_CANCELLED, NULL, Cancelled);
     if (!done) {
         if (undoPath && undo.file)
             AbandonReplace(&undo);

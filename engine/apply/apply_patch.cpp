@@ -49,14 +49,14 @@ static int CopyPatched(FILE* file, const char* filePath, long long size, FILE* o
     unsigned next = 0;
     for (long long at = 0; at < size;) {
         if (!Advance(progress, at, size))
-            return Refuse(problem, NULL, Cancelled);
+            return Fail(problem, PROBLEM_CANCELLED, NULL, Cancelled);
         long long nextOffset = next < patch.distinct ? positions[next].offset : size;
         // A plain run is copied in steps, so that progress is seen and a cancel heard.
         long long plainEnd = std::min({size, nextOffset - nextOffset % CHUNK_SIZE, at + STEP_SIZE});
         if (plainEnd > at) {
             int copied = AppendFileRange(file, at, plainEnd - at, out);
             if (copied < 0)
-                return Refuse(problem, filePath, ChangedWhileWorking);
+                return RefuseChanged(problem, filePath);
             if (!copied)
                 return CopyFailed(problem, filePath, outPath);
             at = plainEnd;
@@ -77,7 +77,7 @@ static int CopyPatched(FILE* file, const char* filePath, long long size, FILE* o
         if (got < 0)
             return NoteSystemError(problem), Blame(problem, filePath, "cannot be read");
         if (got != static_cast<long>(length))
-            return Refuse(problem, filePath, ChangedWhileWorking);
+            return RefuseChanged(problem, filePath);
         next += LayPositions(positions + next, last - next, at, block, length);
         if (fwrite(block, 1, length, out) != length)
             return NoteSystemError(problem), Blame(problem, outPath, "cannot be written");
@@ -87,7 +87,7 @@ static int CopyPatched(FILE* file, const char* filePath, long long size, FILE* o
     long got = ReadAt(file, &extra, 1, size);
     if (got < 0)
         return NoteSystemError(problem), Blame(problem, filePath, "cannot be read");
-    return got == 0 ? 1 : Refuse(problem, filePath, ChangedWhileWorking);
+    return got == 0 ? 1 : RefuseChanged(problem, filePath);
 }
 
 // Where the result and the undo patch go must be neither the patch nor, for
@@ -136,7 +136,7 @@ static int BeginResults(const char* destPath, const char* undoPath, FILE* file, 
                         Problem* problem)
 {
     if (!BeginReplace(destPath, file, file ? &fileInfo : NULL, dest, problem))
-        return dest->changed ? Refuse(problem, destPath, ChangedWhileWorking) : Blame(problem, destPath, "cannot be written");
+        return dest->changed ? RefuseChanged(problem, destPath) : Blame(problem, destPath, "cannot be written");
     if (dest->exists && SameFile(dest->info, fileInfo))
         dest->info = fileInfo;
     const char* refusal = TargetProblem(*dest, patchInfo, NULL, 0);
@@ -165,7 +165,7 @@ static int CommitResults(Replacement* dest, const char* destPath, Replacement* u
         else if (failed->kept[0])
             snprintf(what, sizeof what, "cannot be written; the old contents are kept as %s", failed->kept);
         else
-            return failed->changed ? Refuse(problem, path, ChangedWhileWorking) : Blame(problem, path, "cannot be written");
+            return failed->changed ? RefuseChanged(problem, path) : Blame(problem, path, "cannot be written");
         return Blame(problem, dest->placed ? destPath : path, what);
     }
     fit->otherNames = otherNames;

@@ -30,7 +30,7 @@ static int ReadAtRecords(FILE* file, const char* filePath, const Journal& journa
         if (got < 0)
             return NoteSystemError(problem), Blame(problem, filePath, "cannot be read");
         if (got != span)
-            return Refuse(problem, filePath, ChangedWhileWorking);
+            return RefuseChanged(problem, filePath);
         for (unsigned i = first; i < next; i++)
             Current[i] = window[journal.records[i].offset - start];
     }

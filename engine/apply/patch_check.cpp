@@ -29,12 +29,12 @@ int LoadPatchFile(const char* patchPath, unsigned codePage, PatchContents* patch
         NoteSystemError(problem);
     fclose(file);
     if (info->size > MAX_READ_PATCH_SIZE)
-        return Refuse(problem, patchPath, PatchTooLarge);
+        return Fail(problem, PROBLEM_NOT_A_PATCH, patchPath, PatchTooLarge);
     if (got < 0)
         return Blame(problem, patchPath, "cannot be read");
     char refusal[REFUSAL_SIZE];
     if (!ReadPatchBytes(PatchFile, static_cast<size_t>(got), codePage, patch, refusal))
-        return Refuse(problem, patchPath, refusal);
+        return Fail(problem, PROBLEM_NOT_A_PATCH, patchPath, refusal);
     return 1;
 }
 
@@ -67,7 +67,7 @@ static void GatherOldBytes(void* argument)
         int going = share->first == 0 ? Advance(share->progress, 2LL * first, 2LL * share->end)
                                       : !(share->progress && share->progress->cancel.load());
         if (!going) {
-            share->ok = Refuse(&share->problem, NULL, Cancelled);
+            share->ok = Fail(&share->problem, PROBLEM_CANCELLED, NULL, Cancelled);
             return;
         }
         long long start = positions[first].offset;
@@ -82,7 +82,7 @@ static void GatherOldBytes(void* argument)
             return;
         }
         if (got != span) {
-            share->ok = Refuse(&share->problem, share->filePath, ChangedWhileWorking);
+            share->ok = RefuseChanged(&share->problem, share->filePath);
             return;
         }
         TakeBytes(positions + first, next - first, start, share->window, static_cast<size_t>(span), OldBytes + first);

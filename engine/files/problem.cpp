@@ -18,6 +18,7 @@ int Advance(Progress* progress, long long done, long long total)
 
 int NoteError(Problem* problem, int error)
 {
+    problem->kind = PROBLEM_SYSTEM;
     problem->error = error;
     problem->reason = NULL;
     return 0;
@@ -25,6 +26,7 @@ int NoteError(Problem* problem, int error)
 
 int NoteReason(Problem* problem, const char* reason)
 {
+    problem->kind = PROBLEM_SYSTEM;
     problem->error = 0;
     problem->reason = reason;
     return 0;
@@ -32,15 +34,28 @@ int NoteReason(Problem* problem, const char* reason)
 
 int Blame(Problem* problem, const char* path, const char* what)
 {
+    problem->kind = PROBLEM_SYSTEM;
     problem->path = path;
     snprintf(problem->what, sizeof problem->what, "%s", what);
     return 0;
 }
 
-int Refuse(Problem* problem, const char* path, const char* what)
+int Fail(Problem* problem, int kind, const char* path, const char* what)
 {
     NoteReason(problem, NULL);
-    return Blame(problem, path, what);
+    Blame(problem, path, what);
+    problem->kind = kind;
+    return 0;
+}
+
+int Refuse(Problem* problem, const char* path, const char* what)
+{
+    return Fail(problem, PROBLEM_REFUSED, path, what);
+}
+
+int RefuseChanged(Problem* problem, const char* path)
+{
+    return Fail(problem, PROBLEM_CHANGED, path, ChangedWhileWorking);
 }
 
 void ProblemLine(const Problem& problem, char* out, size_t size)

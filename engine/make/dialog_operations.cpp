@@ -4,15 +4,12 @@
 #include "patch_builder.h"
 #include "warning.h"
 
-#include <cstring>
-
 // The dialog's own messages stand alone; anything else names its file and
 // gives the system's reason.
 static int ShowProblem(void* owner, const Problem& problem)
 {
     char line[PROBLEM_TEXT_SIZE * 3];
-    size_t length = strlen(problem.what);
-    if (length > 0 && problem.what[length - 1] == '!')
+    if (problem.kind == PROBLEM_MAKE_MESSAGE)
         ShowWarning(owner, problem.what);
     else
         ProblemLine(problem, line, sizeof line), ShowWarning(owner, line);

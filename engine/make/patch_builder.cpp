@@ -37,16 +37,25 @@ static PatchRecord Differences[2 * MAX_PATCH_RECORDS];
 static unsigned char PatchBytes[MAX_PATCH_SIZE];
 static char StoredComment[MAX_COMMENT_LENGTH + 1];
 
+// One of the make dialog's own messages, the reason noted kept for the
+// console's line. Returns 0.
+static int Say(Problem* problem, const char* path, const char* message)
+{
+    Blame(problem, path, message);
+    problem->kind = PROBLEM_MAKE_MESSAGE;
+    return 0;
+}
+
 static int OpenInputs(const char* originalPath, const char* modifiedPath, FILE** original, FileInfo* originalInfo,
                       FILE** modified, FileInfo* modifiedInfo, Problem* problem)
 {
     *original = OpenInputFile(originalPath, originalInfo, problem);
     if (!*original)
-        return Blame(problem, originalPath, ErrorOpeningOriginal);
+        return Say(problem, originalPath, ErrorOpeningOriginal);
     *modified = OpenInputFile(modifiedPath, modifiedInfo, problem);
     if (!*modified) {
         fclose(*original);
-        return Blame(problem, modifiedPath, ErrorOpeningModified);
+        return Say(problem, modifiedPath, ErrorOpeningModified);
     }
     return 1;
 }
@@ -55,7 +64,9 @@ static int SizesFit(const FileInfo& original, const FileInfo& modified, const ch
                     const char* modifiedPath, Problem* problem)
 {
     const char* what = InputSizesProblem(original.size, modified.size);
-    return what ? Refuse(problem, what == ErrorTooLarge ? originalPath : modifiedPath, what) : 1;
+    // Inputs of one size are too large: the original is named.
+    const char* path = original.size == modified.size ? originalPath : modifiedPath;
+    return what ? Fail(problem, PROBLEM_MAKE_MESSAGE, path, what) : 1;
 }
 
 int CompareSizes(const char* originalPath, const char* modifiedPath, Problem* problem)
@@ -78,9 +89,9 @@ static int ReadBlock(FILE* file, const char* path, unsigned char* block, size_t 
     if (got == static_cast<long>(length))
         return 1;
     if (got >= 0)
-        return Refuse(problem, path, ChangedWhileWorking);
+        return RefuseChanged(problem, path);
     NoteSystemError(problem);
-    return Blame(problem, path, readError);
+    return Say(problem, path, readError);
 }
 
 static void CompareRange(void* argument)
@@ -98,7 +109,7 @@ static void CompareRange(void* argument)
         }
         if (!CompareBlocks(half->originalBlock, half->modifiedBlock, length, position, half->differences,
                            &half->count)) {
-            half->ok = Refuse(&half->problem, NULL, ErrorTooManyDifferences);
+            half->ok = Fail(&half->problem, PROBLEM_MAKE_MESSAGE, NULL, ErrorTooManyDifferences);
             return;
         }
     }
@@ -110,8 +121,8 @@ static int EndsThere(FILE* file, const char* path, long long size, const char* r
     unsigned char byte;
     long got = ReadAt(file, &byte, 1, size);
     if (got < 0)
-        return NoteSystemError(problem), Blame(problem, path, readError);
-    return got == 0 ? 1 : Refuse(problem, path, ChangedWhileWorking);
+        return NoteSystemError(problem), Say(problem, path, readError);
+    return got == 0 ? 1 : RefuseChanged(problem, path);
 }
 
 // Fills the difference list from the two inputs of `size` bytes and sets `count`.
@@ -136,7 +147,7 @@ static int CompareInputs(const CompareHalf& inputs, long long size, unsigned* co
         if (!half.ok)
             return *problem = half.problem, 0;
     if (halves[0].count + halves[1].count > MAX_PATCH_RECORDS)
-        return Refuse(problem, NULL, ErrorTooManyDifferences);
+        return Fail(problem, PROBLEM_MAKE_MESSAGE, NULL, ErrorTooManyDifferences);
     memmove(Differences + halves[0].count, halves[1].differences, halves[1].count * sizeof(PatchRecord));
     *count = halves[0].count + halves[1].count;
     return EndsThere(inputs.original, inputs.originalPath, size, ErrorReadingOriginal, problem)
@@ -163,7 +174,7 @@ static int WritePatchFile(Replacement* patch, const char* patchPath, const char*
         return 1;
     }
     if (patch->changed)
-        return Refuse(problem, patchPath, ChangedWhileWorking);
+        return RefuseChanged(problem, patchPath);
     snprintf(what, sizeof what, "cannot be written%s%s", patch->kept[0] ? "; the old contents are kept as " : "",
              patch->kept);
     return Blame(problem, patchPath, what);
@@ -176,7 +187,7 @@ int MakePatchFile(const char* originalPath, const char* modifiedPath, const char
     // told before the inputs are opened; an interrupt removes it.
     static Replacement patch;
     if (!BeginReplace(patchPath, NULL, NULL, &patch, problem))
-        return Blame(problem, patchPath, ErrorOpeningPatch);
+        return Say(problem, patchPath, ErrorOpeningPatch);
     CompareHalf inputs = {};
     inputs.originalPath = originalPath;
     inputs.modifiedPath = modifiedPath;
@@ -189,7 +200,7 @@ int MakePatchFile(const char* originalPath, const char* modifiedPath, const char
     unsigned count = 0;
     int compared = 0;
     if (patch.exists && (SameFile(patch.info, originalInfo) || SameFile(patch.info, modifiedInfo)))
-        Refuse(problem, patchPath, ErrorPatchOverInput);
+        Fail(problem, PROBLEM_MAKE_MESSAGE, patchPath, ErrorPatchOverInput);
     else if (SizesFit(originalInfo, modifiedInfo, originalPath, modifiedPath, problem))
         compared = CompareInputs(inputs, originalInfo.size, &count, problem);
     fclose(inputs.original);
