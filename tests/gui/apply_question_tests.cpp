@@ -1,8 +1,8 @@
-// The questions before an apply, answered by the recorder, and an apply
-// that Cancel does not stop once it writes.
+// The questions before an apply, answered by the recorder, and an apply in
+// place that a terminated applier left unfinished.
 #include "apply_session.h"
 
-#include <filesystem>
+#include "journal.h"
 
 void Questions()
 {
@@ -17,7 +17,6 @@ void Questions()
         std::vector<std::string> answers;
         std::string boxes, after, undo, box; // box: the information box at the last message, when given
     } rows[] = {
-        {"other.exe", "0123", true, NULL, {"no"}, other, "0123", "(none)", ""},
         {"other.exe", "0123", false, NULL, {"yes"}, other + "Patch applied to other.exe. i|", "0A2B", "(none)", ""},
         {"game.exe", "0A23", true, NULL, {"no"}, Asked("1 of 2 bytes already hold their new value. Apply the rest?", "game.exe"),
          "0A23", "(none)", ""},
@@ -47,32 +46,43 @@ void Questions()
     }
 }
 
-// Cancel pressed during an apply in place: it takes milliseconds, and once
-// the file is being written it finishes, with its undo patch and nothing
-// else left (a cancel before the first write is the unit tests').
-void Cancel()
+// An apply in place stopped after its journal and one of its writes: the box
+// tells of it, and Apply finishes it with the undo patch it asked for.
+void Interrupted()
 {
-    CreateDirectoryA((Here + "big").c_str(), NULL);
-    Write("big\\fix.ov", Patch);
-    Write("big\\fix-undo.ov", "old");
-    HANDLE file = CreateFileA((Here + "big\\game.exe").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    SetFilePointer(file, 1 << 30, NULL, FILE_BEGIN); // 1 GiB of zeros, sparse
-    SetEndOfFile(file);
-    CloseHandle(file);
-    Fill("big\\game.exe", "big\\fix.ov");
+    static Journal journal;
+    static unsigned char bytes[MAX_JOURNAL_SIZE];
+    const std::string file = Here + "cut\\game.exe";
+    CreateDirectoryA((Here + "cut").c_str(), NULL);
+    Write("cut\\fix.ov", Patch);
+    Write("cut\\game.exe", "0A23");
+    HANDLE handle = CreateFileA(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    BY_HANDLE_FILE_INFORMATION status;
+    GetFileInformationByHandle(handle, &status);
+    CloseHandle(handle);
+    journal.volume = status.dwVolumeSerialNumber;
+    journal.index = static_cast<unsigned long long>(status.nFileIndexHigh) << 32 | status.nFileIndexLow;
+    journal.size = 4;
+    memcpy(journal.name.bytes, Patch.data(), TARGET_NAME_SIZE);
+    journal.count = 2;
+    journal.records[0] = {1, '1', 'A'};
+    journal.records[1] = {3, '3', 'B'};
+    strcpy(journal.comment, "undoes fix.ov");
+    strcpy(journal.patchPath, (Here + "cut\\fix.ov").c_str());
+    strcpy(journal.undoPath, (Here + "cut\\fix-undo.ov").c_str());
+    Write("cut\\game.exe.morvex-journal", std::string(reinterpret_cast<char*>(bytes), EncodeJournal(journal, bytes)));
+    Fill("cut\\game.exe", "cut\\fix.ov");
+    std::string box = Field(IDC_APPLY_INFO);
+    Expect(box.substr(box.rfind("\r\n") + 2), "game.exe: an apply of fix.ov was interrupted; apply it again to finish it",
+           "interrupted: the box");
+    CheckDlgButton(Dialog, IDC_APPLY_KEEP_UNDO, BST_CHECKED);
     Boxes.clear();
-    Answers = {"yes"};
-    SendMessageA(Dialog, WM_COMMAND, IDC_APPLY_APPLY, 0);
-    Settle([] { return SendDlgItemMessageA(Dialog, IDC_APPLY_PROGRESS, PBM_GETPOS, 0, 0) > 0; });
-    Send(WM_COMMAND, IDC_APPLY_CANCEL);
-    char head[4] = {1, 1, 1, 1};
-    std::ifstream(Here + "big\\game.exe", std::ios::binary).read(head, 4);
-    auto files = std::distance(std::filesystem::directory_iterator(Here + "big"), {});
-    Expect(Boxes + std::string(head, 4) + ReadFile(Here + "big\\fix-undo.ov") + " in " + std::to_string(files),
-           Asked("Replace the existing undo patch fix-undo.ov?", "big\\game.exe", "?")
-               + "Patch applied to game.exe.\r\nUndo patch: fix-undo.ov i|" + std::string("\0A\0B", 4)
-               + std::string("GAME.EXE\0\0\0\0\0\x02\0\x01\0\0\0\x01\0\x03\0\0\0\x01\0", 27) + "undoes fix.ov in 3",
-           "cancelled");
-    DeleteFileA((Here + "big\\game.exe").c_str());
+    Answers = {"yes", "yes"};
+    Send(WM_COMMAND, IDC_APPLY_APPLY);
+    Expect(Boxes.substr(Boxes.rfind("game.exe: an")),
+           "game.exe: an interrupted apply of fix.ov was finished\r\nPatch applied to game.exe.\r\nUndo patch: fix-undo.ov i|",
+           "interrupted: the result");
+    Expect(ReadFile(file) + "|" + ReadFile(Here + "cut\\fix-undo.ov") + "|"
+               + (GetFileAttributesA((file + ".morvex-journal").c_str()) == INVALID_FILE_ATTRIBUTES ? "gone" : "kept"),
+           "0A2B|" + Undo + "|gone", "interrupted: the files");
 }
-

@@ -36,11 +36,11 @@ inline void Write(const std::string& name, const std::string& bytes)
     std::ofstream(Here + name, std::ios::binary) << bytes;
 }
 
-// Runs the dialog's messages until `done`, by default until its work has ended
-// (Cancel is enabled while work runs, seen or not).
-inline void Settle(bool (*done)() = [] { return !IsWindowEnabled(GetDlgItem(Dialog, IDC_APPLY_CANCEL)); })
+// Runs the dialog's messages until its work has ended (Cancel is enabled
+// while work runs, seen or not).
+inline void Settle()
 {
-    for (int waited = 0; !done() && waited < 30000; waited += 10) {
+    for (int waited = 0; IsWindowEnabled(GetDlgItem(Dialog, IDC_APPLY_CANCEL)) && waited < 30000; waited += 10) {
         MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
         for (MSG message; PeekMessageA(&message, NULL, 0, 0, PM_REMOVE);)
             DispatchMessageA(&message);
@@ -86,7 +86,6 @@ inline std::string Asked(const std::string& question, const std::string& file, c
 }
 
 void Questions();
-void Cancel();
 void Interrupted();
 
 #endif

@@ -15,37 +15,22 @@ static DWORD ProcessId;
 
 static void Check(bool ok, const std::string& what)
 {
-    if (!ok) {
-        Failed++;
-        printf("FAIL %s\n", what.c_str());
-    }
+    Expect(ok ? "" : "FAIL", "", what);
 }
 
-struct Search {
-    const char* title;
-    bool message; // a message box, owned by its dialog
-    HWND found;
-};
-
-static BOOL CALLBACK Visit(HWND window, LPARAM argument)
+// Waits for the program's window titled `title` that `owner` owns (a message
+// box) or, without an owner, its main window.
+static HWND WaitFor(const char* title, HWND owner = NULL)
 {
-    Search& search = *reinterpret_cast<Search*>(argument);
-    DWORD owner;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == ProcessId && IsWindowVisible(window) && Text(window) == search.title
-        && search.message == (GetWindow(window, GW_OWNER) != NULL))
-        search.found = window;
-    return TRUE;
-}
-
-// Waits for the program's window titled `title`.
-static HWND WaitFor(const char* title, bool message)
-{
-    Search search = {title, message, NULL};
-    for (int i = 0; i < 200 && !search.found; i++, Sleep(50))
-        EnumWindows(Visit, LPARAM(&search));
-    Check(search.found != NULL, std::string("a window titled ") + title + " opens");
-    return search.found;
+    for (int i = 0; i < 200; i++, Sleep(50))
+        for (HWND window = NULL; (window = FindWindowExA(NULL, window, NULL, title));) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == ProcessId && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == owner)
+                return window;
+        }
+    Check(false, std::string("a window titled ") + title + " opens");
+    return NULL;
 }
 
 static std::string WindowsPath(const char* path)
@@ -69,13 +54,13 @@ static PROCESS_INFORMATION Start(std::string command)
 static void QuitMorvex(const std::string& exe)
 {
     PROCESS_INFORMATION process = Start("\"" + exe + "\"");
-    if (HWND dialog = WaitFor("Morvex", false)) {
+    if (HWND dialog = WaitFor("Morvex")) {
         SetForegroundWindow(dialog);
         Sleep(200);
         for (int i = 0; i < 4; i++) // Alt down, X down, X up, Alt up
             keybd_event(i == 0 || i == 3 ? VK_MENU : 'X', 0, i >= 2 ? KEYEVENTF_KEYUP : 0, 0);
-        if (HWND box = WaitFor("Morvex", true)) {
-            Check(Text(GetDlgItem(box, MESSAGE_TEXT)) == "Do you really want to quit?", "Alt+X asks to quit");
+        if (HWND box = WaitFor("Morvex", dialog)) {
+            Expect(Text(GetDlgItem(box, MESSAGE_TEXT)), "Do you really want to quit?", "Alt+X");
             PostMessageA(box, WM_COMMAND, IDYES, 0);
         }
     }
@@ -101,11 +86,10 @@ int main(int argc, char** argv)
     std::ofstream(folder + "longfile two.exe", std::ios::binary) << std::string("\x00\x11\x22\x33", 4);
 
     PROCESS_INFORMATION process = Start("\"" + exe + "\" \"" + folder + "fix.ov\" \"" + folder + "longfile two.exe\"");
-    if (HWND dialog = WaitFor("Morvex Apply", false)) {
+    if (HWND dialog = WaitFor("Morvex Apply")) {
         PostMessageA(GetDlgItem(dialog, IDC_APPLY_APPLY), BM_CLICK, 0, 0);
-        if (HWND box = WaitFor("Morvex Apply", true)) {
-            std::string said = Text(GetDlgItem(box, MESSAGE_TEXT));
-            Check(said == "Patch applied to longfile two.exe.\r\nUndo patch: fix-undo.ov", "the message: " + said);
+        if (HWND box = WaitFor("Morvex Apply", dialog)) {
+            Expect(Text(GetDlgItem(box, MESSAGE_TEXT)), "Patch applied to longfile two.exe.\r\nUndo patch: fix-undo.ov", "Apply");
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         }
         Sleep(300);
@@ -113,9 +97,9 @@ int main(int argc, char** argv)
     }
     Check(WaitForSingleObject(process.hProcess, 5000) == WAIT_OBJECT_0, "Close ends the program");
     TerminateProcess(process.hProcess, 1);
-    Check(ReadFile(folder + "longfile two.exe") == std::string("\x00\xAA\x22\xBB", 4), "the file holds the patched bytes");
-    Check(ReadFile(folder + "fix-undo.ov") == head + std::string("\x01\0\0\0\x01\x11\x03\0\0\0\x01\x33", 12) + "undoes fix.ov",
-          "fix-undo.ov holds the undo patch");
+    Expect(ReadFile(folder + "longfile two.exe") + ReadFile(folder + "fix-undo.ov"),
+           std::string("\x00\xAA\x22\xBB", 4) + head + std::string("\x01\0\0\0\x01\x11\x03\0\0\0\x01\x33", 12) + "undoes fix.ov",
+           "the patched file and its undo patch");
     QuitMorvex(WindowsPath(argv[2]));
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
