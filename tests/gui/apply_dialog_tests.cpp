@@ -92,10 +92,6 @@ static void Finding()
         Expect(Field(IDC_APPLY_INFO), "Target: " + row.target + "\r\nRecords: 0\r\nComment: (none)" + row.box,
                "the box for " + Here);
     }
-    SetCurrentDirectoryA((top + "find0").c_str()); // a patch named from the current folder
-    Type(IDC_APPLY_FILE_PATH, "");
-    Type(IDC_APPLY_PATCH_PATH, "fix.ov");
-    Expect(Field(IDC_APPLY_FILE_PATH), "longfilename.exe", "found beside fix.ov");
     Here = top;
 }
 

@@ -9,7 +9,6 @@ void Questions()
     const std::string other = Asked("This patch is for GAME.EXE, but the file's name gives OTHER.EXE. Apply it anyway?", "other.exe");
     const std::string replace = Asked("Replace the existing undo patch fix-undo.ov?", "game.exe", "?");
     const std::string withoutUndo = Asked("Apply without an undo patch?", "game.exe", "?");
-    const std::string elsewhere = Asked("The file to patch is not in the patch's folder. Apply the patch to it?", "a\\game.exe");
     const struct {
         const char *file, *bytes;
         bool keepUndo;
@@ -18,9 +17,10 @@ void Questions()
         std::string boxes, after, undo, box; // box: the information box at the last message, when given
     } rows[] = {
         {"other.exe", "0123", false, NULL, {"yes"}, other + "Patch applied to other.exe. i|", "0A2B", "(none)", ""},
-        {"game.exe", "0A23", true, NULL, {"no"}, Asked("1 of 2 bytes already hold their new value. Apply the rest?", "game.exe"),
+        {"a\\game.exe", "0A23", true, NULL, {"yes", "no"},
+         Asked("The file to patch is not in the patch's folder. Apply the patch to it?", "a\\game.exe")
+             + Asked("1 of 2 bytes already hold their new value. Apply the rest?", "a\\game.exe"),
          "0A23", "(none)", ""},
-        {"a\\game.exe", "0123", true, NULL, {"no"}, elsewhere, "0123", "(none)", ""},
         {"game.exe", "0123", true, "old", {"no", "no"}, replace + withoutUndo + "Not applied: nothing was changed. i|", "0123",
          "old", ""},
         {"game.exe", "0123", true, "old", {"no", "yes"}, replace + withoutUndo + "Patch applied to game.exe. i|", "0A2B", "old",
@@ -73,16 +73,11 @@ void Interrupted()
     Write("cut\\game.exe.morvex-journal", std::string(reinterpret_cast<char*>(bytes), EncodeJournal(journal, bytes)));
     Fill("cut\\game.exe", "cut\\fix.ov");
     std::string box = Field(IDC_APPLY_INFO);
-    Expect(box.substr(box.rfind("\r\n") + 2), "game.exe: an apply of fix.ov was interrupted; apply it again to finish it",
-           "interrupted: the box");
     CheckDlgButton(Dialog, IDC_APPLY_KEEP_UNDO, BST_CHECKED);
     Boxes.clear();
     Answers = {"yes", "yes"};
     Send(WM_COMMAND, IDC_APPLY_APPLY);
-    Expect(Boxes.substr(Boxes.rfind("game.exe: an")),
-           "game.exe: an interrupted apply of fix.ov was finished\r\nPatch applied to game.exe.\r\nUndo patch: fix-undo.ov i|",
-           "interrupted: the result");
-    Expect(ReadFile(file) + "|" + ReadFile(Here + "cut\\fix-undo.ov") + "|"
-               + (GetFileAttributesA((file + ".morvex-journal").c_str()) == INVALID_FILE_ATTRIBUTES ? "gone" : "kept"),
-           "0A2B|" + Undo + "|gone", "interrupted: the files");
+    Expect(box.substr(box.rfind("\r\n") + 2) + "|" + Boxes.substr(Boxes.rfind("game.exe: an")),
+           "game.exe: an apply of fix.ov was interrupted; apply it again to finish it|game.exe: an interrupted apply of "
+           "fix.ov was finished\r\nPatch applied to game.exe.\r\nUndo patch: fix-undo.ov i|", "interrupted");
 }

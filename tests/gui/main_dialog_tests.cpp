@@ -1,7 +1,7 @@
 // The main dialog hosted in-process. Each command row fills the fields, sends
 // one command and answers the windows it opens (message boxes, the comment
-// dialog, the About box, the platform's file dialogs) from a list, through a
-// CBT hook; the windows seen, the fields and the patch written are compared.
+// dialog, the platform's file dialogs) from a list, from a timer; the windows
+// seen, the fields and the patch written are compared.
 // Drops are handed to the dialog as the shell builds them: an HDROP is memory
 // of the process that receives it.
 
@@ -18,7 +18,7 @@ static HWND Main;
 static std::string Here; // ends with a backslash
 static std::string Seen;
 static std::vector<std::string> Answers;
-static std::set<HWND> Answered, Pending;
+static std::set<HWND> Answered;
 
 // A message box by its text (and " [No]" when No has the focus, which makes it
 // the default), the comment dialog by its field, a file dialog by its title
@@ -43,7 +43,7 @@ static void HoldOn(HWND window)
 }
 
 // Answers with the next of Answers: "ok", "yes", "no", "cancel", "comment:TEXT"
-// (pasted), "file:NAME" (a name in Here). Without one, the mildest answer.
+// (pasted), "file:NAME" (a name in Here). Without one, OK.
 static void Answer(HWND window)
 {
     std::string answer = Answers.empty() ? "" : Answers.front();
@@ -60,34 +60,19 @@ static void Answer(HWND window)
         button = IDC_COMMENT_OK;
     } else if (answer.compare(0, 5, "file:") == 0) {
         SetDlgItemTextA(window, FILE_NAME_BOX, (Here + answer.substr(5)).c_str());
-    } else if (answer == "yes" || answer == "no" || answer.empty()) {
-        button = answer == "yes" ? IDYES : GetDlgItem(window, IDNO) ? IDNO : GetDlgItem(window, IDCANCEL) ? IDCANCEL : IDOK;
-    } else if (answer == "cancel") {
-        button = IDCANCEL;
+    } else {
+        button = answer == "yes" ? IDYES : answer == "no" ? IDNO : answer == "cancel" ? IDCANCEL : IDOK;
     }
     PostMessageA(window, WM_COMMAND, button, 0);
 }
 
-// A window is answered once it is up and has its focus: from a timer that
-// the open dialog's message loop runs.
-static void CALLBACK AnswerPending(HWND, UINT, UINT_PTR timer, DWORD)
+// Each window the dialog opens is answered once it is up and active, from a
+// timer that the open window's message loop runs.
+static void CALLBACK AnswerActive(HWND, UINT, UINT_PTR, DWORD)
 {
-    KillTimer(NULL, timer);
-    std::set<HWND> windows = Pending;
-    Pending.clear();
-    for (HWND window : windows)
-        if (window != Main && IsWindow(window) && Answered.insert(window).second)
-            Answer(window);
-}
-
-static LRESULT CALLBACK WatchWindows(int code, WPARAM wParam, LPARAM lParam)
-{
-    HWND window = reinterpret_cast<HWND>(wParam);
-    if (code == HCBT_ACTIVATE && !Answered.count(window) && Pending.insert(window).second)
-        SetTimer(NULL, 0, 10, AnswerPending);
-    if (code == HCBT_DESTROYWND)
-        Answered.erase(window);
-    return CallNextHookEx(NULL, code, wParam, lParam);
+    HWND window = GetActiveWindow();
+    if (window && window != Main && Answered.insert(window).second)
+        Answer(window);
 }
 
 static std::string Field(int id)
@@ -101,7 +86,7 @@ static void Commands()
 {
     const std::string demoPatch("DEMO.EXE\0\0\0\0\0\x02\x00\x01\x00\x00\x00\x01\xAA\x03\x00\x00\x00\x01\xBB", 27);
     const std::string longComment(300, 'c'), quoted = " \"" + Here + "demo.exe\" ";
-    const std::string sizes = "Files don't appear to be the same size!", overwrite = "File already exists.\nDo you want to replace it?";
+    const std::string overwrite = "File already exists.\nDo you want to replace it?";
     const std::string lost = "The target name and the comment hold characters code page 1252 cannot store; they are written as '?'";
     const std::string onInput = "The patch can't be written over one of the files being compared!";
     const struct {
@@ -111,7 +96,6 @@ static void Commands()
         std::string seen, fields, patch;
     } rows[] = {
         {"", "", IDC_MAKE_PATCH, {}, "You must select the unmodified file first!", "|", "(none)"},
-        {"demo.exe", "short.new", IDC_MAKE_PATCH, {}, sizes, "demo.exe|short.new", "(none)"},
         // Paths pasted in quotes and blanks are taken as the path inside.
         {quoted, Here + "demo.new", IDC_MAKE_PATCH, {"comment:hi", "file:first.ov", "ok"},
          "comment; Select name for patch (); Patch Complete!", quoted + "|" + Here + "demo.new", demoPatch + "hi"},
@@ -146,35 +130,32 @@ static void Commands()
     }
 }
 
-// The centre of the control with id `id`, or of the label that reads `label`.
-static POINT PointAt(int id, const char* label)
+static POINT CentreOf(int id)
 {
     RECT area;
-    GetWindowRect(label ? FindWindowExA(Main, NULL, "Static", label) : GetDlgItem(Main, id), &area);
+    GetWindowRect(GetDlgItem(Main, id), &area);
     MapWindowPoints(NULL, Main, reinterpret_cast<POINT*>(&area), 2);
     return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
 }
 
-// Each field's text, then its buffer's, after each drop.
+// One file goes to the row it is dropped on, else to the first empty field;
+// each field's text, then its buffer's, after each drop.
 static void Drops()
 {
     const std::string a = "C:\\in\\a.exe", b = "C:\\in\\b.exe", tooLong(TEXT_BUFFER_SIZE, 'x');
     const struct {
         int id;
-        const char* label;
         std::string original, modified;
         std::vector<std::string> files;
         bool subDialogOpen;
         std::string expected;
     } drops[] = {
-        {IDC_ORIGINAL_PATH, NULL, "x", "", {a}, false, a + "|" + a + "||"},
-        {0, "Original unmodified file:", "x", "", {a}, false, a + "|" + a + "||"},
-        {IDC_BROWSE_MODIFIED, NULL, "", "", {a}, false, "||" + a + "|" + a},
-        {IDC_ABOUT, NULL, "x", "", {a}, false, "x|x|" + a + "|" + a},
-        {IDC_EXIT, NULL, "x", "y", {a}, false, a + "|" + a + "|y|y"},
-        {IDC_MODIFIED_PATH, NULL, "", "", {b, a, "C:\\third"}, false, b + "|" + b + "|" + a + "|" + a},
-        {IDC_ORIGINAL_PATH, NULL, "x", "y", {a}, true, "x|x|y|y"},
-        {IDC_ORIGINAL_PATH, NULL, "x", "y", {tooLong}, false, "x|x|y|y"},
+        {IDC_ORIGINAL_PATH, "x", "", {a}, false, a + "|" + a + "||"},
+        {IDC_BROWSE_MODIFIED, "", "", {a}, false, "||" + a + "|" + a},
+        {IDC_ABOUT, "x", "", {a}, false, "x|x|" + a + "|" + a},
+        {IDC_MODIFIED_PATH, "", "", {b, a, "C:\\third"}, false, b + "|" + b + "|" + a + "|" + a},
+        {IDC_ORIGINAL_PATH, "x", "y", {a}, true, "x|x|y|y"},
+        {IDC_ORIGINAL_PATH, "x", "y", {tooLong}, false, "x|x|y|y"},
     };
     for (const auto& row : drops) {
         strcpy(OriginalPath, row.original.c_str());
@@ -182,7 +163,7 @@ static void Drops()
         SetDlgItemTextA(Main, IDC_ORIGINAL_PATH, OriginalPath);
         SetDlgItemTextA(Main, IDC_MODIFIED_PATH, ModifiedPath);
         OpenSubDialog = row.subDialogOpen ? Main : NULL;
-        HGLOBAL drop = ShellDrop(PointAt(row.id, row.label), row.files);
+        HGLOBAL drop = ShellDrop(CentreOf(row.id), row.files);
         SendMessageA(Main, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
         std::string got = Field(IDC_ORIGINAL_PATH) + "|" + OriginalPath + "|" + Field(IDC_MODIFIED_PATH) + "|"
                           + ModifiedPath + (GlobalSize(drop) ? " (drop not finished)" : "");
@@ -199,11 +180,10 @@ int main()
     SetCurrentDirectoryA(Here.c_str());
     std::ofstream("demo.exe", std::ios::binary) << std::string("\x00\x11\x22\x33", 4);
     std::ofstream("demo.new", std::ios::binary) << std::string("\x00\xAA\x22\xBB", 4);
-    std::ofstream("short.new", std::ios::binary) << "abc";
     std::ofstream("игра.exe", std::ios::binary) << std::string("\x00\x11\x22\x33", 4);
 
     InstanceHandle = GetModuleHandleA(NULL);
-    SetWindowsHookExA(WH_CBT, WatchWindows, NULL, GetCurrentThreadId());
+    SetTimer(NULL, 0, 10, AnswerActive);
     // Where the window class cannot be registered, the start-up's one box, then 0.
     WNDCLASSA taken = {};
     taken.lpfnWndProc = DefWindowProcA, taken.hInstance = InstanceHandle, taken.lpszClassName = "Morvex";
@@ -218,7 +198,7 @@ int main()
            "11", "the small and the big icon are set");
     Drops();
     Commands();
-    for (const char* name : {"demo.exe", "demo.new", "short.new", "first.ov", "игра.exe"})
+    for (const char* name : {"demo.exe", "demo.new", "first.ov", "игра.exe"})
         DeleteFileA((Here + name).c_str());
     SetCurrentDirectoryA(folder);
     RemoveDirectoryA(Here.c_str());
