@@ -67,27 +67,24 @@ def got_downloads(count, seconds=10):
     return {n: (downloads / n).read_bytes() for n in done()}
 
 
+# One step: a file chosen, text typed, an option selected, a button clicked
+# once it is offered, a dialog accepted.
 def run(action, id, value=None):
-    """One step: a file chosen, text typed, an option selected, a button clicked once it is offered, a dialog
-    answered."""
     element = driver.find_element(By.ID, id) if id else None
-    if action == "file":
-        element.send_keys(value)
-    elif action == "type":
-        element.clear()
+    if action in ("file", "type"):
         element.send_keys(value)
     elif action == "select":
         driver.execute_script("arguments[0].value = arguments[1]", element, value)
     elif action == "click":
         wait(lambda: element.is_displayed() and element.is_enabled())
         element.click()
-    else:
+    elif action == "accept":
         wait(lambda: alert_is_present()(driver))
-        getattr(driver.switch_to.alert, action)()
+        driver.switch_to.alert.accept()
 
 
+# axe-core's violations, any fetch and any console fault in the state the page is in.
 def problems_of_state(state):
-    """axe-core's violations, any fetch and any console fault in the state the page is in."""
     driver.execute_script(Path(axe).read_text())
     found = driver.execute_async_script("axe.run({ resultTypes: ['violations'] }).then((r) => arguments[0](r.violations))")
     fetched = driver.execute_script("return performance.getEntriesByType('resource').map(e => e.name)")
@@ -96,8 +93,8 @@ def problems_of_state(state):
             + ["console: " + entry["message"][:200] for entry in driver.get_log("browser")])
 
 
+# An empty downloads folder and the page at `url`.
 def fresh(url):
-    """An empty downloads folder and the page at `url`."""
     shutil.rmtree(downloads, ignore_errors=True)
     downloads.mkdir()
     driver.get(url)
