@@ -1,41 +1,13 @@
-// An apply followed and stopped through its Progress, as the applier's window
-// does from its own thread: the file and an old undo patch stay as they were.
+// A refused check or apply keeps no file open: a long-running front end would
+// hold a file it no longer uses (on Windows, keep others from writing it).
 #include "patch_apply.h"
 #include "test_files.h"
-
-static void CancelAtOnce(void* context, long long, long long)
-{
-    static_cast<Progress*>(context)->cancel = 1;
-}
-
-class ApplyProgressTest : public TempFolderTest {};
-
-TEST_F(ApplyProgressTest, CancelLeavesEveryFileAsItWas)
-{
-    const std::string patch = std::string("GAME.EXE\0\0\0\0\0", 13) + Count(1) + Record(1, 'X');
-    for (bool reported : {false, true}) {
-        WriteBytes(Path("p.ov"), patch);
-        WriteBytes(Path("game.exe"), "abcd");
-        WriteBytes(Path("u.ov"), "old");
-        Progress progress;
-        progress.report = reported ? CancelAtOnce : nullptr;
-        progress.context = &progress;
-        progress.cancel = !reported;
-        PatchFit fit;
-        Problem problem;
-        EXPECT_EQ(ApplyPatch(Path("p.ov").c_str(), Path("game.exe").c_str(), nullptr, Path("u.ov").c_str(), 0, 0, 0,
-                             &progress, &fit, &problem), 0);
-        EXPECT_STREQ(problem.what, Cancelled);
-        EXPECT_EQ(ReadBytes(Path("game.exe")) + ReadBytes(Path("u.ov")), "abcdold");
-        EXPECT_EQ(Listing(), (Messages{"game.exe", "p.ov", "u.ov"}));
-    }
-}
 
 #ifndef _WIN32
 #include <filesystem>
 
-// A refused check or apply keeps no file open: a long-running front end would
-// hold a file it no longer uses (on Windows, keep others from writing it).
+class ApplyProgressTest : public TempFolderTest {};
+
 TEST_F(ApplyProgressTest, RefusalsLeaveNoFileOpen)
 {
     auto open = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };

@@ -1,15 +1,13 @@
-// A power cut at each flush of an apply in place: every write not yet
-// flushed is lost, file data and folder entries alike, as the test's own
-// layer over the system-call table takes them back; then check says one of
-// the three states, and one more apply reaches the file patched with its
-// exact undo patch.
-#include "patch_apply.h"
-#include "system_calls.h"
+// A power cut at each flush of an apply in place: what no flush made durable
+// is lost, file data and folder entries alike. The test's own layer over the
+// system-call table keeps what each flush made durable (a file's bytes, the
+// folder's names) and at the cut puts the folder back to that; then check
+// says one of the three states, and one more apply reaches the file patched
+// with its exact undo patch.
 #include "system_faults.h"
-#include "test_files.h"
 
-#include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,49 +15,39 @@
 
 namespace fs = std::filesystem;
 
-// What a flush would make durable, and how to take it back.
-struct DataWrite {
-    int fd; // a duplicate, so that it outlives the engine's own
-    long long offset;
-    std::string old;
-    long long cutTo; // the size to cut the file back to, or -1
-};
-struct NameChange {
-    int folder, fromFolder; // duplicates
-    std::string name, from, backup; // added: name; removed: name kept as backup; moved: from -> name, backup the one replaced
-};
-static std::vector<DataWrite> Data;
-static std::vector<NameChange> Names;
-static int FlushesLeft, Backups;
+static std::map<ino_t, std::string> Durable;     // each file's bytes as last flushed
+static std::map<std::string, ino_t> DurableNames; // the folder's names as last flushed
+static int FlushesLeft;
 
-static ino_t Inode(int fd)
+static ino_t Inode(const std::string& path)
 {
     struct stat status;
-    return fstat(fd, &status) == 0 ? status.st_ino : 0;
+    return stat(path.c_str(), &status) == 0 ? status.st_ino : 0;
 }
 
-// Keeps what is at `name` under a backup name, to put back; "" when nothing is there.
-static std::string Keep(int folder, const char* name)
+static void KeepNames()
 {
-    std::string backup = ".cut-" + std::to_string(++Backups);
-    return SystemDefaults.linkat(folder, name, folder, backup.c_str(), 0) == 0 ? backup : "";
+    DurableNames.clear();
+    for (const auto& entry : fs::directory_iterator("."))
+        DurableNames[entry.path().filename().string()] = Inode(entry.path().string());
 }
 
+// Every file still there is held by its inode while the names go; each name
+// last flushed comes back to its file, which holds its bytes as last flushed.
 [[noreturn]] static void CutThePower()
 {
-    for (auto change = Names.rbegin(); change != Names.rend(); ++change) {
-        if (!change->from.empty())
-            SystemDefaults.renameat(change->folder, change->name.c_str(), change->fromFolder, change->from.c_str());
-        else if (change->backup.empty())
-            SystemDefaults.unlinkat(change->folder, change->name.c_str(), 0);
-        if (!change->backup.empty())
-            SystemDefaults.renameat(change->folder, change->backup.c_str(), change->folder, change->name.c_str());
+    std::vector<std::string> held;
+    for (const fs::path& name : std::vector<fs::path>(fs::directory_iterator("."), {})) {
+        held.push_back(".cut-" + std::to_string(Inode(name.string())));
+        link(name.c_str(), held.back().c_str());
+        fs::remove(name);
     }
-    for (auto write = Data.rbegin(); write != Data.rend(); ++write) {
-        SystemDefaults.pwrite(write->fd, write->old.data(), write->old.size(), write->offset);
-        if (write->cutTo >= 0)
-            SystemDefaults.ftruncate(write->fd, write->cutTo);
+    for (const auto& [name, inode] : DurableNames) {
+        link((".cut-" + std::to_string(inode)).c_str(), name.c_str());
+        WriteBytes(name, Durable[inode]);
     }
+    for (const std::string& name : held)
+        unlink(name.c_str());
     _exit(CRASHED);
 }
 
@@ -68,103 +56,45 @@ static int Flush(int fd, int (*real)(int))
     if (--FlushesLeft == 0)
         CutThePower();
     int done = real(fd);
-    ino_t inode = Inode(fd);
     struct stat status;
-    int folder = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
-    for (size_t i = folder ? Names.size() : Data.size(); done == 0 && i-- > 0;) {
-        if (folder && Inode(Names[i].folder) == inode) {
-            if (!Names[i].backup.empty())
-                SystemDefaults.unlinkat(Names[i].folder, Names[i].backup.c_str(), 0);
-            Names.erase(Names.begin() + static_cast<long>(i));
-        } else if (!folder && Inode(Data[i].fd) == inode) {
-            Data.erase(Data.begin() + static_cast<long>(i));
-        }
-    }
+    if (done == 0 && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode))
+        KeepNames();
+    else if (done == 0)
+        Durable[status.st_ino] = ReadBytes("/proc/self/fd/" + std::to_string(fd));
     return done;
 }
 
+// Cuts the power at flush `cutAt`; at 0 never, counting the flushes below 0.
 static void PutLayer(int cutAt)
 {
-    Data.clear(), Names.clear();
     FlushesLeft = cutAt;
+    Durable.clear();
+    for (const auto& entry : fs::directory_iterator("."))
+        Durable[Inode(entry.path().string())] = ReadBytes(entry.path().string());
+    KeepNames();
     System = SystemDefaults;
-    System.pwrite = [](int fd, const void* bytes, size_t length, off_t at) {
-        std::string old(length, '\0');
-        ssize_t got = SystemDefaults.pread(fd, &old[0], length, at);
-        old.resize(got > 0 ? static_cast<size_t>(got) : 0);
-        Data.push_back({dup(fd), at, old, got < static_cast<ssize_t>(length) ? at + (got > 0 ? got : 0) : -1});
-        return SystemDefaults.pwrite(fd, bytes, length, at);
-    };
-    System.write = [](int fd, const void* bytes, size_t length) {
-        off_t at = lseek(fd, 0, SEEK_CUR);
-        Data.push_back({dup(fd), at, "", at});
-        return SystemDefaults.write(fd, bytes, length);
-    };
     System.fsync = [](int fd) { return Flush(fd, SystemDefaults.fsync); };
     System.fdatasync = [](int fd) { return Flush(fd, SystemDefaults.fdatasync); };
-    System.linkat = [](int fromFolder, const char* from, int folder, const char* name, int flags) {
-        int done = SystemDefaults.linkat(fromFolder, from, folder, name, flags);
-        if (done == 0)
-            Names.push_back({dup(folder), -1, name, "", ""});
-        return done;
-    };
-    System.unlinkat = [](int folder, const char* name, int flags) {
-        std::string backup = Keep(folder, name);
-        int done = SystemDefaults.unlinkat(folder, name, flags);
-        if (done == 0 && !backup.empty())
-            Names.push_back({dup(folder), -1, name, "", backup});
-        else if (!backup.empty())
-            SystemDefaults.unlinkat(folder, backup.c_str(), 0);
-        return done;
-    };
-    System.renameat = [](int fromFolder, const char* from, int folder, const char* name) {
-        std::string backup = Keep(folder, name);
-        int done = SystemDefaults.renameat(fromFolder, from, folder, name);
-        if (done == 0)
-            Names.push_back({dup(folder), dup(fromFolder), name, from, backup});
-        return done;
-    };
 }
 
 class PowerCutTest : public FaultsTest {};
 
 TEST_F(PowerCutTest, AtEveryFlushOneMoreApplyReachesAWholeState)
 {
-    const std::string patch = std::string("GAME.EXE\0\0\0\0\0", 13) + Count(2) + Record(1, '\xaa') + Record(3, '\xbb');
-    const std::string undo = std::string("GAME.EXE\0\0\0\0\0", 13) + Count(2) + Record(1, '\x11') + Record(3, '\x33')
-                             + "undoes p";
-    const std::string original("\x00\x11\x22\x33", 4), patched("\x00\xaa\x22\xbb", 4);
-    auto reset = [&] {
-        for (const std::string& name : Listing())
-            fs::remove(name);
-        WriteBytes("p", patch);
-        WriteBytes("game.exe", original);
-        WriteBytes("u", "old");
-    };
     PatchFit fit;
     Problem problem;
-    reset();
-    ArmFaults(nullptr);
+    Reset();
+    PutLayer(0);
     ASSERT_EQ(ApplyPatch("p", "game.exe", nullptr, "u", 0, 0, 0, nullptr, &fit, &problem), 1);
-    int flushes = CallsMade("fsync") + CallsMade("fdatasync");
-    DisarmFaults();
+    System = SystemDefaults;
+    int flushes = -FlushesLeft;
     ASSERT_GE(flushes, 6);
     for (int cut = 1; cut <= flushes; cut++) {
-        reset();
+        Reset();
         EXPECT_EXIT((PutLayer(cut), ApplyPatch("p", "game.exe", nullptr, "u", 0, 0, 0, nullptr, &fit, &problem)),
                     ::testing::ExitedWithCode(CRASHED), "") << cut;
-        System = SystemDefaults;
-        PatchContents contents;
-        ASSERT_EQ(CheckPatch("p", "game.exe", 0, 0, 0, &contents, &fit, &problem), 1) << cut;
-        std::string file = ReadBytes("game.exe"), kept = ReadBytes("u");
-        int state = fit.journal == JOURNAL_INTERRUPTED ? 1
-                    : file == original && kept == "old" ? 0
-                    : file == patched && kept == undo   ? 2
-                                                        : -1;
-        EXPECT_NE(state, -1) << "cut at flush " << cut;
-        EXPECT_EQ(ApplyPatch("p", "game.exe", nullptr, state == 2 ? nullptr : "u", 0, 0, 0, nullptr, &fit, &problem), 1)
-            << cut;
-        EXPECT_EQ(ReadBytes("game.exe") + ReadBytes("u"), patched + undo) << "cut at flush " << cut;
-        EXPECT_EQ(Listing(), (Messages{"game.exe", "p", "u"})) << "cut at flush " << cut;
+        std::string state = State(), why = "cut at flush " + std::to_string(cut);
+        EXPECT_TRUE(state == "original" || state == "interrupted" || state == "patched") << why << ": " << state;
+        ApplyAgain(why);
     }
 }

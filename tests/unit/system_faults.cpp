@@ -1,11 +1,12 @@
 // The gates put into the engine's system-call table (see system_faults.h).
 #include "system_faults.h"
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 #ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
@@ -15,76 +16,32 @@ static SystemCalls Real;
 static Fault Armed[MAX_FAULTS + 1];
 static int Matched[MAX_FAULTS];
 static int Hits;
-enum { KINDS = 64 };
-static const char* KindName[KINDS];
-static int KindCalls[KINDS];
 static std::mutex Counting;
 
-enum { PROCEED, FAIL_IT, CRASH_AFTER_IT };
-
-using Paths = std::array<const char*, 8>;
-
-template <typename T> static const char* PathOf(T)
+template <typename T> static int Names(T, const char*)
 {
-    return nullptr;
-}
-
-static const char* PathOf(const char* path)
-{
-    return path;
-}
-
-template <typename... A> static Paths PathsOf(A... arguments)
-{
-    Paths paths = {PathOf(arguments)...};
-    return paths;
-}
-
-static int Names(const Paths& paths, const char* name)
-{
-    for (const char* path : paths) {
-        if (!path)
-            continue;
-        const char* last = path;
-        for (const char* p = path; *p; p++)
-            if (*p == '/' || *p == '\\')
-                last = p + 1;
-        if (strcmp(last, name) == 0)
-            return 1;
-    }
     return 0;
 }
 
-[[noreturn]] static void Crash()
+static int Names(const char* path, const char* name)
 {
-#ifdef _WIN32
-    TerminateProcess(GetCurrentProcess(), CRASHED);
-#endif
-    _exit(CRASHED);
+    const char* last = path;
+    for (const char* p = path; *p; p++)
+        if (*p == '/' || *p == '\\')
+            last = p + 1;
+    return strcmp(last, name) == 0;
 }
 
-static void CountCall(const char* entry)
-{
-    int kind = 0;
-    while (kind < KINDS && KindName[kind] && strcmp(KindName[kind], entry) != 0)
-        kind++;
-    if (kind == KINDS)
-        return;
-    KindName[kind] = entry;
-    KindCalls[kind]++;
-}
-
-// Counts the call and decides what becomes of it.
-static int Strike(const char* entry, const Paths& paths)
+// Counts the call and says whether it fails; a kill ends the process here.
+template <typename... A> static int Strike(const char* entry, A... arguments)
 {
     const Fault* hit = nullptr;
     {
         std::lock_guard<std::mutex> hold(Counting);
-        CountCall(entry);
         for (int i = 0; Armed[i].call; i++) {
             const Fault& fault = Armed[i];
             if ((strcmp(fault.call, "*") != 0 && strcmp(fault.call, entry) != 0)
-                || (fault.name && !Names(paths, fault.name)))
+                || (fault.name && !(Names(arguments, fault.name) || ...)))
                 continue;
             int n = ++Matched[i];
             int last = fault.last < 0 ? n : fault.last ? fault.last : fault.first;
@@ -92,45 +49,32 @@ static int Strike(const char* entry, const Paths& paths)
                 hit = &fault, Hits++;
         }
     }
-    if (!hit)
-        return PROCEED;
-    switch (hit->mode) {
-    case FAULT_FAIL:
+    if (hit && hit->mode == FAULT_CRASH) {
 #ifdef _WIN32
-        SetLastError(static_cast<DWORD>(hit->error));
-#else
-        errno = hit->error;
+        TerminateProcess(GetCurrentProcess(), CRASHED);
 #endif
-        return FAIL_IT;
-    case FAULT_ACT:
-        hit->action();
-        return PROCEED;
-    case FAULT_CRASH:
-        Crash();
-    case FAULT_CRASH_AFTER:
-        break;
+        _exit(CRASHED);
     }
-    return CRASH_AFTER_IT;
-}
-
-template <typename R, typename Call> static R Pass(const char* entry, const Paths& paths, R failure, Call call)
-{
-    int how = Strike(entry, paths);
-    if (how == FAIL_IT)
-        return failure;
-    R result = call();
-    if (how == CRASH_AFTER_IT)
-        Crash();
-    return result;
+    if (hit && hit->mode == FAULT_ACT)
+        hit->action();
+    if (!hit || hit->mode != FAULT_FAIL)
+        return 0;
+#ifdef _WIN32
+    SetLastError(static_cast<DWORD>(hit->error));
+#else
+    errno = hit->error;
+#endif
+    return 1;
 }
 
 #ifdef _WIN32
 // A gate of each entry's own type and calling convention: a Win32 call fails
 // with the value it fails with.
+#define UNPACK(...) __VA_ARGS__
 #define GATE(type, entry, failure, parameters, arguments)                                                     \
     static type WINAPI Gate##entry parameters                                                                \
     {                                                                                                        \
-        return Pass(#entry, PathsOf arguments, static_cast<type>(failure), [&] { return Real.entry arguments; }); \
+        return Strike(#entry, UNPACK arguments) ? static_cast<type>(failure) : Real.entry arguments;            \
     }
 GATE(HANDLE, CreateFileA, INVALID_HANDLE_VALUE, (LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f, HANDLE g), (a, b, c, d, e, f, g))
 GATE(BOOL, CloseHandle, FALSE, (HANDLE a), (a))
@@ -159,8 +103,7 @@ static void PutGates()
 // Each gate has the entry's own type: a POSIX call fails with -1.
 #define GATE(entry)                                                                                          \
     System.entry = [](auto... a) {                                                                           \
-        return Pass(#entry, PathsOf(a...), static_cast<decltype(Real.entry(a...))>(-1),                     \
-                    [&] { return Real.entry(a...); });                                                       \
+        return Strike(#entry, a...) ? static_cast<decltype(Real.entry(a...))>(-1) : Real.entry(a...);         \
     }
 
 static void PutGates()
@@ -181,7 +124,6 @@ void ArmFaults(const Fault* faults)
     for (int i = 0; faults && i < MAX_FAULTS && faults[i].call; i++)
         Armed[i] = faults[i];
     memset(Matched, 0, sizeof Matched);
-    memset(KindCalls, 0, sizeof KindCalls);
     Hits = 0;
     Real = SystemDefaults;
     PutGates();
@@ -191,18 +133,12 @@ void DisarmFaults()
 {
     std::lock_guard<std::mutex> hold(Counting);
     System = SystemDefaults;
-    for (Fault& fault : Armed)
-        fault = Fault();
 }
 
-int CallsMade(const char* call)
+int CallsMatched()
 {
     std::lock_guard<std::mutex> hold(Counting);
-    int total = 0;
-    for (int kind = 0; kind < KINDS && KindName[kind]; kind++)
-        if (strcmp(call, "*") == 0 || strcmp(call, KindName[kind]) == 0)
-            total += KindCalls[kind];
-    return total;
+    return Matched[0];
 }
 
 int FaultsHit()
@@ -213,7 +149,10 @@ int FaultsHit()
 
 const std::string Patch2 = std::string("GAME.EXE\0\0\0\0\0", 13) + Count(2) + Record(1, '\xaa') + Record(3, '\xbb')
                            + "hi";
+const std::string Undo = std::string("GAME.EXE\0\0\0\0\0", 13) + Count(2) + Record(1, '\x11') + Record(3, '\x33')
+                         + "undoes p";
 const std::string Original("\x00\x11\x22\x33", 4), Patched("\x00\xaa\x22\xbb", 4);
+const char Journal[] = ".game.exe.morvex-journal";
 
 void FaultsTest::SetUp()
 {
@@ -227,4 +166,47 @@ void FaultsTest::TearDown()
     DisarmFaults();
     std::filesystem::current_path(before);
     TempFolderTest::TearDown();
+}
+
+void FaultsTest::Reset()
+{
+    for (const std::string& name : Listing())
+        std::filesystem::remove(name);
+    WriteBytes("p", Patch2);
+    WriteBytes("game.exe", Original);
+    WriteBytes("u", "old");
+#ifdef _WIN32
+    WriteBytes("g2", Original);
+#else
+    ASSERT_EQ(link("game.exe", "g2"), 0);
+    ASSERT_EQ(chmod("game.exe", 0640), 0);
+    ASSERT_EQ(setxattr("game.exe", "user.mark", "kept", 4, 0), 0);
+#endif
+}
+
+std::string FaultsTest::State()
+{
+    PatchContents patch;
+    PatchFit fit;
+    Problem problem;
+    if (!CheckPatch("p", "game.exe", 0, 0, 0, &patch, &fit, &problem))
+        return "refused";
+    std::string undo = ReadBytes("u");
+    if (fit.journal == JOURNAL_INTERRUPTED)
+        return "interrupted";
+    if (fit.state == FIT_NOT_APPLIED && undo == "old" && !std::filesystem::exists(Journal))
+        return "original";
+    if (fit.state == FIT_APPLIED && undo == Undo && !std::filesystem::exists(Journal))
+        return "patched";
+    return "neither";
+}
+
+void FaultsTest::ApplyAgain(const std::string& why)
+{
+    PatchFit fit;
+    Problem problem;
+    const char* undo = State() == "patched" ? nullptr : "u";
+    EXPECT_EQ(ApplyPatch("p", "game.exe", nullptr, undo, 0, 0, 0, nullptr, &fit, &problem), 1) << why;
+    EXPECT_EQ(ReadBytes("game.exe") + ReadBytes("g2") + ReadBytes("u"), Patched + Patched + Undo) << why;
+    EXPECT_EQ(Listing(), (Messages{"g2", "game.exe", "p", "u"})) << why;
 }

@@ -4,15 +4,12 @@
 // Breaking the system's calls from inside a test, through the engine's table
 // of them (system_calls.h): fail the Nth call of a kind with a chosen error,
 // run an action just before it (another writer, say), or end the process
-// there as a kill would, and count the calls of each kind.
-//
-// A crash ends the process at once, without cleanup: run it as a death test,
-// which on POSIX forks a child for it and on Windows runs the test again as a
-// child process, where only that statement is run to the end:
+// there as a kill would. A kill is run as a death test, whose child (on
+// Windows the test run again in a process of its own) ends at the call with
+// _exit or TerminateProcess, leaving its files as a killed process leaves them:
 //     EXPECT_EXIT((ArmFaults(faults), Work()), ::testing::ExitedWithCode(CRASHED), "");
-// The child ends with _exit (POSIX) or TerminateProcess (Windows) at the call,
-// so its files are left as a killed process leaves them.
 
+#include "patch_apply.h"
 #include "system_calls.h"
 #include "test_files.h"
 
@@ -20,15 +17,14 @@
 #include <string>
 
 enum FaultMode {
-    FAULT_FAIL,        // the call fails with `error` and does nothing
-    FAULT_ACT,         // `action` runs, then the call
-    FAULT_CRASH,       // the process ends just before the call
-    FAULT_CRASH_AFTER, // the call is made, then the process ends
+    FAULT_FAIL,  // the call fails with `error` and does nothing
+    FAULT_ACT,   // `action` runs, then the call
+    FAULT_CRASH, // the process ends just before the call
 };
 
 struct Fault {
     const char* call = nullptr; // an entry of SystemCalls by name ("renameat", "FlushFileBuffers"), or "*" for any
-    int first = 1;     // the first call hit, counting from 1 the calls this fault matches
+    int first = 1;     // the first call hit, counting from 1 the calls this fault matches; 0 hits none
     int last = 0;      // the last call hit: 0 for `first` alone, -1 for every one from `first` on
     int error = 0;     // FAULT_FAIL: the errno (Windows: GetLastError) the call leaves
     FaultMode mode = FAULT_FAIL;
@@ -38,24 +34,22 @@ struct Fault {
 
 enum { CRASHED = 86, MAX_FAULTS = 4 };
 
-// Puts gates into every entry of `System`, which count every call and apply
-// `faults` (up to MAX_FAULTS, ended by one whose `call` is NULL, or NULL for
-// none: only counting). Counts start again at zero.
+// Puts gates into every entry of `System` that apply `faults` (up to
+// MAX_FAULTS, ended by one whose `call` is NULL, or NULL for none); counts
+// start again at zero. DisarmFaults puts the system's own functions back.
 void ArmFaults(const Fault* faults);
-
-// Puts the system's own functions back.
 void DisarmFaults();
 
-// How many calls of a kind ("*": of every kind) were made since armed.
-int CallsMade(const char* call);
-
-// How many calls the faults hit since armed: a row whose fault hit nothing
-// shows nothing.
+// How many calls the first fault matched since armed (with `first` 0, a
+// count of the calls of a kind), and how many calls the faults hit: a row
+// whose fault hit nothing shows nothing.
+int CallsMatched();
 int FaultsHit();
 
-// A two-record patch for game.exe with the comment "hi", and the file
-// before and after it.
-extern const std::string Patch2, Original, Patched;
+// A two-record patch p for game.exe with the comment "hi", the file before
+// and after it, its undo patch and the journal of an apply in place.
+extern const std::string Patch2, Original, Patched, Undo;
+extern const char Journal[];
 
 // Runs in its own folder, so that paths and the names of kept files read as
 // a user in that folder would see them; the system's own calls are put back
@@ -64,6 +58,15 @@ class FaultsTest : public TempFolderTest {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // p, game.exe with a second name g2 (a copy where there are no hard
+    // links), an extended attribute and mode 640, and an old undo patch u.
+    void Reset();
+    // What check says: "original", "interrupted" or "patched", each with
+    // the undo patch as it stands; anything else is no state of the three.
+    std::string State();
+    // One more apply in place, as a user would give it again, reaches the
+    // file patched, its exact undo patch, and nothing else beside them.
+    void ApplyAgain(const std::string& why);
     std::filesystem::path before;
 };
 
