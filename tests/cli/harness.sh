@@ -1,5 +1,5 @@
 # Shared by the morvexc test scripts: sourced with MORVEXC [wine] as the
-# script's arguments. Gives $exe, $runner, a fresh $work folder and check().
+# script's arguments. Gives $exe, $runner, a fresh $work folder, hex() and check().
 exe=$(realpath "$1")
 runner=${2:-}
 work=$(mktemp -d)
@@ -9,6 +9,7 @@ passed=0 failed=0
 # A string rewrite, not winepath: each extra Wine process is one more that
 # can fail to start.
 winpath() { if [ -n "$runner" ]; then local p=${1//\//\\}; echo "Z:$p"; else echo "$1"; fi; }
+hex() { xxd -p "$1" | tr -d '\n'; }
 check() { # name expected actual
     if [ "$2" == "$3" ]; then passed=$((passed + 1))
     else echo "FAIL $1: expected [$2], got [$3]"; failed=$((failed + 1)); fi

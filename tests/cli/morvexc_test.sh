@@ -13,65 +13,27 @@ morvexc() { # runs it with the given files; prints stdout+stderr and the exit co
     out=${out//"$(winpath "$work")"/W}
     echo "$(printf '%s' "$out" | tr -d '\r' | tr '\n' '|')|$rc"
 }
-hex() { od -An -v -tx1 "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }
 
 # Bytes that text mode would translate (the unit tests pin the patch's bytes).
 printf '\x0a\x0d\x1a\x00\x0d\x0a' > "$work/game.exe"
 printf '\x0d\x0a\x1a\x01\x0d\x0a' > "$work/game.new"
 check "made" "Patch Complete!|0" "$(morvexc "$work/game.exe" "$work/game.new" "$work/fix.ov" fix)"
-# A two-byte character of code page 932 at the cut is left out whole.
-morvexc --code-page 932 "$work/game.exe" "$work/game.new" "$work/long.ov" "$(printf 'c%.0s' {1..254})あ" > /dev/null
-check "comment cut at a whole character" "$((15 + 18 + 254))|63" \
-    "$(stat -c %s "$work/long.ov")|$(tail -c1 "$work/long.ov" | od -An -tx1 | tr -d ' ')"
-# name|comment|options|stored name and comment, the same bytes on either system:
-# converted before the 12-byte rule, one '?' per missing character, never half of one;
-# of two pairs that give one character, the one Windows writes.
-for row in "café.exe|é||43 41 46 e9 2e 45 58 45 00 00 00 00 00|e9" \
-    "éééééééé.exe|😀x||e9 e9 e9 e9 e9 e9 e9 e9 2e 45 58 45 00|3f 78" \
-    "aaaaaあaaaaaa|é|--code-page 932|41 41 41 41 41 7e 31 2e 45 58 45 00 00|3f" \
-    "髙橋.exe|ⅰ①Ⅰ∵￢纊|--code-page 932|fb fc 8b b4 2e 45 58 45 00 00 00 00 00|fa 40 87 40 87 54 81 e6 81 ca fa 5c" \
-    "é.exe|é~|--code-page=20127|3f 2e 45 58 45 00 00 00 00 00 00 00 00|3f 7e" \
-    "longfilename.exe|x||4c 4f 4e 47 46 49 7e 31 2e 45 58 45 00|78"; do
-    IFS='|' read -r name comment options expected <<< "$row"
-    cp "$work/game.exe" "$work/$name"
-    # shellcheck disable=SC2086
-    morvexc $options "$work/$name" "$work/game.new" "$work/text.ov" "$comment" > /dev/null
-    check "text of $name" "$expected" "$(head -c13 "$work/text.ov" > "$work/n"; hex "$work/n")|$(tail -c +34 "$work/text.ov" > "$work/c"; hex "$work/c")"
-done
 # What the code page cannot store is said in one warning line naming what
 # lost characters; the patch is made all the same.
-mkdir "$work/папка" && cp "$work/game.exe" "$work/игра.exe" && cp "$work/game.exe" "$work/папка/game.exe"
-cp "$work/game.exe" "$work/longfilenameй.exe"
+cp "$work/game.exe" "$work/игра.exe"
 lost="characters code page 1252 cannot store; they are written as '?'"
-made() { # ORIGINAL MODIFIED PATCH COMMENT [OPTION...]: stderr|stdout|status, whichever is written first
-    local out rc original=$1 modified=$2 patch=$3 comment=$4
-    shift 4
-    out=$($runner "$exe" "$@" "$(winpath "$original")" "$(winpath "$modified")" "$(winpath "$patch")" "$comment" 2> "$work/err")
-    rc=$?
-    echo "$(tr -d '\r' < "$work/err")|${out//$'\r'/}|$rc"
-}
-for row in "игра.exe|||morvexc: warning: the target name holds $lost" \
-    "game.exe|日本語||morvexc: warning: the comment holds $lost" \
-    "игра.exe|日本語||morvexc: warning: the target name and the comment hold $lost" \
-    "игра.exe|日本語|--code-page=1251|morvexc: warning: the comment holds ${lost/1252/1251}" \
-    "café.exe|é||" "папка/game.exe|||" "longfilenameй.exe|||"; do
+for row in "игра.exe|日本語||morvexc: warning: the target name and the comment hold $lost" \
+    "игра.exe|日本語|--code-page=1251|morvexc: warning: the comment holds ${lost/1252/1251}" "game.exe|é||"; do
     IFS='|' read -r name comment option expected <<< "$row"
     # shellcheck disable=SC2086
-    check "warning for $name, $comment $option" "$expected|Patch Complete!|0" "$(made "$work/$name" "$work/game.new" "$work/w.ov" "$comment" $option)"
+    check "warning for $name, $comment $option" "${expected:+$expected|}Patch Complete!|0" \
+        "$(morvexc $option "$work/$name" "$work/game.new" "$work/w.ov" "$comment")"
 done
-check "LONGFI~1.EXE's patch checked and applied" "not applied|0 of 3 positions hold their new value; target LONGFI~1.EXE; file 6 bytes|0|0" \
-    "$(morvexc check "$work/text.ov" "$work/longfilename.exe")|$(morvexc apply "$work/text.ov" "$work/longfilename.exe" > /dev/null; cmp "$work/longfilename.exe" "$work/game.new"; echo $?)"
-check "café.exe's patch checked" "not applied|0 of 3 positions hold their new value; target CAFé.EXE; file 6 bytes|0" \
-    "$(morvexc "$work/café.exe" "$work/game.new" "$work/text.ov" > /dev/null; morvexc check "$work/text.ov" "$work/café.exe")"
 
-printf '12345' > "$work/five"
 # words|exit and output: every refusal is one line naming the file (Wine's
 # reasons are its own, so only what precedes them is compared there).
-sep=/; [ -n "$runner" ] && sep='\'
 rows=(
-"$work/absent.exe $work/game.new $work/x.ov|morvexc: W${sep}absent.exe: Error opening original file!: No such file or directory|1"
-"$work/game.exe $work/game.new $work/none/x.ov|morvexc: W${sep}none${sep}x.ov: Error opening file to write patch to!: No such file or directory|1"
-"$work/game.exe $work/game.new $work|morvexc: W: Error opening file to write patch to!: Is a directory|1"
+"absent.exe $work/game.new $work/x.ov|morvexc: absent.exe: Error opening original file!: No such file or directory|1"
 "show --forse|morvexc: unknown option '--forse'|Try 'morvexc --help'.|2"
 "check $work/fix.ov|morvexc: missing operand|Try 'morvexc --help'.|2"
 "show a b|morvexc: extra operand 'b'|Try 'morvexc --help'.|2"
@@ -79,11 +41,9 @@ rows=(
 "show $work/dash.ov -h|usage: morvexc [make] [--code-page N] ORIGINAL MODIFIED PATCH [COMMENT]|"
 "show --code-page 65001 $work/fix.ov|morvexc: unknown code page '65001'|Try 'morvexc --help'.|2"
 "show $(printf 'a%.0s' {1..300})|morvexc: $(printf 'a%.0s' {1..300}): path too long|1"
-"check $(printf 'a%.0s' {1..300}) $work/five|morvexc: $(printf 'a%.0s' {1..300}): path too long|1"
 )
-# Control bytes in a message are escaped; a path may take up to 1,009 bytes.
-# Standard output is a pipe here: the patch cannot replace it.
-[ -z "$runner" ] && rows+=("$work/game.exe $work/game.new /dev/stdout|morvexc: /dev/stdout: Error opening file to write patch to!: Not a regular file|1"
+# Control bytes in a message and on stdout are escaped; a path may take up to 1,009 bytes.
+[ -z "$runner" ] && rows+=("apply --any-name --undo $work/u"$'\e'" $work/fix.ov $work/game.exe $work/o\\"$'\x01'"|applied: W/o\\x5C\\x01 written|undo patch: W/u\\x1B|0"
     "show $work/"$'\x1f\x7f\\'"|morvexc: W/\\x1F\\x7F\\x5C: cannot be opened as a file: No such file or directory|1"
     "show $(printf 'a/%.0s' {1..504})b|morvexc: $(printf 'a/%.0s' {1..504})b: cannot be opened as a file: No such file or directory|1"
     "show $(printf 'a/%.0s' {1..504})bc|morvexc: $(printf 'a/%.0s' {1..504})bc: path too long|1")
@@ -95,15 +55,6 @@ for row in "${rows[@]}"; do
     check "${row%%|*}" "$expected" "${out:0:${#expected}}"
 done
 check "empty path" "morvexc: : Error opening original file" "$(morvexc '' "$work/game.new" "$work/x.ov" | cut -d! -f1)"
-esc=$work/$'\x1b[2J\\a'
-cp "$work/game.exe" "$esc"
-morvexc "$esc" "$work/game.new" "$work/esc.ov" > /dev/null
-[ -z "$runner" ] && check "name escaped" 'target: \x1B[2J\x5CA' "$(morvexc show "$work/esc.ov" | cut -d'|' -f1)"
-# C1 controls too, as characters and as bytes that begin none, on stdout and stderr.
-c1=$work/$'c1\xc2\x9b31m.bin'
-cp "$work/game.exe" "$c1"
-[ -z "$runner" ] && check "C1 controls escaped" 'applied: W/c1\x9B31m.bin written|0|morvexc: W/c1\x9B31m.bin|morvexc: W/\x9Bx' \
-    "$(morvexc apply --any-name "$work/fix.ov" "$c1")|$(morvexc check "$work/fix.ov" "$c1" | cut -d: -f1,2)|$(morvexc show "$work/"$'\x9bx' | cut -d: -f1,2)"
 if [ -z "$runner" ]; then
     # Another locale's character set is converted through iconv, both ways.
     mkdir "$work/loc" && localedef -i en_US -f ISO-8859-1 "$work/loc/en_US.ISO-8859-1" && cp "$work/game.exe" "$work/caf"$'\xe9'
@@ -113,10 +64,9 @@ if [ -z "$runner" ]; then
 fi
 out=$($runner "$exe" --help 2>&1 >/dev/full)
 out="${out//$'\r'/}|$?"
+check "help lists the code pages" "  874 (Thai)|  Windows-1252 (Western European)|0" "$({ $runner "$exe" --help | tr -d '\r' |
+    grep -xE '  (874 \(Thai\)|Windows-1252 \(Western European\))'; echo "${PIPESTATUS[0]}"; } | paste -sd'|')"
 # Wine's C library gives no reason for /dev/full.
-check "help" "0" "$($runner "$exe" --help > /dev/null 2>&1; echo $?)"
-check "help lists the code pages" "  874 (Thai)|  Windows-1252 (Western European)" \
-    "$($runner "$exe" --help | tr -d '\r' | grep -xE '  (874 \(Thai\)|Windows-1252 \(Western European\))' | paste -sd'|')"
 check "write error" "morvexc: write error$([ -z "$runner" ] && echo ": No space left on device")|1" "$out"
 # A report lost after an apply still says that the file was patched.
 cp "$work/game.exe" "$work/full.exe"
@@ -153,12 +103,7 @@ if [ -n "$runner" ]; then
     # A full path of 260 characters is one too many for the system's narrow calls.
     long=$(printf 'a%.0s' $(seq $((259 - ${#work} - 2))))
     check "full path of 260 characters" "morvexc: W\\$long: path too long|1" "$(morvexc show "$work/$long")"
-    mkdir "$work/Папка"
-    printf 'abc' > "$work/Папка/исх.exe"
-    printf 'a\xc3\xa9' > "$work/Папка/мод.exe"
-    check "Cyrillic names" "morvexc: warning: the target name and the comment hold $lost|Patch Complete!|0" \
-        "$(made "$work/Папка/исх.exe" "$work/Папка/мод.exe" "$work/Папка/п.ov" "é коммент")"
-    check "shown in UTF-8 without the UTF-8 code page too" "target: CAFé.EXE" "$(exe=$3 morvexc show "$work/text.ov" | cut -d'|' -f1)"
+    check "shown in UTF-8 without the UTF-8 code page too" "target: CAFé.EXE" "$(exe=$3 morvexc show "$work/café.ov" | cut -d'|' -f1)"
     check "quoted paths" "Patch Complete!|0" \
         "$(morvexc " \"$(winpath "$work/game.exe")\" " "\"$(winpath "$work/game.new")\"" "$work/q.ov")"
 fi
@@ -176,17 +121,6 @@ if [ -n "$runner" ]; then
     kill -INT $pid
     wait $pid
     check "Ctrl+C while applying: status, nothing left" "130|" "$?|$(temps)"
-    # Ctrl+C between the two moves of a commit, held there by strace (Wine
-    # sets the first file's attributes again with fremovexattr): both files
-    # are in place, and nothing else is left.
-    printf abc > "$work/c.bin" && echo old > "$work/c.undo"
-    strace -f -o "$work/trace" -e trace=fremovexattr -e inject=fremovexattr:delay_exit=1000000:when=1 $runner "$exe" \
-        apply --any-name --undo "$(winpath "$work/c.undo")" "$(winpath "$work/one.ov")" "$(winpath "$work/c.bin")" > /dev/null & tracer=$!
-    for _ in $(seq 500); do grep -q fremovexattr "$work/trace" 2> /dev/null && break; sleep 0.02; done
-    kill -INT "$(grep -m1 fremovexattr "$work/trace" | grep -o '^[0-9]*')"
-    wait $tracer
-    check "Ctrl+C during the commit: status, file, undo patch, nothing left" "130|07 62 63|X|" \
-        "$?|$(hex "$work/c.bin")|$(head -c1 "$work/c.undo")|$(temps)"
 else
     # signal|a signal ignored at start|strace's faults (the openat calls in the folder: the
     # folder, the old patch, the temporary file)|what the trace shows once it is open|status
@@ -210,16 +144,14 @@ else
 fi
 
 # Links are written through and stay links; in a sticky, world-writable folder
-# only a link of the caller or of the folder's owner is followed. A write that
-# fails (a file-size limit: in the write for a large patch, at the flush for
-# a small one) or a read-only patch keeps the old patch.
+# only a link of the caller or of the folder's owner is followed.  A read-only
+# patch is kept.
 if [ -z "$runner" ]; then
     mkdir -m 777 "$work/links" && cd "$work/links" && mkdir d && echo third > third || exit 1
     cp ../game.exe ../game.new . && "$exe" game.exe game.new ref.ov > /dev/null
     opening="Error opening file to write patch to!" over="The patch can't be written over one of the files being compared!"
     for row in "to-third|third|third|Patch Complete!|0" "d/chain|../to-third|third|Patch Complete!|0" \
         "dangling|d/new.ov|d/new.ov|Patch Complete!|0" "loop1|loop2||morvexc: loop1: $opening: Too many levels of symbolic links|1" \
-        "long|$(printf 'a/%.0s' {1..511})b||morvexc: long: $opening: No such file or directory|1" \
         "to-game|game.exe||morvexc: to-game: $over|1" "d/to-to-game|../to-game||morvexc: d/to-to-game: $over|1"; do
         IFS='|' read -r link target written expected <<< "$row"
         ln -s "$target" "$link"
@@ -235,13 +167,7 @@ if [ -z "$runner" ]; then
             "$(morvexc game.exe game.new shared/theirs)"
         check "my link in a shared folder" "Patch Complete!|0" "$(morvexc game.exe game.new shared/mine)"
     fi
-    head -c 1000 /dev/zero > big.a && tr '\0' b < big.a > big.b
-    for pair in "big.a big.b" "game.exe game.new"; do
-        echo "old patch" > lim.ov
-        # shellcheck disable=SC2086
-        check "size limit, $pair" "morvexc: lim.ov: cannot be written: File too large|1|old patch" \
-            "$(ulimit -f 0; morvexc $pair lim.ov)|$(cat lim.ov)"
-    done
+    echo "old patch" > lim.ov
     as=() && chmod 755 "$work" && chmod 444 lim.ov
     [ "$(id -u)" == 0 ] && chown nobody lim.ov && as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     out=$("${as[@]}" "$exe" game.exe game.new lim.ov 2>&1)
