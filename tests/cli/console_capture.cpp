@@ -1,6 +1,6 @@
-// Runs a command on a console of its own, on code page 437, and prints on
-// its own standard output, as UTF-8, what the command left on that console:
-// each line ended by '|', then the exit status.
+// Runs a command on a console of its own, on code page 437 and 300 columns
+// wide, and prints on its own standard output, as UTF-8, what the command left
+// on that console: each line ended by '|', then the exit status.
 // Usage: console_capture PROGRAM ARGUMENTS...
 #include <windows.h>
 
@@ -20,6 +20,7 @@ int main()
                                                   &inherited, OPEN_EXISTING, 0, NULL)
                                     : INVALID_HANDLE_VALUE;
     SetConsoleOutputCP(437);
+    SetConsoleScreenBufferSize(console, {300, 100});
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

@@ -26,14 +26,14 @@ for row in "игра.exe|日本語||morvexc: warning: the target name and the co
     "игра.exe|日本語|--code-page=1251|morvexc: warning: the comment holds ${lost/1252/1251}" "game.exe|é||"; do
     IFS='|' read -r name comment option expected <<< "$row"
     # shellcheck disable=SC2086
-    check "warning for $name, $comment $option" "${expected:+$expected|}Patch Complete!|0" \
-        "$(morvexc $option "$work/$name" "$work/game.new" "$work/w.ov" "$comment")"
+    # Wine may write stdout first: the lines are compared in sorted order.
+    want=$(printf '%s\n' ${expected:+"$expected"} "Patch Complete!" 0 | sort | paste -sd'|')
+    check "warning for $name, $comment $option" "$want" \
+        "$(morvexc $option "$work/$name" "$work/game.new" "$work/w.ov" "$comment" | tr '|' '\n' | sort | paste -sd'|')"
 done
 
-# words|exit and output: every refusal is one line naming the file (Wine's
-# reasons are its own, so only what precedes them is compared there).
+# words|exit and output: every refusal is one line naming the file.
 rows=(
-"absent.exe $work/game.new $work/x.ov|morvexc: absent.exe: Error opening original file!: No such file or directory|1"
 "show --forse|morvexc: unknown option '--forse'|Try 'morvexc --help'.|2"
 "check $work/fix.ov|morvexc: missing operand|Try 'morvexc --help'.|2"
 "show a b|morvexc: extra operand 'b'|Try 'morvexc --help'.|2"
@@ -51,7 +51,6 @@ for row in "${rows[@]}"; do
     # shellcheck disable=SC2086
     out=$(morvexc ${row%%|*})
     expected=${row#*|}
-    [ -n "$runner" ] && [[ $expected == *"!: "* ]] && out=${out%%!*}\|${out##*|} expected=${expected%%!*}\|${expected##*|}
     check "${row%%|*}" "$expected" "${out:0:${#expected}}"
 done
 check "empty path" "morvexc: : Error opening original file" "$(morvexc '' "$work/game.new" "$work/x.ov" | cut -d! -f1)"
