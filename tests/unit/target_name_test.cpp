@@ -42,6 +42,7 @@ TEST(DeriveTargetName, FollowsTheShortNameRules)
         {"C:\\dir\\sub/f.exe", std::string("F.EXE\0\0\0\0\0\0\0\0", 13)},
         {"C:name.exe", std::string("NAME.EXE\0\0\0\0\0", 13)},
         {"C:\\x\\demo.exe. .", std::string("DEMO.EXE\0\0\0\0\0", 13)},
+        {"C:\\x\\. .", std::string(13, '\0')},
 #else
         // A backslash is part of a POSIX name.
         {"/dir/sub\\f.exe", std::string("SUB\\F.EXE\0\0\0\0", 13)},
