@@ -17,34 +17,6 @@ static PatchContents Patch(std::vector<PatchRecord>* records, std::initializer_l
     return patch;
 }
 
-TEST(JudgeFit, CountsWhatAlreadyHoldsTheNewValue)
-{
-    std::vector<PatchRecord> records;
-    PatchContents patch = Patch(&records, {{1, 0xAA}, {5, 0xBB}});
-    const struct {
-        unsigned char old[2];
-        long long size;
-        const char* name;
-        int state;
-        unsigned applied;
-        int sameName;
-    } rows[] = {
-        {{0, 0}, 6, "GAME.EXE", FIT_NOT_APPLIED, 0, 1},
-        {{0xAA, 0}, 6, "GAME.EXE", FIT_PARTLY_APPLIED, 1, 1},
-        {{0xAA, 0xBB}, 6, "OTHER.EXE", FIT_APPLIED, 2, 0},
-        {{0xAA, 0xBB}, 5, "GAME.EXE", FIT_PAST_END, 0, 1},
-    };
-    for (const auto& row : rows) {
-        PatchFit fit = {};
-        fit.fileSize = row.size;
-        strncpy(fit.fileName.bytes, row.name, TARGET_NAME_SIZE - 1);
-        JudgeFit(patch, row.old, &fit);
-        EXPECT_EQ(fit.state, row.state) << row.size;
-        EXPECT_EQ(fit.applied, row.applied);
-        EXPECT_EQ(fit.sameName, row.sameName);
-    }
-}
-
 // Windows that hold none, some or all of the positions, touching either end.
 TEST(LayPositions, PutsOnlyThePositionsInsideTheWindow)
 {

@@ -34,47 +34,29 @@ TEST(UndoPatchPath, PutsTheUndoPatchBesideThePatchedFile)
     }
 }
 
-TEST(AppliedText, NamesTheUndoPatchOnlyWhenOneWasWritten)
+// The box for a patch: its own lines alone without a file; with one, the
+// fit's line, and a warning where the file's name does not give the target.
+TEST(DescribeFit, SaysWhatThePatchIsAndWarnsOfAnotherName)
 {
-    char text[64];
-    AppliedText(GAME "game.exe", NULL, text, sizeof text);
-    EXPECT_STREQ(text, "Patch applied to game.exe.");
-    AppliedText(GAME "game.exe", GAME "fix-undo.ov", text, sizeof text);
-    EXPECT_STREQ(text, "Patch applied to game.exe.\r\nUndo patch: fix-undo.ov");
-}
-
-// The box for a patch alone, with no file named: its own lines only.
-TEST(DescribeFit, SaysOnlyWhatThePatchIsWithoutAFile)
-{
-    static const unsigned char bytes[] = "GAME.EXE\0\0\0\0\0\0\0hi";
+    static const unsigned char bytes[] = "GAME.EXE\0\0\0\0\0\x01\0\x01\0\0\0\x01\xaa" "hi";
     PatchContents patch;
     char refusal[REFUSAL_SIZE], box[VERDICT_SIZE];
     ASSERT_TRUE(ReadPatchBytes(bytes, sizeof bytes - 1, 0, &patch, refusal));
-    for (const char* file : {static_cast<const char*>(nullptr), ""}) {
-        DescribeFit(&patch, NULL, file, NULL, "unused", box);
-        EXPECT_STREQ(box, "Target: GAME.EXE\r\nRecords: 0\r\nComment: hi");
-    }
-}
-
-// With a file named: the fit's line, and a warning where the file's name
-// does not give the target name.
-TEST(DescribeFit, WarnsOfAnotherName)
-{
-    static const unsigned char bytes[] = "GAME.EXE\0\0\0\0\0\x01\0\x01\0\0\0\x01\xaa";
-    PatchContents patch;
-    char refusal[REFUSAL_SIZE], box[VERDICT_SIZE];
-    ASSERT_TRUE(ReadPatchBytes(bytes, sizeof bytes - 1, 0, &patch, refusal));
-    const char* lines = "Target: GAME.EXE\r\nRecords: 1\r\nComment: (none)\r\nNot applied: 1 byte will change.";
+    const std::string lines = "Target: GAME.EXE\r\nRecords: 1\r\nComment: hi";
     const struct {
-        const char *file, *warning;
+        const char* file;
+        std::string box;
     } rows[] = {
-        {GAME "game.exe", ""},
-        {GAME "other.exe", "\r\nWarning: this patch is for GAME.EXE; this file's name gives OTHER.EXE."},
+        {nullptr, lines},
+        {"", lines},
+        {GAME "game.exe", lines + "\r\nNot applied: 1 byte will change."},
+        {GAME "other.exe", lines + "\r\nNot applied: 1 byte will change.\r\n"
+                                   "Warning: this patch is for GAME.EXE; this file's name gives OTHER.EXE."},
     };
     for (const auto& row : rows) {
         PatchFit fit = {};
         fit.state = FIT_NOT_APPLIED;
         DescribeFit(&patch, NULL, row.file, &fit, NULL, box);
-        EXPECT_EQ(std::string(box), std::string(lines) + row.warning) << row.file;
+        EXPECT_EQ(std::string(box), row.box) << (row.file ? row.file : "no file");
     }
 }

@@ -1,4 +1,3 @@
-#include "patch_text.h"
 #include "path_text.h"
 #include "target_name.h"
 
@@ -26,8 +25,6 @@ TEST(DeriveTargetName, FollowsTheShortNameRules)
         const char* path;
         std::string field; // all 13 bytes
     } cases[] = {
-        {DIR("Games") "flight.exe", std::string("FLIGHT.EXE\0\0\0", 13)},
-        {DIR("a") "abcdefgh.exe", std::string("ABCDEFGH.EXE\0", 13)},
         {DIR("a") "abcdefghi.exe", std::string("ABCDEF~1.EXE\0", 13)},
         {DIR("My Stuff") "long file name.dat", std::string("LONG F~1.EXE\0", 13)},
         {DIR("x") "Ab.1", std::string("AB.1\0\0\0\0\0\0\0\0\0", 13)},
@@ -56,37 +53,6 @@ TEST(DeriveTargetName, KeepsNothingOfAnEarlierName)
 {
     Field(DIR("a") "abcdefghijkl.exe");
     EXPECT_EQ(Field(DIR("a") "b.exe"), std::string("B.EXE\0\0\0\0\0\0\0\0", 13));
-}
-
-// An e with an acute accent in this process's character set: in 1252, not in 1251.
-#ifdef _WIN32
-#define E_ACUTE "\xE9"
-#else
-#define E_ACUTE "\xC3\xA9"
-#endif
-
-// Only a '?' the stored name or text keeps is a character lost.
-TEST(DeriveTargetName, SaysWhenTheNameLostACharacter)
-{
-    const struct {
-        const char* path;
-        unsigned codePage;
-        int lost;
-    } rows[] = {
-        {DIR("a") "caf" E_ACUTE ".exe", 1251, 1},
-        {DIR("a") "caf" E_ACUTE ".exe", 1252, 0},
-        {DIR("caf" E_ACUTE) "x.exe", 1251, 0},
-        {DIR("a") "abcdefgh" E_ACUTE ".exe", 1251, 0},
-        {DIR("a") "abcde" E_ACUTE "gh.exe", 1251, 1},
-    };
-    for (const auto& row : rows) {
-        int lost = -1, textLost = -1;
-        DeriveTargetName(row.path, row.codePage, &lost);
-        EXPECT_EQ(lost, row.lost) << row.path << " " << row.codePage;
-        char stored[64];
-        ToPatchText(row.path, stored, sizeof stored, row.codePage, &textLost);
-        EXPECT_EQ(textLost, row.codePage == 1251);
-    }
 }
 
 TEST(TrimPastedPath, TakesOffBlanksAndOnePairOfQuotes)
