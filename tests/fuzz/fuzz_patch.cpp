@@ -32,14 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     }
     Require(patch.distinct <= patch.count && patch.name.bytes[TARGET_NAME_SIZE - 1] == 0);
 
-    long long fileSize = 4096;
-    int flags = 0;
-    if (patch.commentLength >= 2)
-        fileSize = patch.comment[0] | patch.comment[1] << 8;
-    if (patch.commentLength >= 3)
-        flags = patch.comment[2];
     PatchFit fit;
-    fit.fileSize = fileSize;
+    fit.fileSize = patch.commentLength >= 2 ? patch.comment[0] | patch.comment[1] << 8 : 4096;
+    int flags = patch.commentLength >= 3 ? patch.comment[2] : 0;
     fit.fileName = DeriveTargetName(flags & 4 ? "game.exe" : patch.name.bytes, 0, nullptr);
     for (unsigned i = 0; i < patch.distinct; i++)
         Old[i] = data[patch.positions[i].offset % size];

@@ -10,11 +10,9 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # Rows: which exe (gui, console or both), resource type, text it must hold.
 while IFS='|' read -r which type text; do
     for exe in $([ "$which" != console ] && echo "$gui") $([ "$which" != gui ] && echo "$console"); do
-        case $type in
-            24) resource=$(wrestool -x --raw -t 24 "$exe") ;;
-            *) resource=$(wrestool -x --raw -t "$type" "$exe" | strings -el) ;;
-        esac
-        grep -qF -- "$text" <<<"$resource" || fail "$(basename "$exe") resource type $type lacks $text"
+        # The manifest (type 24) is UTF-8; other resources hold UTF-16 text.
+        wrestool -x --raw -t "$type" "$exe" | if [ "$type" = 24 ]; then cat; else strings -el; fi |
+            grep -qF -- "$text" || fail "$(basename "$exe") resource type $type lacks $text"
     done
 done <<EOF
 both|24|>PerMonitorV2, PerMonitor</dpiAwareness>
@@ -27,12 +25,12 @@ gui|5|Byte patch maker, version $version
 EOF
 
 # The program's icon group, in every size Explorer and the task bar ask for.
-icon=$(mktemp)
+# icotool reads the group from a file: through a pipe it misses the PNG entry.
+icon=$(mktemp) && trap 'rm -f "$icon"' EXIT
 wrestool -x -t 14 "$gui" >"$icon"
 sizes=$(icotool -l "$icon" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | tr '\n' ' ')
 [ "$sizes" = "16 32 48 256 " ] || fail "icon sizes are '$sizes'"
 wrestool -x -t 14 "$applier" | cmp -s - "$icon" && fail "morvex-apply.exe has morvex.exe's icon"
-rm -f "$icon"
 
 printed=$($runner "$console" --version 2>/dev/null | tr -d '\r')
 [ "$printed" = "morvexc $version" ] || fail "morvexc --version printed '$printed'"

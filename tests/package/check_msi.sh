@@ -69,19 +69,14 @@ reg "delete HKLM\Software\Classes\.ov" "delete HKLM\Software\Classes\Morvex.Patc
 
 "$wine" msiexec /x "$msi" /qn || fail "msiexec /x $msi"
 [ "$(snapshot)" = "$before" ] || fail "uninstalling left: $(diff <(echo "$before") <(snapshot))"
-reg "delete HKLM\Software\Classes\.qj" "delete HKCU\Software\Classes\.bop" "delete HKCU\Software\Classes\.t95"
 
-# Second round: the user's classes key there but empty (reg.exe would give
-# a key it adds an empty default value).
-wineserver -w
-if grep -q '^\[Software\\\\Classes\\\\' "$WINEPREFIX/user.reg"; then
-    fail "the user's classes key has keys of its own before the second round"
-else
-    reg "add HKCU\Software\Classes\.t95" "delete HKCU\Software\Classes\.t95" "delete HKCU\Software\Classes /va"
-    before=$(snapshot)
-    grep -qxF 'HKCU [Software\Classes]' <<<"$before" || fail "no empty classes key before the second round"
-    "$wine" msiexec /i "$msi" /qn || fail "msiexec /i $msi"
-    "$wine" msiexec /x "$msi" /qn || fail "msiexec /x $msi"
-    [ "$(snapshot)" = "$before" ] || fail "uninstalling left: $(diff <(echo "$before") <(snapshot))"
-fi
+# Second round: the user's classes key there but empty, and kept so.
+reg "delete HKLM\Software\Classes\.qj" "delete HKCU\Software\Classes\.bop" "delete HKCU\Software\Classes\.t95" \
+    "delete HKCU\Software\Classes /va"
+before=$(snapshot)
+grep -q '^\[Software\\\\Classes\\\\' "$WINEPREFIX/user.reg" && fail "the user's classes key is not empty before the second round"
+grep -qxF 'HKCU [Software\Classes]' <<<"$before" || fail "no user's classes key before the second round"
+"$wine" msiexec /i "$msi" /qn || fail "msiexec /i $msi"
+"$wine" msiexec /x "$msi" /qn || fail "msiexec /x $msi"
+[ "$(snapshot)" = "$before" ] || fail "uninstalling left: $(diff <(echo "$before") <(snapshot))"
 exit $((failures > 0))

@@ -89,7 +89,6 @@ TEST(LostCharacters, SaysWhatLostCharacters)
         int lost;
     } rows[] = {
         {"caf" E_ACUTE ".exe", "caf" E_ACUTE, 1251, LOST_NAME | LOST_COMMENT},
-        {"caf" E_ACUTE ".exe", "cafe", 1251, LOST_NAME},
         {"cafe.exe", "caf" E_ACUTE, 1251, LOST_COMMENT},
         {"caf" E_ACUTE ".exe", "caf" E_ACUTE, 1252, 0},
     };
@@ -132,19 +131,16 @@ TEST_F(PatchBuilderTest, RefusalsLeaveThePatchPathAlone)
         const char *check, *build;             // the message of each, if any
     } cases[] = {
         {Path("four"), missing, out, ErrorOpeningModified, ErrorOpeningModified},
-        {folder, Path("four"), out, ErrorOpeningOriginal, ErrorOpeningOriginal},
         {Path("four"), Path("five"), out, ErrorSizesDiffer, ErrorSizesDiffer},
         {Path("max"), Path("max"), "", passes, passes},
         {Path("huge"), Path("huge"), out, ErrorTooLarge, ErrorTooLarge},
         {Path("wrap"), Path("wrap"), out, ErrorTooLarge, ErrorTooLarge},
         {Path("wrap"), Path("sixteen"), out, ErrorSizesDiffer, ErrorSizesDiffer},
-        {Path("four"), Path("four"), Path("nowhere") + PathSeparator + "out.pat", passes, ErrorOpeningPatch},
         {missing, missing, Path("sub"), ErrorOpeningOriginal, ErrorOpeningPatch},
         {Path("four"), Path("four2"), Path("four2"), passes, ErrorPatchOverInput},
         {Path("four"), Path("four2"), Path("sub") + PathSeparator + ".." + PathSeparator + "four", passes, ErrorPatchOverInput},
 #ifdef _WIN32
         {Path("four"), Path("four2"), Path("FOUR"), passes, ErrorPatchOverInput},
-        {Path("four"), Path("four2"), Path(".") + "\\.\\four2", passes, ErrorPatchOverInput},
         {Path("four"), Path("four"), "NUL", passes, ErrorOpeningPatch},
         {"NUL", "NUL", out, ErrorOpeningOriginal, ErrorOpeningOriginal},
         {Path("four"), Path("four"), Path("locked.pat"), passes, ErrorOpeningPatch},
@@ -181,15 +177,3 @@ TEST_F(PatchBuilderTest, RefusalsLeaveThePatchPathAlone)
 #endif
     EXPECT_EQ(Listing(), (Messages{"empty", "five", "four", "four2", "huge", "max", "out.pat", "sixteen", "sub", "wrap"}));
 }
-
-#ifdef _WIN32
-// Without the UTF-8 code page (this program has no manifest) paths are ANSI bytes.
-TEST_F(PatchBuilderTest, OpensAnsiPaths)
-{
-    const std::string original = Path("caf\xe9.exe");
-    WriteBytes(original, "ab");
-    WriteBytes(Path("b"), "aX");
-    ASSERT_EQ(BuildPatch(nullptr, original.c_str(), Path("b").c_str(), Path("\xe9t\xe9.pat").c_str(), ""), 1);
-    EXPECT_EQ(ReadBytes(Path("\xe9t\xe9.pat")), std::string("CAF\xe9.EXE\0\0\0\0", 13) + Count(1) + Record(1, 'X'));
-}
-#endif

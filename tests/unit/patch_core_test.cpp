@@ -44,21 +44,6 @@ TEST(LayPositions, PutsOnlyThePositionsInsideTheWindow)
     }
 }
 
-TEST(EncodeUndo, PutsBackOnlyTheBytesThatChange)
-{
-    std::vector<PatchRecord> records;
-    PatchContents patch = Patch(&records, {{1, 0xAA}, {0x10203, 0xBB}, {9, 0xCC}});
-    const unsigned char old[] = {0x11, 0xBB, 0x33};
-    unsigned char out[MAX_PATCH_SIZE];
-    size_t length = EncodeUndo(patch.name, patch.positions, 3, old, "undoes x", out);
-    const unsigned char expected[] = "GAME.EXE\0\0\0\0\0\x02\0"
-                                     "\x01\0\0\0\x01\x11"
-                                     "\x09\0\0\0\x01\x33"
-                                     "undoes x";
-    ASSERT_EQ(length, sizeof expected - 1);
-    EXPECT_EQ(memcmp(out, expected, length), 0);
-}
-
 // Patches in turn: the chain holds each position once, with the value the
 // last patch gives it; each patch meets what those before it left.
 TEST(ChainPatch, MergesPositionsAndGivesEachPatchWhatItMeets)

@@ -15,9 +15,7 @@ TEST(ShowProcessText, EscapesControlsByCodePoint)
         const char* shown;
     } rows[] = {
         {"a\x1b[2J\n", 0, 64, "a\\x1B[2J\\x0A"},
-        {"a\\b", 0, 64, "a\\b"},
         {"ab\x1b", 0, 6, "ab"}, // an escape is put whole or not at all
-        {"abc", 0, 3, "ab"},
 #ifndef _WIN32
         // The C locale is taken as UTF-8.
         {"\xc2\x80\xc2\x9f\xc2\xa0", 0, 64, "\\x80\\x9F\xc2\xa0"},
@@ -47,7 +45,6 @@ TEST(ToPatchText, WritesTheCellsWindowsWrites)
     } rows[] = {
         {"\xe5\x8d\x81\xe2\x95\xad\xe2\x95\x90\xd0\x81\xe3\x81\x81", 950, "\xa4Q\xa2~\xf9\xf9??"},
         {"\xe2\x82\xac", 936, "\x80"},
-        {"\xc3\xa9\xe2\x82\xac", 28591, "\xe9?"},
         // A byte that begins no UTF-8 character is one '?': an overlong '/'
         // (two forms), a surrogate, a value past U+10FFFF, a character cut short.
         {"\xc0\xaf\xe0\x80\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe0\xa4\x85\xc2\x80\xc3\xa9\xf0\x9f\x98", 1252,
