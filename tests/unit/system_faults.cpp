@@ -5,6 +5,8 @@
 #include <cstring>
 #include <mutex>
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -209,4 +211,9 @@ void FaultsTest::ApplyAgain(const std::string& why)
     EXPECT_EQ(ApplyPatch("p", "game.exe", nullptr, undo, 0, 0, 0, nullptr, &fit, &problem), 1) << why;
     EXPECT_EQ(ReadBytes("game.exe") + ReadBytes("g2") + ReadBytes("u"), Patched + Patched + Undo) << why;
     EXPECT_EQ(Listing(), (Messages{"g2", "game.exe", "p", "u"})) << why;
+#ifndef _WIN32
+    int fd = open("game.exe", O_RDONLY); // nothing of the applies holds the file's lock now
+    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0) << why;
+    close(fd);
+#endif
 }
