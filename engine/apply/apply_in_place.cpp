@@ -65,7 +65,7 @@ static int Commit(ApplyWork* work, const char* filePath, const char* undoPath, s
             return Blame(problem, place.journalPath, "cannot be removed: the next apply finishes what it holds");
         return cancelled ? Fail(problem, PROBLEM_CANCELLED, NULL, Cancelled) : RefuseChanged(problem, filePath);
     }
-    if (!WriteNewValues(&place, work->writing.records, work->writing.count, problem))
+    if (!WriteNewValues(&place, work->writing.records, work->writing.count, work->journal.run, problem))
         return KeptJournal(problem, place, filePath, "cannot be written");
     if (!FlushInPlace(&place, problem))
         return KeptJournal(problem, place, filePath, "cannot be flushed to the disk");
@@ -104,7 +104,7 @@ static int ApplyInPlace(const char* patchPath, const char* filePath, const char*
     fit->unlocked = place.unlocked;
     fit->otherNames = 0;
     fit->noted = 0;
-    int done = FinishJournal(&place, filePath, fit, finishedUndo, problem)
+    int done = FinishJournal(&place, filePath, fit, finishedUndo, &work->journal, problem)
                && JudgeOpenFile(place.file, filePath, place.info, patch, anyName, force, fit, problem);
     // Asked again after an interruption, the apply just finished is this one.
     int same = undoPath && finishedUndo[0] && AbsolutePath(undoPath, work->asked, sizeof work->asked, problem)

@@ -70,8 +70,9 @@ int JournalFit(const Journal& journal, unsigned long long volume, unsigned long 
                const unsigned char* current);
 
 // The undo patch the journal's apply writes, laid out in `out`
-// (MAX_PATCH_SIZE bytes): the old value of every position the apply changes.
-size_t JournalUndoPatch(const Journal& journal, unsigned char* out);
+// (MAX_PATCH_SIZE bytes): the old value of every position the apply changes,
+// gathered in `undo` (MAX_PATCH_RECORDS records).
+size_t JournalUndoPatch(const Journal& journal, PatchRecord* undo, unsigned char* out);
 
 // The journal's name beside a file named `fileName` (its last component), in
 // `out` (`size` bytes, at most 256 used): with `dot`, hidden by a leading

@@ -114,9 +114,8 @@ int JournalFit(const Journal& journal, unsigned long long volume, unsigned long 
     return JOURNAL_FITS;
 }
 
-size_t JournalUndoPatch(const Journal& journal, unsigned char* out)
+size_t JournalUndoPatch(const Journal& journal, PatchRecord* undo, unsigned char* out)
 {
-    static PatchRecord undo[MAX_PATCH_RECORDS];
     unsigned count = 0;
     for (unsigned i = 0; i < journal.count; i++)
         if (journal.records[i].old != journal.records[i].now)

@@ -7,23 +7,19 @@
 #include "file_replace.h"
 #include "platform.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
-enum { WINDOW_SIZE = 1 << 16, RUN_SIZE = 1 << 16 };
-
-static Journal Found;
-static unsigned char JournalBytes[MAX_JOURNAL_SIZE + 1];
-static unsigned char Current[MAX_PATCH_RECORDS];
-static unsigned char Undo[MAX_PATCH_SIZE], Existing[MAX_PATCH_SIZE + 1];
-
 // The file's bytes at the journal's positions, nearby ones read in one piece.
-static int ReadAtRecords(FILE* file, const char* filePath, const Journal& journal, Problem* problem)
+static int ReadAtRecords(FILE* file, const char* filePath, JournalLook* look, Problem* problem)
 {
-    static unsigned char window[WINDOW_SIZE];
+    const Journal& journal = look->found;
+    unsigned char* window = look->window;
     for (unsigned first = 0, next; first < journal.count; first = next) {
         long long start = journal.records[first].offset;
-        for (next = first + 1; next < journal.count && journal.records[next].offset - start < WINDOW_SIZE;)
+        for (next = first + 1; next < journal.count && journal.records[next].offset - start < JOURNAL_WINDOW_SIZE;)
             next++;
         long span = static_cast<long>(journal.records[next - 1].offset - start) + 1;
         long got = ReadAt(file, window, static_cast<size_t>(span), start);
@@ -32,7 +28,7 @@ static int ReadAtRecords(FILE* file, const char* filePath, const Journal& journa
         if (got != span)
             return RefuseChanged(problem, filePath);
         for (unsigned i = first; i < next; i++)
-            Current[i] = window[journal.records[i].offset - start];
+            look->current[i] = window[journal.records[i].offset - start];
     }
     return 1;
 }
@@ -41,46 +37,54 @@ enum { LOOK_NONE, LOOK_FITS, LOOK_REFUSED };
 
 // Reads and judges the journal beside the file; with `removeUnused`, one
 // that was never used is removed.
-static int Look(InPlace* place, FILE* file, const char* filePath, const FileInfo& info, int removeUnused,
-                Problem* problem)
+static int Look(InPlace* place, JournalLook* look, FILE* file, const char* filePath, const FileInfo& info,
+                int removeUnused, Problem* problem)
 {
+    Journal& found = look->found;
     long length;
-    int found = ReadJournalFile(place, JournalBytes, MAX_JOURNAL_SIZE, &length, problem);
-    if (found < 0)
+    int read = ReadJournalFile(place, look->bytes, MAX_JOURNAL_SIZE, &length, problem);
+    if (read < 0)
         return Blame(problem, place->journalPath, "cannot be read"), LOOK_REFUSED;
-    if (!found)
+    if (!read)
         return LOOK_NONE;
-    if (!DecodeJournal(JournalBytes, static_cast<size_t>(length), &Found)) {
+    if (!DecodeJournal(look->bytes, static_cast<size_t>(length), &found)) {
         if (removeUnused && RemoveJournalFile(place, problem) == 0)
             return Blame(problem, place->journalPath, "cannot be removed"), LOOK_REFUSED;
         return LOOK_NONE;
     }
     int fit = JOURNAL_OTHER_FILE;
-    if (Found.volume == info.volume && Found.index == info.index && Found.size == info.size) {
-        if (!ReadAtRecords(file, filePath, Found, problem))
+    if (found.volume == info.volume && found.index == info.index && found.size == info.size) {
+        if (!ReadAtRecords(file, filePath, look, problem))
             return LOOK_REFUSED;
-        fit = JournalFit(Found, info.volume, info.index, info.size, Current);
+        fit = JournalFit(found, info.volume, info.index, info.size, look->current);
     }
     if (fit == JOURNAL_FITS)
         return LOOK_FITS;
     char what[PROBLEM_TEXT_SIZE];
     snprintf(what, sizeof what, "the journal %.900s holds an unfinished apply of %.200s %s", place->journalPath,
-             Found.patchPath, fit == JOURNAL_OTHER_FILE ? "to another file" : "that the bytes of this file do not fit");
+             found.patchPath, fit == JOURNAL_OTHER_FILE ? "to another file" : "that the bytes of this file do not fit");
     return Refuse(problem, filePath, what), LOOK_REFUSED;
 }
 
 int LookForJournal(FILE* file, const char* filePath, const FileInfo& info, PatchFit* fit, Problem* problem)
 {
-    static InPlace place;
     fit->journal = JOURNAL_NONE;
     fit->journalPatch[0] = '\0';
+    // Too large for a thread's stack, the look's work is taken from the heap for this call.
+    JournalLook* work = static_cast<JournalLook*>(calloc(1, sizeof *work));
+    if (!work)
+        return NoteError(problem, ENOMEM), Blame(problem, filePath, "cannot be read");
     // Where the folder cannot be read, no apply in place could have left a journal.
-    int look = HoldJournalFolder(filePath, &place, problem) ? Look(&place, file, filePath, info, 0, problem) : LOOK_NONE;
-    CloseInPlace(&place);
+    int look = HoldJournalFolder(filePath, &work->place, problem)
+                   ? Look(&work->place, work, file, filePath, info, 0, problem)
+                   : LOOK_NONE;
+    CloseInPlace(&work->place);
     if (look == LOOK_FITS) {
         fit->journal = JOURNAL_INTERRUPTED;
-        snprintf(fit->journalPatch, sizeof fit->journalPatch, "%s", Found.patchPath);
+        snprintf(fit->journalPatch, sizeof fit->journalPatch, "%s", work->found.patchPath);
     }
+    KeepProblemPath(problem, work, sizeof *work);
+    free(work);
     return look != LOOK_REFUSED;
 }
 
@@ -92,9 +96,8 @@ int KeptJournal(Problem* problem, const InPlace& place, const char* path, const 
     return Blame(problem, path, words);
 }
 
-int WriteNewValues(InPlace* place, const JournalRecord* records, unsigned count, Problem* problem)
+int WriteNewValues(InPlace* place, const JournalRecord* records, unsigned count, unsigned char* run, Problem* problem)
 {
-    static unsigned char run[RUN_SIZE];
     for (unsigned first = 0, next; first < count; first = next) {
         run[0] = records[first].now;
         for (next = first + 1; next < count && next - first < RUN_SIZE
@@ -107,30 +110,30 @@ int WriteNewValues(InPlace* place, const JournalRecord* records, unsigned count,
     return 1;
 }
 
-// Whether the file at `path` holds exactly `length` bytes of `bytes`.
-static int Holds(const char* path, const unsigned char* bytes, size_t length)
+// Whether the file at `path` holds exactly `length` bytes of `bytes`, read into `existing`.
+static int Holds(const char* path, const unsigned char* bytes, size_t length, unsigned char* existing)
 {
     FileInfo info;
     Problem ignored;
     FILE* file = OpenInputFile(path, &info, &ignored);
     if (!file)
         return 0;
-    long got = ReadAt(file, Existing, sizeof Existing, 0);
+    long got = ReadAt(file, existing, MAX_PATCH_SIZE + 1, 0);
     fclose(file);
-    return got == static_cast<long>(length) && memcmp(Existing, bytes, length) == 0;
+    return got == static_cast<long>(length) && memcmp(existing, bytes, length) == 0;
 }
 
 // Writes the journal's undo patch through the replace primitive, unless it is there already.
-static int WriteUndo(const Journal& journal, Problem* problem)
+static int WriteUndo(const Journal& journal, JournalWork* work, Problem* problem)
 {
-    static Replacement undo;
-    size_t length = JournalUndoPatch(journal, Undo);
-    if (Holds(journal.undoPath, Undo, length))
+    Replacement& undo = work->undoFile;
+    size_t length = JournalUndoPatch(journal, work->undoRecords, work->undo);
+    if (Holds(journal.undoPath, work->undo, length, work->existing))
         return 1;
     if (!BeginReplace(journal.undoPath, NULL, NULL, &undo, problem))
         return 0;
     Replacement* failed;
-    if (fwrite(Undo, 1, length, undo.file) != length) {
+    if (fwrite(work->undo, 1, length, undo.file) != length) {
         NoteSystemError(problem);
         AbandonReplace(&undo);
         return 0;
@@ -149,27 +152,29 @@ int RemoveFinishedJournal(InPlace* place, const char* filePath, Problem* problem
     return Blame(problem, filePath, what);
 }
 
-int FinishJournal(InPlace* place, const char* filePath, PatchFit* fit, char* undoPath, Problem* problem)
+int FinishJournal(InPlace* place, const char* filePath, PatchFit* fit, char* undoPath, JournalWork* work,
+                  Problem* problem)
 {
+    const Journal& found = work->look.found;
     undoPath[0] = '\0';
-    int look = Look(place, place->file, filePath, place->info, 1, problem);
+    int look = Look(place, &work->look, place->file, filePath, place->info, 1, problem);
     if (look != LOOK_FITS)
         return look == LOOK_NONE;
     HoldInterrupts();
     int done = 0;
-    if (!WriteNewValues(place, Found.records, Found.count, problem))
+    if (!WriteNewValues(place, found.records, found.count, work->run, problem))
         KeptJournal(problem, *place, filePath, "cannot be written");
     else if (!FlushInPlace(place, problem))
         KeptJournal(problem, *place, filePath, "cannot be flushed to the disk");
-    else if (Found.undoPath[0] && (RemoveUndoTemp(Found.undoPath), !WriteUndo(Found, problem)))
-        KeptJournal(problem, *place, Found.undoPath, "cannot be written");
+    else if (found.undoPath[0] && (RemoveUndoTemp(found.undoPath), !WriteUndo(found, work, problem)))
+        KeptJournal(problem, *place, found.undoPath, "cannot be written");
     else
         done = RemoveFinishedJournal(place, filePath, problem);
     ReleaseInterrupts();
     if (done) {
         fit->journal = JOURNAL_FINISHED;
-        snprintf(fit->journalPatch, sizeof fit->journalPatch, "%s", Found.patchPath);
-        strcpy(undoPath, Found.undoPath);
+        snprintf(fit->journalPatch, sizeof fit->journalPatch, "%s", found.patchPath);
+        strcpy(undoPath, found.undoPath);
     }
     return done;
 }

@@ -109,7 +109,8 @@ TEST(Journal, UndoPatchPutsBackWhatTheApplyChanged)
 {
     EncodeSample();
     static unsigned char undo[MAX_PATCH_SIZE];
-    size_t length = JournalUndoPatch(Sample, undo);
+    static PatchRecord records[MAX_PATCH_RECORDS];
+    size_t length = JournalUndoPatch(Sample, records, undo);
     static const unsigned char expected[] = "GAME.EXE\0\0\0\0\0" "\x02\x00"
                                             "\x10\0\0\0\x01\xAA" "\xFF\xFF\xFF\xFF\x01\x00" "undoes fix.ov";
     EXPECT_EQ(std::string(reinterpret_cast<char*>(undo), length),
