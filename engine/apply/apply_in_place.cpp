@@ -80,7 +80,9 @@ static int Commit(ApplyWork* work, const char* filePath, const char* undoPath, s
         if (!written)
             AbandonReplace(&undo);
         if (!written || !NameUndoTemp(&undo, problem) || !CommitReplace(&undo, NULL, &failed, problem))
-            return KeptJournal(problem, place, undoPath, "cannot be written; the file is patched");
+            return KeptJournal(problem, place, undoPath,
+                               undo.unflushed ? "written, but its folder cannot be flushed to the disk; the file is patched"
+                                              : "cannot be written; the file is patched");
     }
     return RemoveFinishedJournal(&place, filePath, problem);
 }

@@ -159,6 +159,8 @@ static int CommitResults(Replacement* dest, const char* destPath, Replacement* u
     Replacement* failed;
     if (!CommitReplace(dest, undoPath ? undo : NULL, &failed, problem)) {
         const char* path = failed == dest ? destPath : undoPath;
+        if (failed->unflushed)
+            return Blame(problem, path, failed == dest ? PatchedUnflushed : WrittenUnflushed);
         if (dest->placed)
             snprintf(what, sizeof what, "patched, but the undo patch was not written%s%s",
                      dest->kept[0] ? "; the old contents are kept as " : "", dest->kept);

@@ -37,8 +37,9 @@ void TakeBack(Replacement* r, const Moved& moved);
 // and the reason noted.
 void RemoveOld(Replacement* r, const Moved& moved, Problem* problem);
 
-// Ends the commit of `r`, made durable where it is in place (`inPlace`):
-// the temporary file, if still there, goes.
-void EndCommit(Replacement* r, int inPlace);
+// Ends the commit of `r`, its name made durable where it is in place
+// (`inPlace`): the temporary file, if still there, goes. Returns 0 with the
+// reason noted when that flush fails.
+int EndCommit(Replacement* r, int inPlace, Problem* problem);
 
 #endif

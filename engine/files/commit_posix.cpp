@@ -107,10 +107,11 @@ void RemoveOld(Replacement* r, const Moved& moved, Problem* problem)
     r->temp[0] = '\0';
 }
 
-// The new names are made durable too (not in a folder held by O_PATH).
-void EndCommit(Replacement* r, int inPlace)
+// The new names are made durable too. A folder held by O_PATH (EBADF) is
+// one that may be written but not read: no call can flush it.
+int EndCommit(Replacement* r, int inPlace, Problem* problem)
 {
-    if (inPlace)
-        System.fsync(r->folder);
+    int flushed = !inPlace || System.fsync(r->folder) == 0 || errno == EBADF || NoteSystemError(problem);
     AbandonReplace(r);
+    return flushed;
 }

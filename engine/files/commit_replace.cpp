@@ -3,6 +3,9 @@
 // back of the first where the second cannot follow.
 #include "commit_moves.h"
 
+const char WrittenUnflushed[] = "written, but its folder cannot be flushed to the disk";
+const char PatchedUnflushed[] = "patched, but its folder cannot be flushed to the disk";
+
 int CommitReplace(Replacement* first, Replacement* second, Replacement** failed, Problem* problem)
 {
     Replacement* all[2] = {first, second};
@@ -29,11 +32,14 @@ int CommitReplace(Replacement* first, Replacement* second, Replacement** failed,
         *failed = second;
         TakeBack(first, moved[0]);
     }
-    for (int i = 0; i < count; i++) {
-        if (!*failed)
+    int done = !*failed;
+    for (int i = 0; i < count; i++)
+        if (done)
             RemoveOld(all[i], moved[i], problem);
-        EndCommit(all[i], !*failed || all[i]->placed);
-    }
+    // A name whose flush fails is in place, but may not outlast a power cut.
+    for (int i = 0; i < count; i++)
+        if (!EndCommit(all[i], done || all[i]->placed, problem) && done && !*failed)
+            *failed = all[i], all[i]->unflushed = 1;
     ReleaseInterrupts();
     return !*failed;
 }

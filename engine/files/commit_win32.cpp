@@ -80,8 +80,10 @@ void RemoveOld(Replacement* r, const Moved& moved, Problem* problem)
     }
 }
 
-// Windows has no folder to flush; the temporary file, if still there, goes.
-void EndCommit(Replacement* r, int)
+// Windows has no folder to flush (the moves are written through); the
+// temporary file, if still there, goes.
+int EndCommit(Replacement* r, int, Problem*)
 {
     AbandonReplace(r);
+    return 1;
 }

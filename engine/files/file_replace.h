@@ -17,6 +17,7 @@ struct Replacement {
     long otherNames;         // other hard links to it, which keep its old contents
     int changed;             // begin or commit found the name no longer names what was read or looked at
     int placed;              // a failed commit left this one in place all the same
+    int unflushed;           // a commit put it in place, but its folder's flush failed
     int folder;              // POSIX: the folder, held open
     int slot;                // the interrupt cleanup's slot for a named temporary file
     unsigned mode;           // the permission bits (Windows: attributes) the result gets
@@ -45,9 +46,14 @@ int BeginReplace(const char* path, FILE* read, const FileInfo* readInfo, Replace
 // temporary file is gone either way, but the last copy of a file's old
 // contents is never removed: where `first` could not be put back after
 // `second` failed, `first->placed` is set and its old contents stay under
-// `first->kept`. After a success `kept` is set, and the reason in `problem`,
-// where old contents that should have gone could not be removed.
+// `first->kept`. Where both took their place but a folder's flush failed,
+// that one is `*failed`, with `unflushed` set. After a success `kept` is
+// set, and the reason in `problem`, where old contents that should have
+// gone could not be removed.
 int CommitReplace(Replacement* first, Replacement* second, Replacement** failed, Problem* problem);
+
+// What a file is told that a commit left `unflushed`: a new one, and one patched.
+extern const char WrittenUnflushed[], PatchedUnflushed[];
 
 // Removes the temporary file; the destination stays as it was.
 void AbandonReplace(Replacement* replacement);

@@ -175,6 +175,8 @@ static int WritePatchFile(Replacement* patch, const char* patchPath, const char*
     }
     if (patch->changed)
         return RefuseChanged(problem, patchPath);
+    if (patch->unflushed)
+        return Blame(problem, patchPath, WrittenUnflushed);
     snprintf(what, sizeof what, "cannot be written%s%s", patch->kept[0] ? "; the old contents are kept as " : "",
              patch->kept);
     return Blame(problem, patchPath, what);
