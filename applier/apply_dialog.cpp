@@ -79,12 +79,13 @@ static void EndWork(HWND window, WPARAM number)
 static void DropFiles(HWND window, HDROP drop)
 {
     static char dropped[TEXT_BUFFER_SIZE];
+    static PatchSpace space;
     static PatchContents contents;
     if (Working() && Job.kind == WORK_APPLY) {
         DragFinish(drop);
         return;
     }
-    // A survey running would be out of date, and reads what LoadPatch reads.
+    // A survey running would be out of date.
     if (Working()) {
         StopWork();
         ShowWorking(window, 0);
@@ -94,7 +95,7 @@ static void DropFiles(HWND window, HDROP drop)
         if (!DroppedPath(window, drop, i, dropped))
             continue;
         Problem problem;
-        int patch = LoadPatch(dropped, 0, &contents, &problem);
+        int patch = LoadPatch(dropped, 0, &space, &contents, &problem);
         SetDlgItemTextA(window, patch ? IDC_APPLY_PATCH_PATH : IDC_APPLY_FILE_PATH, dropped);
     }
     DragFinish(drop);

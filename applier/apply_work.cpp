@@ -63,7 +63,7 @@ static unsigned __stdcall DoWork(void* number)
     if (Job.kind == WORK_APPLY) {
         Job.applied = ApplyPatch(Job.patchPath, Job.filePath, NULL, Job.undoPath[0] ? Job.undoPath : NULL, 0, 1, 1,
                                  &Job.progress, &Job.fit, &Job.problem);
-    } else if ((Job.loaded = LoadPatch(Job.patchPath, 0, &Job.patch, &Job.problem))) {
+    } else if ((Job.loaded = LoadPatch(Job.patchPath, 0, &Job.patchSpace, &Job.patch, &Job.problem))) {
         if (Job.look)
             LookBeside();
         if (Job.filePath[0])

@@ -7,8 +7,7 @@
 
 // The dialog's reading and writing run on a thread of their own, one piece
 // of work at a time, so that the window keeps answering. The window fills
-// Work, starts it, and reads its results only once it is done; meanwhile it
-// calls nothing of the engine, whose buffers the work is using.
+// Work, starts it, and reads its results only once it is done.
 
 enum {
     WM_WORK_PROGRESS = WM_APP + 1, // wParam: thousandths done
@@ -29,6 +28,7 @@ struct Work {
     int judged;  // survey: `fit` tells how the patch meets the file
     int writable; // survey, when judged and the file is to change: an apply could write it
     int applied; // apply: done
+    PatchSpace patchSpace;
     PatchContents patch;
     PatchFit fit;
     Problem problem; // what failed, when something did

@@ -12,6 +12,9 @@
 #include <cstdio>
 #include <cstring>
 
+// The patch a command reads: one per run.
+static PatchSpace Space;
+
 // Readies the first `count` operands as paths (see path_arguments.h).
 static int TakePaths(Arguments* args, int count)
 {
@@ -58,7 +61,7 @@ int ShowCommand(Arguments* args)
         return 1;
     PatchContents patch;
     Problem problem;
-    if (!LoadPatch(args->operands[0].text, args->codePage, &patch, &problem))
+    if (!LoadPatch(args->operands[0].text, args->codePage, &Space, &patch, &problem))
         return problem.kind == PROBLEM_NOT_A_PATCH ? ReportNotAPatch(problem) : Report(problem);
     PutText(stdout, "target: ");
     PrintPatchText(reinterpret_cast<const unsigned char*>(patch.name.bytes), strlen(patch.name.bytes), patch.codePage);
@@ -97,7 +100,8 @@ int CheckCommand(Arguments* args)
     PatchContents patch;
     PatchFit fit;
     Problem problem;
-    if (!CheckPatch(args->operands[0].text, args->operands[1].text, args->codePage, 0, 0, &patch, &fit, &problem))
+    if (!CheckPatch(args->operands[0].text, args->operands[1].text, args->codePage, 0, 0, &Space, &patch, &fit,
+                    &problem))
         return Report(problem);
     if (fit.journal == JOURNAL_INTERRUPTED)
         JournalLine(args->operands[1].text, "an apply of ", fit.journalPatch, " was interrupted; apply it again to finish it");

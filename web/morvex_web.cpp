@@ -25,7 +25,7 @@ static unsigned char Slices[2][SLICE_SIZE];
 static PatchRecord Records[MAX_PATCH_RECORDS];
 static unsigned RecordCount;
 static unsigned char Output[MAX_PATCH_SIZE];
-static unsigned char PatchFile[MAX_READ_PATCH_SIZE];
+static PatchSpace Space; // the patch in use, its file's bytes read in by the worker
 static unsigned char Old[MAX_PATCH_RECORDS];
 static PatchContents Patch;
 static PatchFit Fit;
@@ -35,7 +35,7 @@ static char Text[TEXT_SIZE];
 WEB_CALL unsigned char* WebSlice(int which) { return Slices[which]; }
 WEB_CALL unsigned WebSliceSize() { return SLICE_SIZE; }
 WEB_CALL unsigned char* WebOutput() { return Output; }
-WEB_CALL unsigned char* WebPatchFile() { return PatchFile; }
+WEB_CALL unsigned char* WebPatchFile() { return Space.bytes; }
 WEB_CALL unsigned WebPatchFileSize() { return MAX_READ_PATCH_SIZE; }
 WEB_CALL const char* WebVerdict() { return Verdict; }
 WEB_CALL const char* WebCompleteText() { return PatchComplete; }
@@ -86,7 +86,7 @@ WEB_CALL unsigned WebMakePatch(const char* originalName, const char* comment, un
 // page lacks: LOST_NAME (1) for the target name, LOST_COMMENT (2) for the comment.
 WEB_CALL int WebMakeLost() { return MadeLost; }
 
-// Takes apart the patch `name` read into PatchFile (`size` is the file's
+// Takes apart the patch `name` read into WebPatchFile() (`size` is the file's
 // size). Returns 1, or 0 with the refusal in WebVerdict: "Not a patch: " and
 // the reason, or the file named when it is too large to be one.
 WEB_CALL int WebReadPatch(const char* name, double size, unsigned codePage)
@@ -96,7 +96,7 @@ WEB_CALL int WebReadPatch(const char* name, double size, unsigned codePage)
         snprintf(Verdict, sizeof Verdict, "%s: %s", name, PatchTooLarge);
         return 0;
     }
-    if (ReadPatchBytes(PatchFile, static_cast<size_t>(size), codePage, &Patch, refusal))
+    if (ReadPatchBytes(Space.bytes, static_cast<size_t>(size), codePage, &Space, &Patch, refusal))
         return 1;
     DescribeFit(NULL, refusal, NULL, NULL, NULL, Verdict);
     return 0;

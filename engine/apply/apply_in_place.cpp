@@ -32,8 +32,8 @@ static size_t LayOutJournal(ApplyWork* work, const char* patchPath, const char* 
     journal.name = patch.name;
     journal.count = patch.distinct;
     for (unsigned i = 0; i < patch.distinct; i++)
-        journal.records[i] = {patch.positions[i].offset, OldBytes[i], patch.positions[i].value};
-    *undoLength = EncodeUndoPatch(patch, OldBytes, patchPath, undoBytes);
+        journal.records[i] = {patch.positions[i].offset, work->oldBytes[i], patch.positions[i].value};
+    *undoLength = EncodeUndoPatch(patch, work->oldBytes, patchPath, undoBytes);
     // The undo patch's comment, as it stores it, follows its records.
     size_t records = undoBytes[TARGET_NAME_SIZE] | undoBytes[TARGET_NAME_SIZE + 1] << 8;
     size_t comment = PATCH_HEADER_SIZE + PATCH_RECORD_SIZE * records;
@@ -96,7 +96,7 @@ static int ApplyInPlace(const char* patchPath, const char* filePath, const char*
     Replacement& undo = work->undo;
     char* finishedUndo = work->finishedUndo;
     FileInfo patchInfo;
-    if (!LoadPatchFile(patchPath, codePage, &patch, &patchInfo, problem))
+    if (!LoadPatchFile(patchPath, codePage, &work->patchSpace, &patch, &patchInfo, problem))
         return 0;
     int opened = OpenInPlace(filePath, &place, problem);
     static const char* const failed[] = {"cannot be opened as a file", "cannot be written",
@@ -107,7 +107,7 @@ static int ApplyInPlace(const char* patchPath, const char* filePath, const char*
     fit->otherNames = 0;
     fit->noted = 0;
     int done = FinishJournal(&place, filePath, fit, finishedUndo, &work->journal, problem)
-               && JudgeOpenFile(place.file, filePath, place.info, patch, anyName, force, fit, problem);
+               && JudgeOpenFile(place.file, filePath, place.info, patch, work->oldBytes, anyName, force, fit, problem);
     // Asked again after an interruption, the apply just finished is this one.
     int same = undoPath && finishedUndo[0] && AbsolutePath(undoPath, work->asked, sizeof work->asked, problem)
                && strcmp(work->asked, finishedUndo) == 0;

@@ -36,7 +36,9 @@ struct JournalWork {
 // What one apply works in. Too large for a thread's stack, it is taken from
 // the heap for the call, so that two applies never share it.
 struct ApplyWork {
+    PatchSpace patchSpace;
     PatchContents patch;
+    unsigned char oldBytes[MAX_PATCH_RECORDS]; // the file's bytes at the patch's positions
     InPlace place;
     Replacement dest, undo, held;
     Journal writing;

@@ -187,10 +187,10 @@ int ApplyThroughCopy(const char* patchPath, const char* filePath, const char* ou
     PatchContents& patch = work->patch;
     Replacement &dest = work->dest, &undo = work->undo;
     FileInfo patchInfo, fileInfo;
-    if (!LoadPatchFile(patchPath, codePage, &patch, &patchInfo, problem))
+    if (!LoadPatchFile(patchPath, codePage, &work->patchSpace, &patch, &patchInfo, problem))
         return 0;
     // A file patched in place is held from before it is read until its result is in place.
-    FILE* file = OpenAndJudge(filePath, patch, anyName, force, !outputPath, fit, &fileInfo, problem);
+    FILE* file = OpenAndJudge(filePath, patch, work->oldBytes, anyName, force, !outputPath, fit, &fileInfo, problem);
     if (!file)
         return 0;
     fit->otherNames = 0;
@@ -209,7 +209,7 @@ int ApplyThroughCopy(const char* patchPath, const char* filePath, const char* ou
 
     int done = CopyPatched(file, filePath, fileInfo.size, dest.file, destPath, patch, work->block, progress, problem);
     if (done && undoPath) {
-        size_t length = EncodeUndoPatch(patch, OldBytes, patchPath, work->undoBytes);
+        size_t length = EncodeUndoPatch(patch, work->oldBytes, patchPath, work->undoBytes);
         if (fwrite(work->undoBytes, 1, length, undo.file) != length) {
             NoteSystemError(problem);
             done = Blame(problem, undoPath, "cannot be written");

@@ -6,15 +6,15 @@
 #include "platform.h"
 #include "target_name.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 enum { WINDOW_SIZE = 1 << 16 }; // the most read at once to get the bytes at nearby positions
 
-static unsigned char PatchFile[MAX_READ_PATCH_SIZE];
-unsigned char OldBytes[MAX_PATCH_RECORDS];
-
-int LoadPatchFile(const char* patchPath, unsigned codePage, PatchContents* patch, FileInfo* info, Problem* problem)
+int LoadPatchFile(const char* patchPath, unsigned codePage, PatchSpace* space, PatchContents* patch, FileInfo* info,
+                  Problem* problem)
 {
     FILE* file = OpenInputFile(patchPath, info, problem);
     if (!file)
@@ -22,7 +22,7 @@ int LoadPatchFile(const char* patchPath, unsigned codePage, PatchContents* patch
     long got = 0;
     unsigned char extra;
     // A file that grew past the limit since it was measured is no patch either.
-    if (info->size <= MAX_READ_PATCH_SIZE && (got = ReadAt(file, PatchFile, MAX_READ_PATCH_SIZE, 0)) >= 0
+    if (info->size <= MAX_READ_PATCH_SIZE && (got = ReadAt(file, space->bytes, MAX_READ_PATCH_SIZE, 0)) >= 0
         && got == MAX_READ_PATCH_SIZE && ReadAt(file, &extra, 1, got) != 0)
         info->size = MAX_READ_PATCH_SIZE + 1LL;
     if (got < 0)
@@ -33,15 +33,15 @@ int LoadPatchFile(const char* patchPath, unsigned codePage, PatchContents* patch
     if (got < 0)
         return Blame(problem, patchPath, "cannot be read");
     char refusal[REFUSAL_SIZE];
-    if (!ReadPatchBytes(PatchFile, static_cast<size_t>(got), codePage, patch, refusal))
+    if (!ReadPatchBytes(space->bytes, static_cast<size_t>(got), codePage, space, patch, refusal))
         return Fail(problem, PROBLEM_NOT_A_PATCH, patchPath, refusal);
     return 1;
 }
 
-int LoadPatch(const char* patchPath, unsigned codePage, PatchContents* patch, Problem* problem)
+int LoadPatch(const char* patchPath, unsigned codePage, PatchSpace* space, PatchContents* patch, Problem* problem)
 {
     FileInfo info;
-    return LoadPatchFile(patchPath, codePage, patch, &info, problem);
+    return LoadPatchFile(patchPath, codePage, space, patch, &info, problem);
 }
 
 // The file's bytes at one share of the patch's positions, in ascending
@@ -53,6 +53,7 @@ struct GatherShare {
     const PatchRecord* positions;
     unsigned first, end;
     unsigned char* window;
+    unsigned char* oldBytes; // the bytes at all the positions
     Progress* progress; // the first share reports it for both; both heed a cancel
     int ok;
     Problem problem;    // taken on the reading thread, where the read failed
@@ -85,17 +86,23 @@ static void GatherOldBytes(void* argument)
             share->ok = RefuseChanged(&share->problem, share->filePath);
             return;
         }
-        TakeBytes(positions + first, next - first, start, share->window, static_cast<size_t>(span), OldBytes + first);
+        TakeBytes(positions + first, next - first, start, share->window, static_cast<size_t>(span),
+                  share->oldBytes + first);
     }
 }
 
-// Fills OldBytes. Scattered positions cost a system call each, so two
-// threads share them.
-static int ReadOldBytes(FILE* file, const char* filePath, const PatchContents& patch, Progress* progress,
-                        Problem* problem)
+// Fills `oldBytes` (MAX_PATCH_RECORDS bytes). Scattered positions cost a
+// system call each, so two threads share them.
+static int ReadOldBytes(FILE* file, const char* filePath, const PatchContents& patch, unsigned char* oldBytes,
+                        Progress* progress, Problem* problem)
 {
-    static unsigned char windows[2][WINDOW_SIZE];
-    static GatherShare shares[2];
+    unsigned char* windows = static_cast<unsigned char*>(malloc(2 * WINDOW_SIZE));
+    if (!windows || !oldBytes) {
+        free(windows);
+        NoteError(problem, ENOMEM);
+        return Blame(problem, filePath, "cannot be read");
+    }
+    GatherShare shares[2];
     unsigned middle = patch.distinct / 2;
     // Many scattered positions are asked of the disk at once, not in turn.
     for (unsigned first = 0, next; first < patch.distinct && patch.distinct > 64; first = next) {
@@ -105,37 +112,39 @@ static int ReadOldBytes(FILE* file, const char* filePath, const PatchContents& p
         WillRead(file, start, patch.positions[next - 1].offset - start + 1);
     }
     FILE* second = SecondReader(file);
-    shares[0] = {file, filePath, patch.positions, 0, middle, windows[0], progress, 0, {}};
-    shares[1] = {second, filePath, patch.positions, middle, patch.distinct, windows[1], progress, 0, {}};
+    shares[0] = {file, filePath, patch.positions, 0, middle, windows, oldBytes, progress, 0, {}};
+    shares[1] = {second, filePath, patch.positions, middle, patch.distinct, windows + WINDOW_SIZE, oldBytes, progress,
+                 0, {}};
     RunInParallel(GatherOldBytes, &shares[0], &shares[1]);
     CloseSecondReader(second, file);
+    free(windows);
     for (const GatherShare& share : shares)
         if (!share.ok)
             return *problem = share.problem, 0;
     return 1;
 }
 
-int JudgeOpenFile(FILE* file, const char* filePath, const FileInfo& info, const PatchContents& patch, int anyName,
-                  int force, PatchFit* fit, Problem* problem)
+int JudgeOpenFile(FILE* file, const char* filePath, const FileInfo& info, const PatchContents& patch,
+                  unsigned char* oldBytes, int anyName, int force, PatchFit* fit, Problem* problem)
 {
     fit->fileSize = info.size;
     fit->fileName = DeriveTargetName(filePath, patch.codePage, NULL);
     char refusal[REFUSAL_SIZE];
-    if (!PastTheEnd(patch, info.size) && !ReadOldBytes(file, filePath, patch, NULL, problem))
+    if (!PastTheEnd(patch, info.size) && !ReadOldBytes(file, filePath, patch, oldBytes, NULL, problem))
         return 0;
-    JudgeFit(patch, OldBytes, fit);
+    JudgeFit(patch, oldBytes, fit);
     if (FitRefused(patch, *fit, anyName, force, refusal))
         return Refuse(problem, filePath, refusal);
     return 1;
 }
 
-FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName, int force, int toReplace,
-                   PatchFit* fit, FileInfo* info, Problem* problem)
+FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, unsigned char* oldBytes, int anyName, int force,
+                   int toReplace, PatchFit* fit, FileInfo* info, Problem* problem)
 {
     FILE* file = toReplace ? OpenFileToReplace(filePath, info, problem) : OpenInputFile(filePath, info, problem);
     if (!file)
         return Blame(problem, filePath, "cannot be opened as a file"), nullptr;
-    if (!JudgeOpenFile(file, filePath, *info, patch, anyName, force, fit, problem)) {
+    if (!JudgeOpenFile(file, filePath, *info, patch, oldBytes, anyName, force, fit, problem)) {
         fclose(file);
         return NULL;
     }
@@ -143,17 +152,19 @@ FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName
 }
 
 int CheckPatch(const char* patchPath, const char* filePath, unsigned codePage, int anyName, int force,
-               PatchContents* patch, PatchFit* fit, Problem* problem)
+               PatchSpace* space, PatchContents* patch, PatchFit* fit, Problem* problem)
 {
     FileInfo info;
-    if (!LoadPatch(patchPath, codePage, patch, problem))
+    if (!LoadPatch(patchPath, codePage, space, patch, problem))
         return 0;
     FILE* file = OpenInputFile(filePath, &info, problem);
     if (!file)
         return Blame(problem, filePath, "cannot be opened as a file");
     // An interrupted apply leaves the file partly patched, which is no refusal then.
+    unsigned char* oldBytes = static_cast<unsigned char*>(malloc(MAX_PATCH_RECORDS));
     int judged = LookForJournal(file, filePath, info, fit, problem)
-                 && JudgeOpenFile(file, filePath, info, *patch, anyName, force || fit->journal, fit, problem);
+                 && JudgeOpenFile(file, filePath, info, *patch, oldBytes, anyName, force || fit->journal, fit, problem);
+    free(oldBytes);
     fclose(file);
     return judged;
 }
@@ -171,10 +182,11 @@ int SurveyFit(const PatchContents& patch, const char* filePath, Progress* progre
     fit->fileSize = info.size;
     fit->fileName = DeriveTargetName(filePath, patch.codePage, NULL);
     // A record past the end is a state to show, where the check refuses it.
-    int read = PastTheEnd(patch, info.size) || ReadOldBytes(file, filePath, patch, progress, problem);
+    unsigned char* oldBytes = static_cast<unsigned char*>(malloc(MAX_PATCH_RECORDS));
+    int read = PastTheEnd(patch, info.size) || ReadOldBytes(file, filePath, patch, oldBytes, progress, problem);
     fclose(file);
-    if (!read)
-        return 0;
-    JudgeFit(patch, OldBytes, fit);
-    return 1;
+    if (read)
+        JudgeFit(patch, oldBytes, fit);
+    free(oldBytes);
+    return read;
 }

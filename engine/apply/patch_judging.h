@@ -8,26 +8,25 @@
 
 #include <cstdio>
 
-// The file's bytes at the loaded patch's positions, as OpenAndJudge read them.
-extern unsigned char OldBytes[MAX_PATCH_RECORDS];
-
 // Whether the check refuses the fit (a record past the end, a name mismatch
 // unless `anyName`, a partly applied file unless `force`); if so, why in
 // `refusal` (REFUSAL_SIZE bytes).
 int FitRefused(const PatchContents& patch, const PatchFit& fit, int anyName, int force, char* refusal);
 
 // Reads and validates the patch; `info` says what the patch file is.
-int LoadPatchFile(const char* patchPath, unsigned codePage, PatchContents* patch, FileInfo* info, Problem* problem);
+int LoadPatchFile(const char* patchPath, unsigned codePage, PatchSpace* space, PatchContents* patch, FileInfo* info,
+                  Problem* problem);
 
 // Opens the file (with `toReplace`, held against a second Morvex: see
-// OpenFileToReplace) and judges the patch against it; the file stays open
-// for the caller on success.
-FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, int anyName, int force, int toReplace,
-                   PatchFit* fit, FileInfo* info, Problem* problem);
+// OpenFileToReplace) and judges the patch against it, its bytes at the
+// patch's positions read into `oldBytes` (MAX_PATCH_RECORDS bytes); the
+// file stays open for the caller on success.
+FILE* OpenAndJudge(const char* filePath, const PatchContents& patch, unsigned char* oldBytes, int anyName, int force,
+                   int toReplace, PatchFit* fit, FileInfo* info, Problem* problem);
 
 // Judges the patch against a file already open, as OpenAndJudge does.
-int JudgeOpenFile(FILE* file, const char* filePath, const FileInfo& info, const PatchContents& patch, int anyName,
-                  int force, PatchFit* fit, Problem* problem);
+int JudgeOpenFile(FILE* file, const char* filePath, const FileInfo& info, const PatchContents& patch,
+                  unsigned char* oldBytes, int anyName, int force, PatchFit* fit, Problem* problem);
 
 // Looks for the journal of an interrupted apply beside the open file,
 // writing nothing: sets `fit->journal` to JOURNAL_INTERRUPTED, with its

@@ -29,7 +29,7 @@ static int FolderOf(const char* path, FileInfo* folder, char* name)
 
 int SamePlace(const Replacement* a, const Replacement* b)
 {
-    static char nameA[TEMP_PATH_SIZE], nameB[TEMP_PATH_SIZE];
+    char nameA[TEMP_PATH_SIZE], nameB[TEMP_PATH_SIZE];
     FileInfo folderA, folderB;
     if (!FolderOf(a->name, &folderA, nameA) || !FolderOf(b->name, &folderB, nameB))
         return 1;

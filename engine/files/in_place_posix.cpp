@@ -56,7 +56,7 @@ static void Lock(InPlace* place)
 // for reading so that it can be flushed: one held only by O_PATH is refused.
 static int HoldFolder(const char* path, InPlace* place, Problem* problem)
 {
-    static Replacement resolved;
+    Replacement resolved; // a few pages, on the stack
     struct stat status;
     memset(&resolved, 0, sizeof resolved);
     resolved.folder = -1;
@@ -253,7 +253,7 @@ int NameUndoTemp(Replacement* undo, Problem* problem)
 
 void RemoveUndoTemp(const char* undoPath)
 {
-    static Replacement undo;
+    Replacement undo;
     struct stat status;
     Problem ignored;
     memset(&undo, 0, sizeof undo);

@@ -126,7 +126,7 @@ void CloseSecondReader(FILE*, FILE*) {}
 // Copies [at, end) of `from`, which holds data there, to the position of `to`.
 static int CopyData(int from, off_t at, long long end, int to)
 {
-    static char buffer[1 << 16];
+    char buffer[1 << 16];
     while (at < end) {
         size_t step = static_cast<size_t>(std::min<long long>(end - at, 16 << 20));
         ssize_t copied = System.copy_file_range(from, &at, to, NULL, step, 0);

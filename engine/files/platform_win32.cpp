@@ -197,7 +197,7 @@ void CloseSecondReader(FILE* second, FILE* file)
 
 int AppendFileRange(FILE* from, long long offset, long long length, FILE* to)
 {
-    static char buffer[1 << 16];
+    char buffer[1 << 16];
     for (long long at = offset; at < offset + length;) {
         long long left = offset + length - at;
         size_t piece = left < static_cast<long long>(sizeof buffer) ? static_cast<size_t>(left) : sizeof buffer;

@@ -2,24 +2,30 @@
 #include "replace_posix.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 // Gives the temporary file the owner, group and extended attributes (POSIX
-// ACLs among them) of the file it replaces, as far as the caller may.
+// ACLs among them) of the file it replaces, as far as the caller may. The
+// buffers take the largest name list and value Linux has (XATTR_LIST_MAX,
+// XATTR_SIZE_MAX).
 static void CopyOwnership(int from, int to, const struct stat& status)
 {
     if (System.fchown(to, status.st_uid, status.st_gid) != 0)
         (void)!System.fchown(to, static_cast<uid_t>(-1), status.st_gid);
-    static char names[1 << 14], value[1 << 16];
-    ssize_t length = System.flistxattr(from, names, sizeof names);
+    enum { MOST = 1 << 16 };
+    char* names = static_cast<char*>(malloc(2 * MOST));
+    char* value = names + MOST;
+    ssize_t length = names ? System.flistxattr(from, names, MOST) : -1;
     for (ssize_t at = 0; at < length; at += static_cast<ssize_t>(strlen(names + at)) + 1) {
-        ssize_t size = System.fgetxattr(from, names + at, value, sizeof value);
+        ssize_t size = System.fgetxattr(from, names + at, value, MOST);
         if (size >= 0)
             System.fsetxattr(to, names + at, value, static_cast<size_t>(size), 0);
     }
+    free(names);
 }
 
 // Opens what is at the name for writing, which tells whether it may be

@@ -2,6 +2,7 @@
 // leave one behind.
 #include "replace_posix.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -18,8 +19,9 @@ enum { SLOTS = 4 };
 static int SlotFolder[SLOTS];
 static char SlotName[SLOTS][TEMP_PATH_SIZE];
 static volatile sig_atomic_t SlotInUse[SLOTS];
-static sigset_t HeldFrom;
-static int HoldDepth;
+// A thread's signal mask is its own, and so is how deep it holds them.
+static thread_local sigset_t HeldFrom;
+static thread_local int HoldDepth;
 
 static void RemoveTempsAndReraise(int signalNumber)
 {
@@ -79,7 +81,7 @@ void ReleaseInterrupts()
 
 static void FreshName(char* name)
 {
-    static unsigned counter;
+    static std::atomic<unsigned> counter; // names taken by this process, on any thread
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);

@@ -6,9 +6,6 @@
 
 const char PatchTooLarge[] = "larger than 1 MiB: not a patch";
 
-static PatchRecord Records[MAX_PATCH_RECORDS];
-static PatchRecord Positions[MAX_PATCH_RECORDS];
-
 static uint32_t GetLittleEndian(const unsigned char* in, int size)
 {
     uint32_t value = 0;
@@ -22,8 +19,11 @@ static bool ByOffset(const PatchRecord& a, const PatchRecord& b)
     return a.offset < b.offset;
 }
 
-int ReadPatchBytes(const unsigned char* bytes, size_t length, unsigned codePage, PatchContents* patch, char* refusal)
+int ReadPatchBytes(const unsigned char* bytes, size_t length, unsigned codePage, PatchSpace* space,
+                   PatchContents* patch, char* refusal)
 {
+    PatchRecord* records = space->records;
+    PatchRecord* positions = space->positions;
     if (length < PATCH_HEADER_SIZE) {
         snprintf(refusal, REFUSAL_SIZE, "shorter than the %d-byte header", PATCH_HEADER_SIZE);
         return 0;
@@ -41,7 +41,7 @@ int ReadPatchBytes(const unsigned char* bytes, size_t length, unsigned codePage,
     }
     const unsigned char* in = bytes + PATCH_HEADER_SIZE;
     for (unsigned i = 0; i < count; i++, in += PATCH_RECORD_SIZE) {
-        PatchRecord& record = Records[i];
+        PatchRecord& record = records[i];
         record.offset = GetLittleEndian(in, 4);
         record.marker = in[4];
         record.value = in[5];
@@ -57,28 +57,28 @@ int ReadPatchBytes(const unsigned char* bytes, size_t length, unsigned codePage,
     }
 
     // Sorted by offset, a position named twice shows up as neighbours.
-    memcpy(Positions, Records, count * sizeof(PatchRecord));
-    std::sort(Positions, Positions + count, ByOffset);
+    memcpy(positions, records, count * sizeof(PatchRecord));
+    std::sort(positions, positions + count, ByOffset);
     unsigned distinct = 0;
     for (unsigned i = 0; i < count; i++) {
-        if (distinct > 0 && Positions[distinct - 1].offset == Positions[i].offset) {
-            if (Positions[distinct - 1].value != Positions[i].value) {
+        if (distinct > 0 && positions[distinct - 1].offset == positions[i].offset) {
+            if (positions[distinct - 1].value != positions[i].value) {
                 snprintf(refusal, REFUSAL_SIZE, "offset 0x%08X is given twice, as %02X and as %02X",
-                         static_cast<unsigned>(Positions[i].offset), Positions[distinct - 1].value,
-                         Positions[i].value);
+                         static_cast<unsigned>(positions[i].offset), positions[distinct - 1].value,
+                         positions[i].value);
                 return 0;
             }
             continue;
         }
-        Positions[distinct++] = Positions[i];
+        positions[distinct++] = positions[i];
     }
 
     patch->codePage = codePage;
     memcpy(patch->name.bytes, bytes, TARGET_NAME_SIZE);
     patch->count = count;
-    patch->records = Records;
+    patch->records = records;
     patch->distinct = distinct;
-    patch->positions = Positions;
+    patch->positions = positions;
     patch->comment = in;
     patch->commentLength = length - static_cast<size_t>(in - bytes);
     return 1;

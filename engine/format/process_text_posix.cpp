@@ -17,11 +17,12 @@ static const char* LocaleCharset()
 }
 
 // A conversion between the locale's character set and UCS-4, opened at its
-// first use: the programs set their locale once, at start.
+// first use: the programs set their locale once, at start. One per thread,
+// since a conversion keeps its state between calls.
 static iconv_t Converter(const char* charset, int toLocale)
 {
-    static iconv_t converters[2];
-    static int opened[2];
+    static thread_local iconv_t converters[2];
+    static thread_local int opened[2];
     if (!opened[toLocale]) {
         converters[toLocale] = toLocale ? iconv_open(charset, "UCS-4LE") : iconv_open("UCS-4LE", charset);
         opened[toLocale] = 1;

@@ -38,14 +38,10 @@ size_t WriteProcessChar(unsigned point, char* out)
 // where it is offered.
 unsigned DefaultCodePage()
 {
-    static unsigned chosen;
-    if (!chosen) {
-        DWORD codePage = 0;
-        if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                            reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR))
-            || !KnownCodePage(codePage))
-            codePage = 1252;
-        chosen = codePage;
-    }
-    return chosen;
+    DWORD codePage = 0;
+    if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                        reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR))
+        || !KnownCodePage(codePage))
+        codePage = 1252;
+    return codePage;
 }

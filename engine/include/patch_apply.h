@@ -9,15 +9,16 @@
 // Each operation that touches files returns 1 on success, or 0 with one
 // problem that names the file at fault (see problem.h).
 
-// Reads the patch at `patchPath` and validates it whole, its text taken to
-// be in `codePage` (see patch_text.h). A file larger than any patch is
-// refused without being read.
-int LoadPatch(const char* patchPath, unsigned codePage, PatchContents* patch, Problem* problem);
+// Reads the patch at `patchPath` into `space` and validates it whole, its
+// text taken to be in `codePage` (see patch_text.h). A file larger than any
+// patch is refused without being read. Every operation works in what its
+// caller passes or in memory of its own, so any two may run at once.
+int LoadPatch(const char* patchPath, unsigned codePage, PatchSpace* space, PatchContents* patch, Problem* problem);
 
 // Loads the patch and judges how it meets the file at `filePath`, reading
 // only the bytes at the patch's positions.
 int CheckPatch(const char* patchPath, const char* filePath, unsigned codePage, int anyName, int force,
-               PatchContents* patch, PatchFit* fit, Problem* problem);
+               PatchSpace* space, PatchContents* patch, PatchFit* fit, Problem* problem);
 
 // Checks, then patches the file at `filePath` where it lies, or writes the
 // patched copy to `outputPath` when it is not NULL. An already applied file

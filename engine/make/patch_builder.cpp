@@ -9,7 +9,9 @@
 #include "target_name.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 static const size_t BLOCK_SIZE = 1 << 17;
@@ -32,10 +34,14 @@ struct CompareHalf {
     Problem problem; // taken on the comparing thread, where the read failed
 };
 
-static unsigned char Blocks[2][2][BLOCK_SIZE];
-static PatchRecord Differences[2 * MAX_PATCH_RECORDS];
-static unsigned char PatchBytes[MAX_PATCH_SIZE];
-static char StoredComment[MAX_COMMENT_LENGTH + 1];
+// What one make works in, taken from the heap for the call.
+struct MakeWork {
+    Replacement patch;
+    unsigned char blocks[2][2][BLOCK_SIZE]; // each half's blocks of the original and the modified file
+    PatchRecord differences[2 * MAX_PATCH_RECORDS];
+    unsigned char patchBytes[MAX_PATCH_SIZE];
+    char storedComment[MAX_COMMENT_LENGTH + 1];
+};
 
 // One of the make dialog's own messages, the reason noted kept for the
 // console's line. Returns 0.
@@ -125,18 +131,18 @@ static int EndsThere(FILE* file, const char* path, long long size, const char* r
     return got == 0 ? 1 : RefuseChanged(problem, path);
 }
 
-// Fills the difference list from the two inputs of `size` bytes and sets `count`.
-static int CompareInputs(const CompareHalf& inputs, long long size, unsigned* count, Problem* problem)
+// Fills the work's difference list from the two inputs of `size` bytes and sets `count`.
+static int CompareInputs(const CompareHalf& inputs, long long size, MakeWork* work, unsigned* count, Problem* problem)
 {
-    static CompareHalf halves[2];
+    CompareHalf halves[2];
     long long middle = (size / 2) & ~static_cast<long long>(BLOCK_SIZE - 1);
     halves[0] = halves[1] = inputs;
     halves[0].begin = 0, halves[0].end = middle;
     halves[1].begin = middle, halves[1].end = size;
     for (int i = 0; i < 2; i++) {
-        halves[i].originalBlock = Blocks[i][0];
-        halves[i].modifiedBlock = Blocks[i][1];
-        halves[i].differences = Differences + i * MAX_PATCH_RECORDS;
+        halves[i].originalBlock = work->blocks[i][0];
+        halves[i].modifiedBlock = work->blocks[i][1];
+        halves[i].differences = work->differences + i * MAX_PATCH_RECORDS;
     }
     halves[1].original = SecondReader(inputs.original);
     halves[1].modified = SecondReader(inputs.modified);
@@ -148,7 +154,7 @@ static int CompareInputs(const CompareHalf& inputs, long long size, unsigned* co
             return *problem = half.problem, 0;
     if (halves[0].count + halves[1].count > MAX_PATCH_RECORDS)
         return Fail(problem, PROBLEM_MAKE_MESSAGE, NULL, ErrorTooManyDifferences);
-    memmove(Differences + halves[0].count, halves[1].differences, halves[1].count * sizeof(PatchRecord));
+    memmove(work->differences + halves[0].count, halves[1].differences, halves[1].count * sizeof(PatchRecord));
     *count = halves[0].count + halves[1].count;
     return EndsThere(inputs.original, inputs.originalPath, size, ErrorReadingOriginal, problem)
            && EndsThere(inputs.modified, inputs.modifiedPath, size, ErrorReadingModified, problem);
@@ -156,16 +162,18 @@ static int CompareInputs(const CompareHalf& inputs, long long size, unsigned* co
 
 // Writes the finished patch into the file begun beside `patchPath` and moves
 // it into place.
-static int WritePatchFile(Replacement* patch, const char* patchPath, const char* originalPath, unsigned count,
+static int WritePatchFile(MakeWork* work, const char* patchPath, const char* originalPath, unsigned count,
                           const char* comment, unsigned codePage, int* lost, Problem* problem)
 {
+    Replacement* patch = &work->patch;
+    char* storedComment = work->storedComment;
     // The comment is stored in the code page patch readers use, as the name is.
     int nameLost, commentLost;
-    ToPatchText(comment, StoredComment, sizeof StoredComment, codePage, &commentLost);
+    ToPatchText(comment, storedComment, sizeof work->storedComment, codePage, &commentLost);
     TargetName name = DeriveTargetName(originalPath, codePage, &nameLost);
-    size_t length = EncodePatch(PatchBytes, name, Differences, count, StoredComment);
+    size_t length = EncodePatch(work->patchBytes, name, work->differences, count, storedComment);
     // A failed write fails the commit, which gives its reason.
-    fwrite(PatchBytes, 1, length, patch->file);
+    fwrite(work->patchBytes, 1, length, patch->file);
     Replacement* failed;
     char what[PROBLEM_TEXT_SIZE];
     if (CommitReplace(patch, NULL, &failed, problem)) {
@@ -182,12 +190,12 @@ static int WritePatchFile(Replacement* patch, const char* patchPath, const char*
     return Blame(problem, patchPath, what);
 }
 
-int MakePatchFile(const char* originalPath, const char* modifiedPath, const char* patchPath, const char* comment,
-                  unsigned codePage, int* lost, Problem* problem)
+static int Make(const char* originalPath, const char* modifiedPath, const char* patchPath, const char* comment,
+                unsigned codePage, int* lost, MakeWork* work, Problem* problem)
 {
     // The patch's file is begun first, so that a path that cannot take it is
     // told before the inputs are opened; an interrupt removes it.
-    static Replacement patch;
+    Replacement& patch = work->patch;
     if (!BeginReplace(patchPath, NULL, NULL, &patch, problem))
         return Say(problem, patchPath, ErrorOpeningPatch);
     CompareHalf inputs = {};
@@ -204,12 +212,24 @@ int MakePatchFile(const char* originalPath, const char* modifiedPath, const char
     if (patch.exists && (SameFile(patch.info, originalInfo) || SameFile(patch.info, modifiedInfo)))
         Fail(problem, PROBLEM_MAKE_MESSAGE, patchPath, ErrorPatchOverInput);
     else if (SizesFit(originalInfo, modifiedInfo, originalPath, modifiedPath, problem))
-        compared = CompareInputs(inputs, originalInfo.size, &count, problem);
+        compared = CompareInputs(inputs, originalInfo.size, work, &count, problem);
     fclose(inputs.original);
     fclose(inputs.modified);
     if (!compared) {
         AbandonReplace(&patch);
         return 0;
     }
-    return WritePatchFile(&patch, patchPath, originalPath, count, comment, codePage, lost, problem);
+    return WritePatchFile(work, patchPath, originalPath, count, comment, codePage, lost, problem);
+}
+
+int MakePatchFile(const char* originalPath, const char* modifiedPath, const char* patchPath, const char* comment,
+                  unsigned codePage, int* lost, Problem* problem)
+{
+    MakeWork* work = static_cast<MakeWork*>(malloc(sizeof(MakeWork)));
+    if (!work)
+        return NoteError(problem, ENOMEM), Say(problem, originalPath, ErrorReadingOriginal);
+    int made = Make(originalPath, modifiedPath, patchPath, comment, codePage, lost, work, problem);
+    KeepProblemPath(problem, work, sizeof *work);
+    free(work);
+    return made;
 }

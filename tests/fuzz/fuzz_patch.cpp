@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+static PatchSpace Space;
+
 static unsigned char Old[MAX_PATCH_RECORDS];
 static PatchRecord Positions[MAX_PATCH_RECORDS];
 static unsigned char Encoded[MAX_PATCH_SIZE];
@@ -26,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
 {
     PatchContents patch;
     char refusal[REFUSAL_SIZE];
-    if (!ReadPatchBytes(data, size, 0, &patch, refusal)) {
+    if (!ReadPatchBytes(data, size, 0, &Space, &patch, refusal)) {
         Require(memchr(refusal, 0, REFUSAL_SIZE) != nullptr && refusal[0] != 0);
         return 0;
     }
@@ -49,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     unsigned distinct = patch.distinct;
     memcpy(Positions, patch.positions, distinct * sizeof *Positions);
     size_t length = EncodePatch(Encoded, name, Positions, distinct, "");
-    Require(ReadPatchBytes(Encoded, length, 0, &patch, refusal) && patch.count == distinct && patch.distinct == distinct);
+    Require(ReadPatchBytes(Encoded, length, 0, &Space, &patch, refusal) && patch.count == distinct && patch.distinct == distinct);
     Require(memcmp(patch.name.bytes, name.bytes, TARGET_NAME_SIZE) == 0);
     for (unsigned i = 0; i < distinct; i++)
         Require(patch.positions[i].offset == Positions[i].offset && patch.positions[i].value == Positions[i].value);
@@ -57,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     // Its undo patch puts back the old byte at each position that changes,
     // and at no other.
     length = EncodeUndo(name, Positions, distinct, Old, "", Encoded);
-    Require(length > 0 && ReadPatchBytes(Encoded, length, 0, &patch, refusal));
+    Require(length > 0 && ReadPatchBytes(Encoded, length, 0, &Space, &patch, refusal));
     unsigned undone = 0;
     for (unsigned i = 0; i < distinct; i++) {
         if (Old[i] == Positions[i].value)

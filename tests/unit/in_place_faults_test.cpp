@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <filesystem>
 
+static PatchSpace Space;
+
 namespace fs = std::filesystem;
 
 static int ApplyWithUndo(PatchFit* fit, Problem* problem)
@@ -65,7 +67,7 @@ TEST_F(InPlaceFaultsTest, JournalThatDoesNotFitIsRefusedAndKept)
     fs::remove("game.exe");
     WriteBytes("game.exe", Original);
     PatchContents patch;
-    EXPECT_EQ(CheckPatch("p", "game.exe", 0, 0, 0, &patch, &fit, &problem), 0);
+    EXPECT_EQ(CheckPatch("p", "game.exe", 0, 0, 0, &Space, &patch, &fit, &problem), 0);
     EXPECT_EQ(Line(problem), other + "to another file");
     EXPECT_TRUE(fs::exists(Journal));
     // One cut short was never used: it goes, and the apply goes on.

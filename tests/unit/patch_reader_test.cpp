@@ -3,13 +3,15 @@
 
 #include <string>
 
+static PatchSpace Space;
+
 // The patch the bytes give, as "offset=value ..." in the order of its
 // positions, or its refusal.
 static std::string Read(const std::string& bytes)
 {
     PatchContents patch;
     char refusal[REFUSAL_SIZE];
-    if (!ReadPatchBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0, &patch, refusal))
+    if (!ReadPatchBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0, &Space, &patch, refusal))
         return refusal;
     std::string read = std::to_string(patch.count) + ":";
     for (unsigned i = 0; i < patch.distinct; i++)

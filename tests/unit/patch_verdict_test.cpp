@@ -5,6 +5,8 @@
 
 #include <string>
 
+static PatchSpace Space;
+
 // A folder as this system spells it.
 #ifdef _WIN32
 #define GAME "D:\\game\\"
@@ -41,7 +43,7 @@ TEST(DescribeFit, SaysWhatThePatchIsAndWarnsOfAnotherName)
     static const unsigned char bytes[] = "GAME.EXE\0\0\0\0\0\x01\0\x01\0\0\0\x01\xaa" "hi";
     PatchContents patch;
     char refusal[REFUSAL_SIZE], box[VERDICT_SIZE];
-    ASSERT_TRUE(ReadPatchBytes(bytes, sizeof bytes - 1, 0, &patch, refusal));
+    ASSERT_TRUE(ReadPatchBytes(bytes, sizeof bytes - 1, 0, &Space, &patch, refusal));
     const std::string lines = "Target: GAME.EXE\r\nRecords: 1\r\nComment: hi";
     const struct {
         const char* file;

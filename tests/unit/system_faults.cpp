@@ -12,6 +12,8 @@
 #include <unistd.h>
 #endif
 
+static PatchSpace Space;
+
 // What the gates call through, and what they count; the comparison reads on
 // two threads at once.
 static SystemCalls Real;
@@ -191,7 +193,7 @@ std::string FaultsTest::State()
     PatchContents patch;
     PatchFit fit;
     Problem problem;
-    if (!CheckPatch("p", "game.exe", 0, 0, 0, &patch, &fit, &problem))
+    if (!CheckPatch("p", "game.exe", 0, 0, 0, &Space, &patch, &fit, &problem))
         return "refused";
     std::string undo = ReadBytes("u");
     if (fit.journal == JOURNAL_INTERRUPTED)
