@@ -3,6 +3,7 @@
 #include "patch_apply.h"
 #include "test_files.h"
 
+#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -14,28 +15,25 @@ class ApplyProgressTest : public TempFolderTest {};
 // own: their records, and the file's bytes at them.
 TEST_F(ApplyProgressTest, ChecksAtOnceKeepApart)
 {
-    const unsigned count = 3000;
-    for (char value : {'x', 'y'}) {
-        std::string patch = std::string("F\0\0\0\0\0\0\0\0\0\0\0\0", 13) + Count(count);
-        for (unsigned i = 0; i < count; i++)
-            patch += Record(7 * i, value);
-        WriteBytes(Path(std::string(1, value) + ".ov"), patch);
-        WriteBytes(Path(std::string(1, value)), std::string(7 * count, value == 'x' ? 'x' : 'z'));
-    }
-    int wrong[2] = {};
-    auto checks = [&](const std::string& name, unsigned applied, int* misses) {
+    std::string x = std::string(13, '\0') + Count(3000), y = x;
+    for (unsigned i = 0; i < 3000; i++)
+        x += Record(7 * i, 'x'), y += Record(7 * i, 'y');
+    WriteBytes(Path("x.ov"), x), WriteBytes(Path("x"), std::string(21000, 'x'));
+    WriteBytes(Path("y.ov"), y), WriteBytes(Path("y"), std::string(21000, 'z'));
+    std::atomic<int> wrong{0};
+    auto checks = [&](std::string name, unsigned applied) {
         std::unique_ptr<PatchSpace> space(new PatchSpace);
         PatchContents patch;
         PatchFit fit;
         Problem problem;
         for (int i = 0; i < 30; i++)
-            *misses += !CheckPatch(Path(name + ".ov").c_str(), Path(name).c_str(), 0, 1, 1, space.get(), &patch, &fit,
-                                  &problem) || fit.applied != applied;
+            wrong += !CheckPatch(Path(name + ".ov").c_str(), Path(name).c_str(), 0, 1, 1, space.get(), &patch, &fit,
+                                 &problem) || fit.applied != applied;
     };
-    std::thread other(checks, "y", 0u, &wrong[1]);
-    checks("x", count, &wrong[0]);
+    std::thread other(checks, "y", 0u);
+    checks("x", 3000u);
     other.join();
-    EXPECT_EQ(wrong[0] + wrong[1], 0);
+    EXPECT_EQ(wrong, 0);
 }
 
 #ifndef _WIN32
