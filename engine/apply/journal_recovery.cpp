@@ -132,12 +132,9 @@ static int WriteUndo(const Journal& journal, JournalWork* work, Problem* problem
         return 1;
     if (!BeginReplace(journal.undoPath, NULL, NULL, &undo, problem))
         return 0;
+    // A failed write fails the commit, which gives its reason.
+    fwrite(work->undo, 1, length, undo.file);
     Replacement* failed;
-    if (fwrite(work->undo, 1, length, undo.file) != length) {
-        NoteSystemError(problem);
-        AbandonReplace(&undo);
-        return 0;
-    }
     return CommitReplace(&undo, NULL, &failed, problem);
 }
 

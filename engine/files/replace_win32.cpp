@@ -138,10 +138,8 @@ int BeginReplace(const char* path, FILE* read, const FileInfo* readInfo, Replace
         slot++;
     char folder[TEMP_PATH_SIZE] = ".\\";
     const char* end = LastComponent(r->name);
-    if (end > r->name) {
-        memcpy(folder, r->name, static_cast<size_t>(end - r->name));
-        folder[end - r->name] = '\0';
-    }
+    if (end > r->name)
+        snprintf(folder, sizeof folder, "%.*s", static_cast<int>(end - r->name), r->name);
     if (slot == SLOTS)
         return NoteReason(problem, "Too many files in flight");
     HANDLE handle = CreateTemp(folder, r->temp, problem);

@@ -12,8 +12,8 @@ static DWORD WINAPI FinalPathName(HANDLE handle, LPSTR path, DWORD size, DWORD f
     typedef DWORD(WINAPI * Function)(HANDLE, LPSTR, DWORD, DWORD);
     Function call = reinterpret_cast<Function>(reinterpret_cast<void*>(Lookup("GetFinalPathNameByHandleA")));
     if (!call)
-        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return call ? call(handle, path, size, flags) : 0;
+        return SetLastError(ERROR_CALL_NOT_IMPLEMENTED), 0;
+    return call(handle, path, size, flags);
 }
 
 static HANDLE WINAPI ReOpen(HANDLE handle, DWORD access, DWORD sharing, DWORD flags)
@@ -21,8 +21,8 @@ static HANDLE WINAPI ReOpen(HANDLE handle, DWORD access, DWORD sharing, DWORD fl
     typedef HANDLE(WINAPI * Function)(HANDLE, DWORD, DWORD, DWORD);
     Function call = reinterpret_cast<Function>(reinterpret_cast<void*>(Lookup("ReOpenFile")));
     if (!call)
-        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return call ? call(handle, access, sharing, flags) : INVALID_HANDLE_VALUE;
+        return SetLastError(ERROR_CALL_NOT_IMPLEMENTED), INVALID_HANDLE_VALUE;
+    return call(handle, access, sharing, flags);
 }
 
 const SystemCalls SystemDefaults = {

@@ -28,6 +28,7 @@ rows=(
 "show long comment|$G 0000 $(printf %s "$long" | xxd -p | tr -d '\n')|$orig|show p|0|target: GAME.EXE|records: 0|comment: $long|note: the comment is 300 bytes, longer than the 255 bytes Morvex writes"
 "check 65,535 positions|$many|$(printf '%0131070d' 0)|check p game.exe|0|not applied|0 of 65535 positions hold their new value; target GAME.EXE; file 65535 bytes"
 "check patched|$P2|$patched|check p game.exe|0|already applied|2 of 2 positions hold their new value; target GAME.EXE; file 4 bytes"
+"check partly|$P2|$partly|check p game.exe|1|$neither"
 "check past the end|$G 0100 04000000 01 aa|$orig|check p game.exe|1|game.exe: offset 0x00000004 is past the end of the file (4 bytes)"
 "exactly 1 MiB|zeros:1048576|$orig|apply --any-name p game.exe|0|already applied: game.exe not rewritten"
 "1 MiB and a byte|zeros:1048577|$orig|show p|1|Not a patch: p is not a patch file: larger than 1 MiB: not a patch"
@@ -114,6 +115,9 @@ else
     check "backslash apply, attributes kept" "$patched AS" "$(hex "$work/game.exe") $($runner cmd /c attrib "$f" | cut -c1-9 | tr -d ' \r')"
     morvexc apply --undo 'NEW.EXE.' "$p" "$f" new.exe > /dev/null
     check "undo over a new output, case and dot" "morvexc: NEW.EXE.: is the file being patched or its result" "$(tr -d '\r' < "$work/err")"
+    unhex <<< "$orig" > "$work/game2.exe"
+    morvexc apply --any-name --undo "$(winpath "$work/u2.ov")" "$p" "$(winpath "$work/game2.exe")" "$(winpath "$work/new2.exe")" > /dev/null
+    check "undo beside a new output" "0 $patched" "$? $(hex "$work/new2.exe")"
 fi
 
 report

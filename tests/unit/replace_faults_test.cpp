@@ -162,6 +162,8 @@ TEST_F(ReplaceFaultsTest, ApplyWithUndo)
          "game.exe: patched, but its journal ./.game.exe.morvex-journal is removed without its folder flushed to the disk"
              + eio, "00aa22bb GAM"},
         {"patch not opened", {{"fcntl", 1, 0, EIO}}, 0, 0, "p: cannot be opened as a file" + eio, "00112233 old"},
+        {"patch not looked at", {{"fstat", 1, 0, EOVERFLOW}}, 0, 0,
+         "p: cannot be opened as a file: Value too large for defined data type", "00112233 old"},
         // A lock the system cannot give (ENOLCK over NFS) does not stop the apply.
         {"no lock", {{"flock", 1, -1, ENOLCK}}, 0, 1, "", "00aa22bb GAM"},
         // Cancel is heard until the first write to the file.
