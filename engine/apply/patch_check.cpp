@@ -160,8 +160,8 @@ int CheckPatch(const char* patchPath, const char* filePath, unsigned codePage, i
     FILE* file = OpenInputFile(filePath, &info, problem);
     if (!file)
         return Blame(problem, filePath, "cannot be opened as a file");
-    // An interrupted apply leaves the file partly patched, which is no refusal then.
     unsigned char* oldBytes = static_cast<unsigned char*>(malloc(MAX_PATCH_RECORDS));
+    // An interrupted apply leaves the file partly patched, which is no refusal then.
     int judged = LookForJournal(file, filePath, info, fit, problem)
                  && JudgeOpenFile(file, filePath, info, *patch, oldBytes, anyName, force || fit->journal, fit, problem);
     free(oldBytes);
