@@ -37,8 +37,10 @@ int CommitReplace(Replacement* first, Replacement* second, Replacement** failed,
         if (done)
             RemoveOld(all[i], moved[i], problem);
     // A name whose flush fails is in place, but may not outlast a power cut.
+    // After a failed move, the move's reason is the one told.
+    Problem later;
     for (int i = 0; i < count; i++)
-        if (!EndCommit(all[i], done || all[i]->placed, problem) && done && !*failed)
+        if (!EndCommit(all[i], done || all[i]->placed, done ? problem : &later) && done && !*failed)
             *failed = all[i], all[i]->unflushed = 1;
     ReleaseInterrupts();
     return !*failed;

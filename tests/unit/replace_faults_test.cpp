@@ -47,7 +47,7 @@ static std::string Line(const Problem& problem)
 
 struct FaultRow {
     const char* name;
-    Fault faults[3];
+    Fault faults[4]; // up to three, then the end
     int copy;          // through a copy: src, holding what game.exe held, patched over game.exe
     int applied;
     std::string line;  // what the user is told; for an apply that succeeded, a note or nothing
@@ -176,6 +176,8 @@ TEST_F(ReplaceFaultsTest, ApplyWithUndo)
         {"second move fails", {{"renameat", 1, 0, EIO}}, 1, 0, uFailed, "00112233 old"},
         {"second move and its taking back fail", {{"renameat", 1, 0, EIO}, {"renameat2", 2, 0, EIO}}, 1, 0, kept + eio,
          "00aa22bb old .morvex-X=00112233"},
+        {"the same, and the folder's flush", {{"renameat", 1, 0, EIO}, {"renameat2", 2, 0, EIO}, {"fsync", 3, 0, ENOSPC}},
+         1, 0, kept + eio, "00aa22bb old .morvex-X=00112233"},
         {"the same, no swap", {{"renameat2", 1, -1, EINVAL}, {"renameat", 2, -1, EIO}}, 1, 0, kept + "~" + eio,
          "00aa22bb old .morvex-X~=00112233"},
         {"flush fails", {{"fsync", 2, 0, EIO}}, 1, 0, uFailed, "00112233 old"},
