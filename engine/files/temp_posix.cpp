@@ -2,7 +2,7 @@
 // leave one behind.
 #include "replace_posix.h"
 
-#include <atomic>
+#include <cstdint>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -79,14 +79,14 @@ void ReleaseInterrupts()
         pthread_sigmask(SIG_SETMASK, &HeldFrom, NULL);
 }
 
-static void FreshName(char* name)
+// A name from the time, the process and the attempt: O_EXCL refuses one taken.
+static void FreshName(char* name, unsigned attempt)
 {
-    static std::atomic<unsigned> counter; // names taken by this process, on any thread
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     unsigned long value = static_cast<unsigned long>(now.tv_nsec) ^ (static_cast<unsigned long>(getpid()) << 16);
-    value += 7919UL * ++counter;
+    value += 7919UL * (attempt + 1) + reinterpret_cast<uintptr_t>(name);
     strcpy(name, ".morvex-XXXXXX");
     for (int i = 8; i < 14; i++, value /= 62)
         name[i] = letters[value % 62];
@@ -114,7 +114,7 @@ int CreateTemp(Replacement* r, Problem* problem)
         return NoteError(problem, EMFILE), -1;
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; attempt++) {
-        FreshName(r->temp);
+        FreshName(r->temp, static_cast<unsigned>(attempt));
         HoldInterrupts();
         SlotFolder[slot] = r->folder;
         strcpy(SlotName[slot], r->temp);
@@ -139,7 +139,7 @@ int LinkTemp(Replacement* r, const char* name, Problem* problem)
     snprintf(self, sizeof self, "/proc/self/fd/%d", fileno(r->file));
     for (int attempt = 0; attempt < 100; attempt++) {
         if (!name)
-            FreshName(r->temp);
+            FreshName(r->temp, static_cast<unsigned>(attempt));
         if (System.linkat(AT_FDCWD, self, r->folder, name ? name : r->temp, AT_SYMLINK_FOLLOW) == 0)
             return 1;
         if (name || errno != EEXIST)
