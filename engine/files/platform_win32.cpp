@@ -121,6 +121,8 @@ FILE* OpenFileToReplace(const char* path, FileInfo* info, Problem* problem)
 
 // The handler runs on a thread of its own: it waits for a commit in
 // progress, so that each file is then either in place or still temporary.
+// The system hands console events to the whole process, so the lock is the
+// process's own; a program that sets no handler has nothing to hold off.
 static CRITICAL_SECTION Committing;
 static volatile LONG Handled;
 

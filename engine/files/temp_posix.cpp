@@ -79,7 +79,8 @@ void ReleaseInterrupts()
         pthread_sigmask(SIG_SETMASK, &HeldFrom, NULL);
 }
 
-// A name from the time, the process and the attempt: O_EXCL refuses one taken.
+// A name from the time, the process, the attempt and where the name is kept
+// (two threads' names apart): O_EXCL refuses one taken.
 static void FreshName(char* name, unsigned attempt)
 {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";

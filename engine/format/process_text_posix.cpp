@@ -16,33 +16,21 @@ static const char* LocaleCharset()
     return charset;
 }
 
-// A conversion between the locale's character set and UCS-4, opened at its
-// first use: the programs set their locale once, at start. One per thread,
-// since a conversion keeps its state between calls.
-static iconv_t Converter(const char* charset, int toLocale)
-{
-    static thread_local iconv_t converters[2];
-    static thread_local int opened[2];
-    if (!opened[toLocale]) {
-        converters[toLocale] = toLocale ? iconv_open(charset, "UCS-4LE") : iconv_open("UCS-4LE", charset);
-        opened[toLocale] = 1;
-    }
-    return converters[toLocale];
-}
-
 size_t ReadProcessChar(const char* text, size_t length, unsigned* point)
 {
     const char* charset = LocaleCharset();
     if (!charset)
         return ReadUtf8Char(text, length, point);
-    iconv_t cd = Converter(charset, 0);
+    iconv_t cd = iconv_open("UCS-4LE", charset);
     unsigned char wide[4];
     char* in = const_cast<char*>(text);
     char* out = reinterpret_cast<char*>(wide);
     size_t left = length, room = sizeof wide;
     // Room for one character: the conversion stops after it, or fails before.
-    if (cd != reinterpret_cast<iconv_t>(-1) && iconv(cd, NULL, NULL, NULL, NULL) == 0)
+    if (cd != reinterpret_cast<iconv_t>(-1)) {
         iconv(cd, &in, &left, &out, &room);
+        iconv_close(cd);
+    }
     if (room != 0) {
         *point = '?';
         return 1;
@@ -56,7 +44,7 @@ size_t WriteProcessChar(unsigned point, char* out)
     const char* charset = LocaleCharset();
     if (!charset)
         return WriteUtf8Char(point, out);
-    iconv_t cd = Converter(charset, 1);
+    iconv_t cd = iconv_open(charset, "UCS-4LE");
     unsigned char wide[4] = {static_cast<unsigned char>(point), static_cast<unsigned char>(point >> 8),
                              static_cast<unsigned char>(point >> 16), static_cast<unsigned char>(point >> 24)};
     char* in = reinterpret_cast<char*>(wide);
@@ -64,10 +52,11 @@ size_t WriteProcessChar(unsigned point, char* out)
     size_t left = sizeof wide, room = PROCESS_CHAR_MOST;
     // A C library that puts a stand-in for a character the set lacks counts
     // it as irreversible instead of failing: that is a missing one too.
-    if (cd == reinterpret_cast<iconv_t>(-1) || iconv(cd, NULL, NULL, NULL, NULL) != 0
-        || iconv(cd, &in, &left, &at, &room) != 0)
+    if (cd == reinterpret_cast<iconv_t>(-1))
         return 0;
-    return static_cast<size_t>(at - out);
+    size_t failed = iconv(cd, &in, &left, &at, &room);
+    iconv_close(cd);
+    return failed != 0 ? 0 : static_cast<size_t>(at - out);
 }
 
 unsigned DefaultCodePage()
