@@ -79,10 +79,12 @@ static int Commit(ApplyWork* work, const char* filePath, const char* undoPath, s
         int written = fwrite(work->undoBytes, 1, undoLength, undo.file) == undoLength || NoteSystemError(problem);
         if (!written)
             AbandonReplace(&undo);
-        if (!written || !NameUndoTemp(&undo, problem) || !CommitReplace(&undo, NULL, &failed, problem))
-            return KeptJournal(problem, place, undoPath,
-                               undo.unflushed ? "written, but its folder cannot be flushed to the disk; the file is patched"
-                                              : "cannot be written; the file is patched");
+        if (!written || !NameUndoTemp(&undo, problem) || !CommitReplace(&undo, NULL, &failed, problem)) {
+            char words[PROBLEM_TEXT_SIZE];
+            snprintf(words, sizeof words, "%s; the file is patched",
+                     undo.unflushed ? WrittenUnflushed : "cannot be written");
+            return KeptJournal(problem, place, undoPath, words);
+        }
     }
     return RemoveFinishedJournal(&place, filePath, problem);
 }
