@@ -17,13 +17,6 @@ static int ApplyWithUndo(PatchFit* fit, Problem* problem)
     return ApplyPatch("p", "game.exe", nullptr, "u", 0, 0, 0, nullptr, fit, problem);
 }
 
-static std::string Line(const Problem& problem)
-{
-    char line[PROBLEM_TEXT_SIZE * 2];
-    ProblemLine(problem, line, sizeof line);
-    return line;
-}
-
 class InPlaceFaultsTest : public FaultsTest {};
 
 TEST_F(InPlaceFaultsTest, KilledAtEveryCallLeavesAStateOneMoreApplyFinishes)

@@ -6,7 +6,6 @@
 #include "system_faults.h"
 #include "test_files.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -23,26 +22,6 @@ static std::string Hex(const std::string& bytes)
     for (unsigned char byte : bytes)
         hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
     return hex;
-}
-
-// Temporary names with their random characters as X: .morvex-XXXXXX (POSIX), mvxXXXX.tmp (Windows).
-static std::string Steady(std::string text)
-{
-    for (const auto& [prefix, length] : {std::pair<std::string, size_t>{"morvex-", 6}, {"mvx", 4}})
-        for (size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at + 1))
-            if (text.compare(at + prefix.size(), 7, "journal") != 0)
-                text.replace(at + prefix.size(), std::min(length, text.size() - at - prefix.size()), "X");
-    return text;
-}
-
-// The line the user is shown, with the row's folder as "." (a kept file's path).
-static std::string Line(const Problem& problem)
-{
-    char line[PROBLEM_TEXT_SIZE * 2];
-    ProblemLine(problem, line, sizeof line);
-    std::string text = line, folder = fs::current_path().string();
-    size_t at = text.find(folder);
-    return Steady(at == std::string::npos ? text : text.replace(at, folder.size(), "."));
 }
 
 struct FaultRow {

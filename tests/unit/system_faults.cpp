@@ -1,6 +1,7 @@
 // The gates put into the engine's system-call table (see system_faults.h).
 #include "system_faults.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -149,6 +150,24 @@ int FaultsHit()
 {
     std::lock_guard<std::mutex> hold(Counting);
     return Hits;
+}
+
+std::string Steady(std::string text)
+{
+    for (const auto& [prefix, length] : {std::pair<std::string, size_t>{"morvex-", 6}, {"mvx", 4}})
+        for (size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at + 1))
+            if (text.compare(at + prefix.size(), 7, "journal") != 0)
+                text.replace(at + prefix.size(), std::min(length, text.size() - at - prefix.size()), "X");
+    return text;
+}
+
+std::string Line(const Problem& problem)
+{
+    char line[PROBLEM_TEXT_SIZE * 2];
+    ProblemLine(problem, line, sizeof line);
+    std::string text = line, folder = std::filesystem::current_path().string();
+    size_t at = text.find(folder);
+    return Steady(at == std::string::npos ? text : text.replace(at, folder.size(), "."));
 }
 
 const std::string Patch2 = std::string("GAME.EXE\0\0\0\0\0", 13) + Count(2) + Record(1, '\xaa') + Record(3, '\xbb')

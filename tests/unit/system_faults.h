@@ -51,6 +51,12 @@ int FaultsHit();
 extern const std::string Patch2, Original, Patched, Undo;
 extern const char Journal[];
 
+// A text with the random characters of temporary names as X: .morvex-X
+// (POSIX), mvxX.tmp (Windows); the line the user is shown, so steadied, with
+// the current folder as ".".
+std::string Steady(std::string text);
+std::string Line(const Problem& problem);
+
 // Runs in its own folder, so that paths and the names of kept files read as
 // a user in that folder would see them; the system's own calls are put back
 // afterwards.
