@@ -7,8 +7,6 @@
 #include <memory>
 #include <thread>
 
-static PatchSpace Space;
-
 class ApplyProgressTest : public TempFolderTest {};
 
 // Two checks at once, of two patches over two files, each see only their
@@ -38,6 +36,8 @@ TEST_F(ApplyProgressTest, ChecksAtOnceKeepApart)
 
 #ifndef _WIN32
 #include <filesystem>
+
+static PatchSpace Space;
 
 TEST_F(ApplyProgressTest, RefusalsLeaveNoFileOpen)
 {
