@@ -2,9 +2,10 @@
 // `morvexc.exe apply --undo` timed from its start to its end, or
 // `morvexc.exe apply PATCH FILE OUTPUT` likewise (a flushed copy), or
 // morvex-apply.exe started on PATCH and FILE and timed from Apply to its
-// result box, its window pinged every 20 ms meanwhile. Prints the time and
-// the longest the window took to answer, in milliseconds. FILE must be named
-// as the patch's target and lie beside it, with no undo patch there yet.
+// result box, its window pinged every 5 ms meanwhile (so the box is seen
+// within that). Prints the time and the longest the window took to answer,
+// in milliseconds. FILE must be named as the patch's target and lie beside
+// it, with no undo patch there yet.
 // Usage: window_bench console|copy|window MORVEXC_EXE MORVEX_APPLY_EXE PATCH FILE
 #include <windows.h>
 
@@ -13,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-enum { IDC_APPLY_APPLY = 1107, IDC_APPLY_PROGRESS = 1109, MESSAGE_TEXT = 0xFFFF };
+enum { IDC_APPLY_APPLY = 1107, IDC_APPLY_CANCEL = 1108, IDC_APPLY_PROGRESS = 1109, MESSAGE_TEXT = 0xFFFF };
 
 static double Now()
 {
@@ -95,7 +96,14 @@ static double ApplyInWindow(const std::string& command, double* longest)
     HANDLE process = Start(command);
     DWORD id = GetProcessId(process);
     HWND dialog = NULL, box = NULL;
-    for (int i = 0; i < 1000 && !(dialog && IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY_APPLY))); i++, Sleep(20))
+    // Apply is pressed once the surveys of the start and of the window's
+    // activation are over: Cancel is enabled while work runs, and the window
+    // has stayed idle for 100 ms.
+    auto idle = [&] {
+        return dialog && IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY_APPLY))
+               && !IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY_CANCEL));
+    };
+    for (int i = 0; i < 1000 && !(idle() && (Sleep(100), idle())); i++, Sleep(20))
         dialog = Find(id, false);
     if (!dialog) {
         fputs("window_bench: no window with Apply enabled\n", stderr);
@@ -115,7 +123,7 @@ static double ApplyInWindow(const std::string& command, double* longest)
             puts("working");
             fflush(stdout);
         }
-        Sleep(20);
+        Sleep(5);
     }
     double took = Now() - start;
     char said[256] = "";
