@@ -1,7 +1,8 @@
 #!/bin/bash
 # Applying in place against a copy of the whole file: morvexc apply --undo
 # of 16 and of 65,535 scattered records into a 1.5 GiB file against
-# `cp FILE COPY && sync COPY`, with the space the folder holds beyond FILE
+# `cp FILE COPY && sync COPY`, with the space the apply takes while it runs
+# (the peak of samples) and the space the folder holds beyond FILE
 # afterwards; and, with a Windows build, morvex-apply.exe applying 16 records
 # to 1 GiB under Wine against morvexc.exe writing the same patch to an
 # OUTPUT (a flushed copy). Goals: 0.02, 0.3 and 0.05 of the copy. Exits
@@ -42,6 +43,17 @@ head -c "$size" /dev/urandom > game.bin
 sync game.bin
 for count in 16 65535; do
     patch game.bin "$size" "$count" "fix$count.ov"
+    # The file system's used space, sampled while an untimed apply runs (the
+    # sampling takes a core): its peak above what was used before is what
+    # the apply took at most.
+    sync && used=$(df -k --output=used . | tail -1) && peak=$used
+    "$morvexc" apply --undo "undo$count.ov" "fix$count.ov" game.bin > /dev/null & pid=$!
+    while kill -0 $pid 2> /dev/null; do
+        u=$(df -k --output=used . | tail -1) && (( u > peak )) && peak=$u
+    done
+    wait $pid || fail "apply of $count records failed"
+    taken=$(( peak - used ))
+    "$morvexc" apply "undo$count.ov" game.bin > /dev/null && rm "undo$count.ov" || fail "undo of $count records failed"
     apply=() copy=()
     for ((r = 0; r < rounds; r++)); do
         start=$(now)
@@ -56,9 +68,9 @@ for count in 16 65535; do
         rm copy
     done
     a=$(printf '%s\n' "${apply[@]}" | median) c=$(printf '%s\n' "${copy[@]}" | median)
-    printf 'apply --undo %5d records into 1.5 GiB in place %8.1f ms  cp+sync %8.1f ms  ratio %.4f (goal %s)  folder beyond FILE after %d KiB\n' \
+    printf 'apply --undo %5d records into 1.5 GiB in place %8.1f ms  cp+sync %8.1f ms  ratio %.4f (goal %s)  space taken during (peak seen) %d KiB, folder beyond FILE after %d KiB\n' \
         "$count" "$(awk -v a="$a" 'BEGIN { print a / 1000 }')" "$(awk -v c="$c" 'BEGIN { print c / 1000 }')" \
-        "$(awk -v a="$a" -v c="$c" 'BEGIN { print a / c }')" "$([ "$count" == 16 ] && echo 0.02 || echo 0.3)" "$extra"
+        "$(awk -v a="$a" -v c="$c" 'BEGIN { print a / c }')" "$([ "$count" == 16 ] && echo 0.02 || echo 0.3)" "$taken" "$extra"
 done
 rm game.bin
 
