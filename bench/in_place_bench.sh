@@ -77,6 +77,7 @@ rm game.bin
 [ -n "$build" ] || exit 0
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 head -c $((1 << 30)) /dev/urandom > game.exe
+sync game.exe # so that no apply flushes what the making of it left
 patch game.exe $((1 << 30)) 16 fix.ov
 window=() copy=()
 for ((r = 0; r < 2 * rounds; r++)); do
