@@ -24,11 +24,12 @@ def cli(*arguments):
     return subprocess.run([morvexc, *arguments], check=True, capture_output=True, text=True).stdout
 
 
-# Differences at both ends and on both sides of the worker's 4 MiB slices.
+# Differences at both ends, on both sides of the worker's 4 MiB slices, and
+# two near but apart, which an apply in place writes as one piece of the file.
 size = 9 << 20
 original = bytearray(os.urandom(size))
 modified = bytearray(original)
-for offset in (0, (4 << 20) - 1, 4 << 20, 6 << 20, size - 1):
+for offset in (0, (4 << 20) - 1, 4 << 20, 6 << 20, (6 << 20) + 100, size - 1):
     modified[offset] ^= 0x5A
 game, patched = write("game.exe", original), write("mod/game.exe", modified)
 made, undo, out = str(work / "game.ov"), str(work / "game-undo.ov"), str(work / "out.exe")
