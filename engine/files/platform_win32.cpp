@@ -122,9 +122,10 @@ FILE* OpenFileToReplace(const char* path, FileInfo* info, Problem* problem)
 // The handler runs on a thread of its own: it waits for a commit in
 // progress, so that each file is then either in place or still temporary.
 // The system hands console events to the whole process, so the lock is the
-// process's own; a program that sets no handler has nothing to hold off.
+// process's own, a handler slot; it is set up before main, so that every
+// program may hold it, with a handler set or not.
 static CRITICAL_SECTION Committing;
-static volatile LONG Handled;
+[[maybe_unused]] static const bool CommittingReady = (InitializeCriticalSection(&Committing), true);
 
 static BOOL WINAPI RemoveTempsAndExit(DWORD event)
 {
@@ -137,21 +138,18 @@ static BOOL WINAPI RemoveTempsAndExit(DWORD event)
 
 void RemoveTempsOnInterrupt()
 {
-    InitializeCriticalSection(&Committing);
-    InterlockedExchange(&Handled, 1);
     SetConsoleCtrlHandler(RemoveTempsAndExit, TRUE);
 }
 
+// Critical sections nest, as the commits that hold them do.
 void HoldInterrupts()
 {
-    if (Handled)
-        EnterCriticalSection(&Committing);
+    EnterCriticalSection(&Committing);
 }
 
 void ReleaseInterrupts()
 {
-    if (Handled)
-        LeaveCriticalSection(&Committing);
+    LeaveCriticalSection(&Committing);
 }
 
 long ReadAt(FILE* file, void* buffer, size_t length, long long offset)
