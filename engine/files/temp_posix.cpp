@@ -2,9 +2,9 @@
 // leave one behind.
 #include "replace_posix.h"
 
-#include <cstdint>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
