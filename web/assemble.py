@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-# Puts the page in one file: the stylesheet, the worker (the engine's script
-# and worker.js), the scripts and the patcher page's template inline, each
-# page's policy allowing exactly its own. The template keeps @WORKER@, @DATA@
-# and @CHECK@ for the page to fill when it makes a patcher page.
+# Puts the page in one file: the stylesheet, the worker (the engine's script,
+# worker.js, worker_read.js and worker_apply.js), the scripts and the patcher page's template
+# inline, each page's policy allowing exactly its own. The template keeps
+# @WORKER@, @DATA@ and @CHECK@ for the page to fill when it makes a patcher page.
 # Usage: assemble.py ENGINE_JS WEB_DIR OUT
 import base64, hashlib, html, os, re, sys
 
@@ -13,7 +13,7 @@ from make_code_pages import PAGES  # noqa: E402  the engine's one list of code p
 engine, web, out = sys.argv[1:4]
 read = lambda path: open(path, encoding="utf-8").read()
 style, shared = read(web + "/style.css"), read(web + "/page.js") + read(web + "/handle.js")
-worker = read(engine) + "\n" + read(web + "/worker.js")
+worker = "\n".join(read(path) for path in (engine, *(web + "/worker%s.js" % part for part in ("", "_read", "_apply"))))
 if "</script" in worker:
     sys.exit("assemble.py: the worker's text would end its script element")
 digest = lambda text: "'sha256-%s'" % base64.b64encode(hashlib.sha256(text.encode()).digest()).decode()

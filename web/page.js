@@ -16,7 +16,6 @@ function workArea(prefix) {
 }
 
 function cancel(area) {
-    area.stop = true;
     if (area.jobs.length)
         area.worker.postMessage({ cancel: area.jobs[0] });
 }

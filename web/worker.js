@@ -29,39 +29,6 @@ function going(job, done, total) {
     postMessage({ of: job, progress: total ? done / total : 1 });
 }
 
-const reading = new Set();
-
-// Reads `length` bytes of `file` at `at` into `buffer`, which the stream
-// takes and gives back, so that no read allocates; resolves with the bytes.
-async function readInto(file, at, length, buffer) {
-    let got = 0, reader = null;
-    try {
-        reader = file.slice(at, at + length).stream().getReader({ mode: "byob" });
-        // Held here: a stream the collector takes mid-read never answers.
-        reading.add(reader);
-        while (got < length) {
-            const { value, done } = await reader.read(new Uint8Array(buffer, got, length - got));
-            if (value)
-                buffer = value.buffer;
-            if (done)
-                break;
-            got += value.byteLength;
-        }
-        // An open stream holds one of the few reads the browser runs at once.
-        await reader.cancel();
-    } catch {
-        throw unreadable(file);
-    } finally {
-        reading.delete(reader);
-    }
-    if (got < length)
-        throw unreadable(file);
-    return new Uint8Array(buffer, 0, length);
-}
-
-// A read started ahead that may never be awaited must not fail unheard.
-const ahead = (promise) => (promise.catch(() => {}), promise);
-
 // Compares the files in slices, reading the next pair while the engine
 // compares this one, and returns the patch; with `readOnly`, only reads them
 // (the floor any comparison in a page has).
@@ -72,24 +39,29 @@ async function make({ original, modified, comment, codePage, readOnly }, job) {
         return { problem };
     const size = original.size;
     const sets = [[new ArrayBuffer(SLICE), new ArrayBuffer(SLICE)], [new ArrayBuffer(SLICE), new ArrayBuffer(SLICE)]];
+    const readers = [sequentialReader(original), sequentialReader(modified)];
     const readPair = (at, [a, b]) => {
         const length = Math.min(SLICE, size - at);
-        return ahead(Promise.all([readInto(original, at, length, a), readInto(modified, at, length, b)]));
+        return ahead(Promise.all([readers[0].read(at, length, a), readers[1].read(at, length, b)]));
     };
     let next = readPair(0, sets[0]);
-    for (let at = 0, k = 0; at < size; at += SLICE, k ^= 1) {
-        const [a, b] = await next;
-        if (at + SLICE < size)
-            next = readPair(at + SLICE, sets[k ^ 1]);
-        if (!readOnly) {
-            engine.HEAPU8.set(a, engine._WebSlice(0));
-            engine.HEAPU8.set(b, engine._WebSlice(1));
-            const refusal = text("WebCompare", a.length, at);
-            if (refusal)
-                return { problem: refusal };
+    try {
+        for (let at = 0, k = 0; at < size; at += SLICE, k ^= 1) {
+            const [a, b] = await next;
+            if (at + SLICE < size)
+                next = readPair(at + SLICE, sets[k ^ 1]);
+            if (!readOnly) {
+                engine.HEAPU8.set(a, engine._WebSlice(0));
+                engine.HEAPU8.set(b, engine._WebSlice(1));
+                const refusal = text("WebCompare", a.length, at);
+                if (refusal)
+                    return { problem: refusal };
+            }
+            sets[k] = [a.buffer, b.buffer];
+            going(job, at + a.length, size);
         }
-        sets[k] = [a.buffer, b.buffer];
-        going(job, at + a.length, size);
+    } finally {
+        await Promise.all(readers.map((reader) => reader.close()));
     }
     if (!number("WebRecordCount"))
         return { same: true };
@@ -99,12 +71,8 @@ async function make({ original, modified, comment, codePage, readOnly }, job) {
              lost: engine._WebMakeLost() };
 }
 
-// Positions closer than this share one read: reading the gap costs less than
-// asking for another slice.
-const NEAR = 1 << 20;
-
 // Reads `file` around `positions` (ascending) and hands `each` every slice
-// read with where it lies. Dense positions are read in large slices, one
+// read with where it lies. Dense positions are read through one stream, one
 // pass at the browser's read speed; sparse ones a slice per group of near
 // positions, so a few records do not read the whole file.
 async function readAround(file, positions, job, each) {
@@ -115,17 +83,21 @@ async function readAround(file, positions, job, each) {
             ;
         groups.push([first, next]);
     }
-    const buffers = [new ArrayBuffer(SLICE), new ArrayBuffer(SLICE)];
+    const buffers = [new ArrayBuffer(SLICE), new ArrayBuffer(SLICE)], reader = sequentialReader(file);
     const read = ([first, next], buffer) =>
-        ahead(readInto(file, positions[first], positions[next - 1] + 1 - positions[first], buffer));
+        ahead(reader.read(positions[first], positions[next - 1] + 1 - positions[first], buffer));
     let pending = groups.length ? read(groups[0], buffers[0]) : null;
-    for (let g = 0; g < groups.length; g++) {
-        const view = await pending;
-        if (g + 1 < groups.length)
-            pending = read(groups[g + 1], buffers[(g + 1) % 2]);
-        each(view, positions[groups[g][0]], ...groups[g]);
-        buffers[g % 2] = view.buffer;
-        going(job, g + 1, groups.length);
+    try {
+        for (let g = 0; g < groups.length; g++) {
+            const view = await pending;
+            if (g + 1 < groups.length)
+                pending = read(groups[g + 1], buffers[(g + 1) % 2]);
+            each(view, positions[groups[g][0]], ...groups[g]);
+            buffers[g % 2] = view.buffer;
+            going(job, g + 1, groups.length);
+        }
+    } finally {
+        await reader.close();
     }
 }
 
@@ -136,9 +108,10 @@ const APART = 1 << 16;
 // Builds the patched file while Apply reads the file: slices of the file
 // where nothing changes, and copies of the patched bytes where changes lie
 // close together. The copies gather in one buffer that goes into the file
-// (which copies it) when full, so that memory stays flat.
+// (which copies it) when full, so that memory stays flat: a slice's worth,
+// the most one slice's changes copy.
 function patchedFile(file) {
-    const staged = new Uint8Array(16 << 20);
+    const staged = new Uint8Array(SLICE);
     let built = new Blob([]), parts = [], used = 0, from = 0;
     const flush = () => {
         built = new Blob([built, ...parts], { type: "application/octet-stream" });
@@ -242,30 +215,6 @@ async function judge({ patches, target, codePage, build, undoFor }, job) {
              questions: [...questions], warnings: [...warnings].filter(Boolean), states, pastEnd: FIT.pastEnd,
              willChange: changed.length, needs: count ? engine._WebChainPosition(count - 1) + 1 : 0,
              undoName: undoFor ? text("WebUndoName", undoFor) : "" };
-}
-
-// What Apply's judgement found to change: the patched file it built, or with
-// `inPlace` the positions and their new values, for the page to write; and
-// with `keepUndo`, the one patch that undoes all the changes.
-async function apply({ keepUndo, undoFor, patchNames, inPlace }) {
-    const { codePage, changed, file } = judged, result = {};
-    judged.file = null;
-    if (inPlace) {
-        result.positions = Float64Array.from(changed, (i) => engine._WebChainPosition(i));
-        result.values = Uint8Array.from(changed, (i) => engine._WebChainValue(i));
-    } else {
-        result.file = file;
-    }
-    if (keepUndo) {
-        const length = number("WebChainUndo", patchNames, codePage), start = engine._WebOutput();
-        if (length) {
-            result.undo = engine.HEAPU8.slice(start, start + length);
-            result.undoName = text("WebUndoName", undoFor);
-        } else {
-            result.undoProblem = text("WebTooManyText");
-        }
-    }
-    return result;
 }
 
 const handlers = { make, judge, apply };

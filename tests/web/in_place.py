@@ -18,11 +18,37 @@ server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(han
 threading.Thread(target=server.serve_forever, daemon=True).start()
 url = "http://127.0.0.1:%d/" % server.server_address[1]
 
+# The page's worker starts with a hook on the file's writer: `mode` may press
+# Cancel once writing starts ("cancel"), or fail the third write ("fail").
+HOOKED_WORKER = """{
+const RealWorker = Worker, hook = `
+const realCreate = FileSystemFileHandle.prototype.createWritable;
+FileSystemFileHandle.prototype.createWritable = async function (options) {
+    const writable = await realCreate.call(this, options), getWriter = writable.getWriter.bind(writable);
+    if (this.name === "game.exe" && MODE === "cancel")
+        await new Promise((resolve) => setTimeout(resolve, 500, postMessage({ test: "cancel" })));
+    writable.getWriter = () => {
+        const writer = getWriter(), write = writer.write.bind(writer);
+        let n = 0;
+        writer.write = (chunk) => MODE === "fail" && this.name === "game.exe" && ++n === 3
+            ? Promise.reject(new DOMException("There is no space left on the disk", "QuotaExceededError"))
+            : write(chunk);
+        return writer;
+    };
+    return writable;
+};`;
+window.Worker = function () {
+    const source = [`const MODE = "@MODE@";`, hook, document.getElementById("worker-source").textContent];
+    const worker = new RealWorker(URL.createObjectURL(new Blob(source)));
+    worker.addEventListener("message", ({ data }) => data.test && document.getElementById("apply-cancel").click());
+    return worker;
+};
+}"""
+
 # Copies the file in #test-file to the origin's private folder and hands its
-# handle to the page; `mode` may also press Cancel once writing starts
-# ("cancel"), or fail the third write ("fail").
+# handle to the page.
 TAKE = """
-const [mode, done] = arguments, input = document.getElementById("test-file");
+const [done] = arguments, input = document.getElementById("test-file");
 (async () => {
     const folder = await navigator.storage.getDirectory();
     for await (const old of folder.keys())
@@ -32,21 +58,6 @@ const [mode, done] = arguments, input = document.getElementById("test-file");
     await copy.close();
     input.remove();
     window.showSaveFilePicker = async (options) => folder.getFileHandle(options.suggestedName, { create: true });
-    const real = handle.createWritable.bind(handle);
-    handle.createWritable = async (options) => {
-        const writable = await real(options), getWriter = writable.getWriter.bind(writable);
-        if (mode === "cancel")
-            document.getElementById("apply-cancel").click();
-        writable.getWriter = () => {
-            const writer = getWriter(), write = writer.write.bind(writer);
-            let n = 0;
-            writer.write = (chunk) => mode === "fail" && ++n === 3
-                ? Promise.reject(new DOMException("There is no space left on the disk", "QuotaExceededError"))
-                : write(chunk);
-            return writer;
-        };
-        return writable;
-    };
     await takeTarget(handle);
     done(true);
 })();"""
@@ -64,13 +75,16 @@ const [done] = arguments, files = {};
 
 
 def in_place(page_name, mode, expected, files):
+    hooked = driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                    {"source": HOOKED_WORKER.replace("@MODE@", mode)})
     driver.get(url + page_name)
+    driver.execute_cdp_cmd("Page.removeScriptToEvaluateOnNewDocument", hooked)
     if page_name == "index.html":
         run("file", "patch", made)
     driver.execute_script("const i = document.createElement('input'); i.type = 'file'; i.id = 'test-file';"
                           "document.body.append(i)")
     driver.find_element(By.ID, "test-file").send_keys(game)
-    driver.execute_async_script(TAKE, mode)
+    driver.execute_async_script(TAKE)
     run("click", "apply")
     wait(lambda: text("apply-result") == expected, 120)
     problems = [] if text("apply-result") == expected else ["text %r, want %r" % (text("apply-result"), expected)]
