@@ -3,7 +3,7 @@
 # - making a patch of a 512 MiB pair with 1000 scattered differences, against
 #   the page's worker only reading both files (goal: at most 1.5 times);
 # - checking and applying a patch of 65,535 records spread over a 1 GiB file,
-#   each against one read of that file in 4 MiB slices (goal: 1.5 times), by
+#   each against one stream read of that file (goal: 1.5 times), by
 #   download from file:// and in place through a handle to an origin-private
 #   file from a server on 127.0.0.1;
 # - memory above idle, from RSS in /proc: the renderers and the browser
@@ -92,15 +92,12 @@ options.add_experimental_option("prefs", {"download.default_directory": path("do
 driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 driver.set_script_timeout(900)
 # A worker of the page's own asked to make the patch or only to read both
-# files; or a worker reading one file in 4 MiB slices into one kept buffer.
+# files; or a worker reading one file through one stream into one kept buffer.
 timed = """
 const [kind, done] = arguments, $ = (id) => document.getElementById(id);
 const reader = `onmessage = async ({ data: file }) => { let buffer = new ArrayBuffer(4 << 20);
-    for (let at = 0; at < file.size; at += 4 << 20) { const length = Math.min(4 << 20, file.size - at);
-        const r = file.slice(at, at + length).stream().getReader({ mode: "byob" }); let n = 0;
-        while (n < length) { const { value, done } = await r.read(new Uint8Array(buffer, n, length - n));
-            buffer = value.buffer; if (done) break; n += value.byteLength; }
-        await r.cancel(); }
+    const r = file.stream().getReader({ mode: "byob" });
+    for (;;) { const { value, done } = await r.read(new Uint8Array(buffer)); if (done) break; buffer = value.buffer; }
     postMessage({ done: 1, text: "read" }); };`;
 const worker = new Worker(URL.createObjectURL(new Blob([kind === "read" ? reader : $("worker-source").textContent])));
 const start = performance.now();
