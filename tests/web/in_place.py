@@ -28,8 +28,7 @@ FileSystemFileHandle.prototype.createWritable = async function (options) {
     if (this.name === "game.exe" && MODE === "cancel")
         await new Promise((resolve) => setTimeout(resolve, 500, postMessage({ test: "cancel" })));
     writable.getWriter = () => {
-        const writer = getWriter(), write = writer.write.bind(writer);
-        let n = 0;
+        let n = 0, writer = getWriter(), write = writer.write.bind(writer);
         writer.write = (chunk) => MODE === "fail" && this.name === "game.exe" && ++n === 3
             ? Promise.reject(new DOMException("There is no space left on the disk", "QuotaExceededError"))
             : write(chunk);
